@@ -1,0 +1,320 @@
+#include "app/commands.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "engine/simple_test.h"
+#include "platform/numbers.h"
+#include "platform/text_file.h"
+#include "quotes/interval_lookup.h"
+#include "walkforward/thorough_test.h"
+
+namespace kavro {
+
+namespace {
+
+// Keeps the progress bar and the status line with a load, yielding per line.
+class FormLoadProgress : public LoadProgress {
+public:
+    explicit FormLoadProgress(Session& s) : s_(s) {}
+    void started(int lineCount) override {
+        lines_ = lineCount;
+        s_.pump.yield();
+    }
+    void lineStored(int barCount) override {
+        s_.pump.yield();
+        s_.form.progressMax = lines_;
+        s_.form.progressValue = barCount;
+        s_.form.label15 = kStatusLoading;
+    }
+
+private:
+    Session& s_;
+    int lines_ = 0;
+};
+
+class LoadGuard {
+public:
+    explicit LoadGuard(Session& s) : s_(s) {
+        s_.loading = true;
+        s_.dialogs.waitCursor(true);
+    }
+    ~LoadGuard() {
+        s_.dialogs.waitCursor(false);
+        s_.loading = false;
+    }
+
+private:
+    Session& s_;
+};
+
+void ReportUnreadable(Session& s, const std::string& path) {
+    s.dialogs.message(MessageKind::Error, "Не удалось прочитать файл " + path);
+}
+
+// After a taken-back load the status line and progress bar must not claim a load.
+void ClearLoadDisplay(Session& s) {
+    s.form.label15.clear();
+    s.form.progressValue = 0;
+}
+
+void FindStartBar(Session& s) {
+    s.quoteFileName = s.hourlyPath;
+    const LookupResult r = FindStartLine(s.hourlyPath, s.form.dtPicker1.value);
+    if (!r.opened) {
+        s.dialogs.waitCursor(false);
+        ReinitialiseWindow(s);
+        return;
+    }
+    if (r.lineCount > 0) s.run.firstBar = static_cast<float>(r.lineCount);
+    if (!r.found) s.dialogs.message(MessageKind::Information, kNoTradingStart);
+    s.run.pos.clearFlags();
+    s.dialogs.waitCursor(false);
+}
+
+void FindEndBar(Session& s) {
+    const LookupResult r = FindEndLine(s.hourlyPath, s.form.dtPicker2.value, s.form.dtPicker3Hour);
+    if (!r.opened) {
+        s.dialogs.waitCursor(false);
+        ReinitialiseWindow(s);
+        return;
+    }
+    s.run.lastBar = static_cast<float>(r.lineCount + 1);
+    if (!r.found) s.dialogs.message(MessageKind::Information, kNoTradingEnd);
+    s.run.pos.clearFlags();
+    s.dialogs.waitCursor(false);
+}
+
+// The RIPOT file of the working directory, its name matched without regard to case.
+std::string FindReport(const Session& s) {
+    namespace fs = std::filesystem;
+    const std::string exact = s.ripotPath();
+    std::error_code ec;
+    if (fs::is_regular_file(exact, ec)) return exact;
+    const fs::path dir = s.workDir.empty() ? fs::path(".") : fs::path(s.workDir);
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (name == "RIPOT" && it->is_regular_file(ec)) return it->path().string();
+    }
+    return {};
+}
+
+}  // namespace
+
+void ReinitialiseWindow(Session& s) {
+    s.form.reinitialise(s.clock.today());
+    s.shell.formReset();
+}
+
+void MenuHour(Session& s) {
+    if (s.loading) return;
+    const std::string path = s.dialogs.openFile(kQuoteFilter);
+    if (path.empty()) return;
+    LoadResult r;
+    {
+        LoadGuard guard(s);
+        FormLoadProgress progress(s);
+        r = LoadHourlyQuotes(s.store, path, s.form.pair, progress);
+    }
+    if (r.status == LoadResult::Status::CannotRead) {
+        ReportUnreadable(s, path);
+        return;
+    }
+    if (r.status == LoadResult::Status::Failed) {
+        ClearLoadDisplay(s);
+        s.dialogs.message(MessageKind::Information, kHourlyLoadFailed);
+        return;
+    }
+    s.hourlyPath = path;
+    const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
+    s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
+    s.form.dtPicker2 = DatePicker{r.latest, lo, hi};
+    s.form.dtPicker3Hour = r.lastHour;
+    s.form.label15 = kStatusLoaded;
+    s.dialogs.waitCursor(true);
+    FindStartBar(s);
+    s.dialogs.waitCursor(true);
+    FindEndBar(s);
+}
+
+void MenuDay(Session& s) {
+    if (s.loading) return;
+    const std::string path = s.dialogs.openFile(kQuoteFilter);
+    if (path.empty()) return;
+    LoadResult r;
+    {
+        LoadGuard guard(s);
+        FormLoadProgress progress(s);
+        r = LoadDailyQuotes(s.store, path, s.form.pair, progress);
+    }
+    if (r.status == LoadResult::Status::CannotRead) {
+        ReportUnreadable(s, path);
+        return;
+    }
+    if (r.status == LoadResult::Status::Failed) {
+        ClearLoadDisplay(s);
+        s.dialogs.message(MessageKind::Information, kDailyLoadFailed);
+        return;
+    }
+    s.quoteFileName = path;
+    s.form.label15 = kStatusLoaded;
+}
+
+void StartDateChanged(Session& s) {
+    s.dialogs.waitCursor(true);
+    FindStartBar(s);
+}
+
+void EndDateChanged(Session& s) {
+    s.dialogs.waitCursor(true);
+    FindEndBar(s);
+}
+
+void StartCommand(Session& s) {
+    FormState& f = s.form;
+    Settings& v = s.run.s;
+    if (!TruncateFile(s.ripotPath())) {
+        s.dialogs.message(MessageKind::Error, "Не удалось записать файл отчета " + s.ripotPath());
+        return;
+    }
+    float step = 0, lastHour = 0;
+    if (!ToSingle(f.text6, s.locale, step) || !ToSingle(f.text5, s.locale, lastHour)) {
+        f.timer1 = false;
+        s.dialogs.message(MessageKind::Error, kStartFailed);
+        return;
+    }
+    f.label15 = (step == 0 || lastHour == 0) ? kStatusTesting : kStatusEstimate;
+    // Every run starts from Text4 and finds its own best; its counters count this run.
+    s.run.entryHour = 0;
+    s.run.bestTotal.reset();
+    for (int i = 0; i <= 3; ++i) f.label1[i].clear();
+    s.run.runPassesStarted = s.run.runPassesDone = 0;
+    s.run.stopRequested = false;
+
+    v.U = f.pair == Pair::JPY ? 0.01f : 0.0001f;
+    v.Q = static_cast<float>(Val(f.text11));
+    v.J = static_cast<float>(Val(f.text13));
+    v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
+    double tp = 0, sl = 0, st = 0;
+    if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
+        !ValueInPoints(f.text6, s.locale, st)) {
+        f.timer1 = false;
+        s.dialogs.message(MessageKind::Error, kStartFailed);
+        return;
+    }
+    const double u = v.U;
+    v.TP = static_cast<float>(tp * u);
+    v.SL = static_cast<float>(sl * u);
+    v.ST = static_cast<float>(st * u);
+    v.TP1 = static_cast<float>(tp);
+    v.SL1 = static_cast<float>(sl);
+    v.ST1 = static_cast<float>(st);
+    if (v.TP1 == 0 || v.SL1 == 0) {
+        s.dialogs.beep();
+        f.timer1 = false;
+        return;
+    }
+    double last = 0;
+    ValueInPoints(f.text5, s.locale, last);
+    s.run.lastEntryHour = static_cast<float>(last);
+    // A full sweep with such a step would never end.
+    if (f.check1 && (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1))) {
+        f.timer1 = false;
+        s.dialogs.message(MessageKind::Error, "Шаг должен быть больше 0: введите в поле \"Шаг\" положительное число");
+        return;
+    }
+    f.timer1 = true;
+}
+
+void KachCommand(Session& s) { StartThoroughTest(s); }
+
+void OthetCommand(Session& s) {
+    const std::string path = FindReport(s);
+    std::string data;
+    if (path.empty() || !ReadWholeFile(path, data)) {
+        s.form.text10.clear();
+        s.dialogs.message(MessageKind::Information, "Отчета еще нет: сначала запустите тестирование");
+        return;
+    }
+    std::string text;
+    text.reserve(data.size() + 16);
+    for (const auto line : SplitLines(data)) {
+        text.append(line);
+        text += "\r\n";
+    }
+    s.form.text10 = std::move(text);
+}
+
+void StopCommand(Session& s) {
+    FormState& f = s.form;
+    if (s.timer1Running || s.timer3Running) {
+        s.run.stopRequested = true;
+        return;
+    }
+    // A run whose timer ticks without work (nothing is inside a pass) stops at once.
+    if (f.timer1 || f.timer3) {
+        f.timer1 = f.timer3 = f.timer2 = false;
+        f.label15 = kStatusStopped;
+    }
+}
+
+void ToolbarButton(Session& s, std::string_view key) {
+    if (key == "End") {
+        s.run.stopRequested = true;
+        s.shell.quit();
+    } else if (key == "Start") {
+        StartCommand(s);
+    } else if (key == "Kach") {
+        KachCommand(s);
+    } else if (key == "Graf") {
+        s.shell.showChart();
+    } else if (key == "Ocen") {
+        // The button carries no command.
+    } else if (key == "Othet") {
+        OthetCommand(s);
+    } else if (key == "Stop") {
+        StopCommand(s);
+    }
+}
+
+void Timer1Tick(Session& s) {
+    if (!s.form.timer1 || s.timer1Running) return;
+    s.timer1Running = true;
+    RunSimpleTestTick(s);
+    s.timer1Running = false;
+}
+
+void Timer3Tick(Session& s) {
+    if (!s.form.timer3 || s.timer3Running) return;
+    s.timer3Running = true;
+    RunThoroughTestTick(s);
+    s.timer3Running = false;
+}
+
+void Timer2Tick(Session& s) {
+    FormState& f = s.form;
+    if (!f.timer2) return;
+    float& r = s.run.remainingSeconds;
+    if (!(r > 1)) {
+        f.timer2 = false;
+        f.label15.clear();
+        return;
+    }
+    r = r - 1.0f;
+    // Minutes and seconds come from a 32-bit quotient, every step rounded to 32 bits.
+    const double h = Int(static_cast<double>(r) / 3600.0);
+    const float q = static_cast<float>(static_cast<double>(r) / 3600.0);
+    const float frac = static_cast<float>(q - h);
+    const float minutesF = static_cast<float>(frac * 60.0f);
+    const double m = Int(minutesF);
+    const float secF = static_cast<float>(static_cast<float>(minutesF - m) * 60.0f);
+    const double sec = Int(secF);
+    auto two = [&](double x) {
+        std::string t = FormatGeneral(x, s.locale);
+        return x < 10 ? "0" + t : t;
+    };
+    f.label15 = "До окончания теста осталось   " + two(h) + ": " + two(m) + ": " + two(sec);
+}
+
+}  // namespace kavro

@@ -1,0 +1,46 @@
+#pragma once
+#include <string_view>
+
+#include "app/session.h"
+
+namespace kavro {
+
+// Toolbar button click, dispatched by its key ("End", "Start", "Kach", "Graf",
+// "Ocen", "Othet", "Stop"); unknown keys do nothing.
+void ToolbarButton(Session& s, std::string_view key);
+
+// Entries of the Open button's menu.
+void MenuHour(Session& s);  // hourly load, then the start- and end-date lookups
+void MenuDay(Session& s);   // daily load
+
+// Date picker events: DTPicker1 Change/CloseUp, DTPicker2 Change/CloseUp, DTPicker3 Change.
+// The form state already holds the new value.
+void StartDateChanged(Session& s);
+void EndDateChanged(Session& s);
+
+// Timer ticks; each returns at once when its timer is off or its tick is still running.
+void Timer1Tick(Session& s);
+void Timer2Tick(Session& s);
+void Timer3Tick(Session& s);
+
+// Closes and reopens the main window: controls to their initial values and the load step;
+// program data stays.
+void ReinitialiseWindow(Session& s);
+
+// The single commands, callable on their own (the dispatcher uses them).
+void StartCommand(Session& s);
+void KachCommand(Session& s);
+void OthetCommand(Session& s);
+void StopCommand(Session& s);
+
+// Texts shown by the commands.
+inline constexpr const char* kStartFailed = "Необходимо открыть файл с данными";
+inline constexpr const char* kStatusTesting = " Процесс тестирования ";
+inline constexpr const char* kStatusEstimate = " Оценка времени ";
+inline constexpr const char* kStatusLoading = "Файл загружается, ждите...";
+inline constexpr const char* kStatusLoaded = "Загрузка закончена";
+inline constexpr const char* kStatusDone = "Тест окончен";
+inline constexpr const char* kStatusStopped = "Тест остановлен";
+inline constexpr const char* kQuoteFilter = "Тексовой файл(*.PRN)";
+
+}  // namespace kavro

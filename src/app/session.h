@@ -1,0 +1,49 @@
+#pragma once
+#include <string>
+
+#include "app/form_state.h"
+#include "chart/chart_state.h"
+#include "engine/run_state.h"
+#include "platform/locale.h"
+#include "platform/ports.h"
+#include "platform/shell.h"
+#include "quotes/quote_store.h"
+
+namespace kavro {
+
+struct Ports {
+    EventPump& pump;
+    Dialogs& dialogs;
+    Clock& clock;
+    Shell& shell;
+};
+
+// One running program: its data and the ports it talks to the world through.
+// Two sessions never share anything.
+struct Session {
+    Session(Ports ports, Locale locale, std::string workDir);
+
+    QuoteStore store;
+    FormState form;
+    RunState run;
+    ChartState chart;
+
+    EventPump& pump;
+    Dialogs& dialogs;
+    Clock& clock;
+    Shell& shell;
+    Locale locale;
+    std::string workDir;  // where RIPOT and RIPOT1 are written; "" = working directory
+
+    std::string hourlyPath;     // file name of the hourly open-file dialog
+    std::string quoteFileName;  // set by the daily load and by the start-date lookup
+
+    // Guards against re-entry while a long job yields to the event loop.
+    bool loading = false;
+    bool timer1Running = false, timer3Running = false;
+
+    std::string ripotPath() const;
+    std::string ripot1Path() const;
+};
+
+}  // namespace kavro

@@ -1,0 +1,68 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/trade_journal.h"
+
+namespace kavro {
+
+// The settings captured by Start and Kach (the main window's public variables).
+struct Settings {
+    float U = 0, E = 0;
+    float TP = 0, SL = 0, ST = 0;
+    float TP1 = 0, SL1 = 0, ST1 = 0;
+    float TPI = 0, TPI1 = 0;
+    float Q = 0, J = 0;
+};
+
+// Open positions of a pass.
+struct Position {
+    float buyOpen = 0, sellOpen = 0;
+    float buyEntryPrice = 0, sellEntryPrice = 0;
+    float buyBarProfit = 0, sellBarProfit = 0;
+    void clearFlags() { buyBarProfit = sellBarProfit = buyOpen = sellOpen = 0; }
+};
+
+// The best setting of a thorough test's search; it outlives windows and runs.
+struct BestSetting {
+    float entryHour = 0;
+    float target = 0, stop = 0;              // price units
+    float targetPoints = 0, stopPoints = 0;  // points
+};
+
+// Everything the test engine keeps between commands, passes and runs.
+struct RunState {
+    Settings s;
+
+    float firstBar = 0, lastBar = 0;  // the test interval
+    float entryHour = 0, lastEntryHour = 0, entryHourSpan = 0;
+    float progressMax = 0;
+    float currentBar = 0;
+    float passProfit = 0;
+    float pointsPerUnit = 0;
+    float remainingSeconds = 0;
+    float passStartTime = 0, passEndTime = 0;
+    float searchWindowEnd = 0;
+
+    // Program lifetime counters, and the same counted within the current run.
+    int64_t passesStarted = 0, passesDone = 0;
+    int64_t runPassesStarted = 0, runPassesDone = 0;
+
+    std::optional<float> bestTotal;  // empty until the first update; compares as 0
+    BestSetting best;
+
+    Position pos;
+    int64_t openedTradeCount = 0, closedTradeCount = 0;
+    int64_t winCount = 0, lossCount = 0;
+    int64_t forwardOpenedCount = 0;
+    float forwardEquity = 0;
+
+    TradeJournal journal;
+    PassRow passRow;  // row `passesDone` of the pass table
+
+    // Set by Stop; a running test halts at its next yield.
+    bool stopRequested = false;
+};
+
+}  // namespace kavro

@@ -1,0 +1,7 @@
+#include "engine/simple_test.h"
+
+namespace kavro {
+
+void RunSimpleTestTick(Session& s) { s.form.timer1 = false; }
+
+}  // namespace kavro

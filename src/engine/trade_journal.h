@@ -1,0 +1,55 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quotes/quote_store.h"
+
+namespace kavro {
+
+enum class TradeSide { None, Buy, Sell };
+
+// One journal row. Entry columns are filled by the row's opening, exit
+// columns by the close with the same row number; every cell but `profit`
+// starts empty.
+struct JournalRow {
+    std::optional<float> entryPrice;
+    std::optional<DateText> entryDate;
+    TradeSide side = TradeSide::None;
+    float profit = 0.0f;
+    std::optional<DateText> exitDate;
+    std::optional<float> exitPrice;
+    std::optional<float> equity;
+};
+
+// The trade journal: rows 1.. for entries and exits, `equity` also in row 0.
+// It grows as far as a pass needs; a row never written reads as empty.
+class TradeJournal {
+public:
+    // Empties every row (only the rows ever written are touched).
+    void clear();
+    // The row for writing, grown on demand.
+    JournalRow& at(size_t row);
+    // The row for reading; an empty row beyond what was written.
+    const JournalRow& row(size_t row) const;
+    // One past the highest row ever written.
+    size_t size() const { return rows_.size(); }
+
+private:
+    std::vector<JournalRow> rows_;
+};
+
+const char* SideText(TradeSide side);
+
+// The four pass-table columns of the row just written (earlier rows are never read).
+struct PassRow {
+    float entryHour = 0.0f;
+    float target = 0.0f;
+    float stop = 0.0f;
+    float total = 0.0f;
+};
+
+// The RIPOT line of a pass: the four numbers in the print format, then CR LF.
+std::string ReportLine(const PassRow& row);
+
+}  // namespace kavro

@@ -1,0 +1,97 @@
+#include "platform/dates.h"
+
+#include <cstdio>
+
+namespace kavro {
+
+namespace {
+bool IsLeap(long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+}  // namespace
+
+int DaysInMonth(int year, int month) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && IsLeap(year)) return 29;
+    return kDays[(month - 1) % 12];
+}
+
+bool DateFromParts(long year, long month, long day, Date& out) {
+    // Whole years out of the month first, then walk the days month by month.
+    if (year < -100000 || year > 100000) return false;
+    long m0 = month - 1;
+    long y = year + (m0 >= 0 ? m0 / 12 : -((11 - m0) / 12));
+    long m = m0 - (y - year) * 12 + 1;
+    if (y < 1 || y > 9999) return false;
+    // Bound the walk: |day| beyond a few centuries of days is out of range anyway.
+    if (day > 3700000 || day < -3700000) return false;
+    long d = day;
+    while (d < 1) {
+        if (--m < 1) {
+            m = 12;
+            if (--y < 1) return false;
+        }
+        d += DaysInMonth(static_cast<int>(y), static_cast<int>(m));
+    }
+    while (d > DaysInMonth(static_cast<int>(y), static_cast<int>(m))) {
+        d -= DaysInMonth(static_cast<int>(y), static_cast<int>(m));
+        if (++m > 12) {
+            m = 1;
+            if (++y > 9999) return false;
+        }
+    }
+    if (y < 100) return false;
+    out = Date{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
+    return true;
+}
+
+std::string DateKey(const Date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+std::string IsoDate(const Date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+bool ParseIsoDate(const std::string& text, Date& out) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return false;
+    if (text[4] != '-' || text[7] != '-') return false;
+    if (y < 100 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
+    out = Date{y, m, d};
+    return true;
+}
+
+std::string ShortDate(const Date& d, const Locale& locale) {
+    if (!d.valid()) return "";
+    std::string out;
+    const std::string& p = locale.shortDatePattern;
+    char buf[16];
+    for (size_t i = 0; i < p.size();) {
+        const char c = p[i];
+        size_t run = 1;
+        while (i + run < p.size() && p[i + run] == c) ++run;
+        if (c == 'd') {
+            std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", d.day);
+            out += buf;
+        } else if (c == 'M') {
+            std::snprintf(buf, sizeof buf, run >= 2 ? "%02d" : "%d", d.month);
+            out += buf;
+        } else if (c == 'y') {
+            if (run >= 3)
+                std::snprintf(buf, sizeof buf, "%04d", d.year);
+            else
+                std::snprintf(buf, sizeof buf, "%02d", d.year % 100);
+            out += buf;
+        } else {
+            out.append(run, c);
+        }
+        i += run;
+    }
+    return out;
+}
+
+}  // namespace kavro

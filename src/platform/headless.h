@@ -1,0 +1,83 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ports.h"
+#include "platform/shell.h"
+
+namespace kavro {
+
+// Ports without windows: for the batch runner and the tests.
+
+class HeadlessPump : public EventPump {
+public:
+    void yield() override {
+        ++calls;
+        if (onYield) onYield();
+    }
+    long long calls = 0;
+    std::function<void()> onYield;  // lets a test act "during" a job
+};
+
+class RecordingDialogs : public Dialogs {
+public:
+    struct Message {
+        MessageKind kind;
+        std::string text;
+    };
+    void message(MessageKind kind, const std::string& text) override {
+        messages.push_back({kind, text});
+        if (onMessage) onMessage(kind, text);
+    }
+    void beep() override {
+        ++beeps;
+        if (onBeep) onBeep();
+    }
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override {
+        lastPrompt = prompt;
+        (void)title;
+        if (inputAnswers.empty()) return defaultText;
+        auto a = inputAnswers.front();
+        inputAnswers.pop_front();
+        return a;
+    }
+    std::string openFile(const std::string& filter) override {
+        lastFilter = filter;
+        if (fileAnswers.empty()) return {};
+        auto a = fileAnswers.front();
+        fileAnswers.pop_front();
+        return a;
+    }
+    void waitCursor(bool on) override { cursorBusy = on; }
+
+    std::vector<Message> messages;
+    int beeps = 0;
+    bool cursorBusy = false;
+    std::deque<std::string> fileAnswers;                  // "" answers as a cancelled dialog
+    std::deque<std::optional<std::string>> inputAnswers;  // nullopt answers as Cancel
+    std::string lastFilter, lastPrompt;
+    std::function<void(MessageKind, const std::string&)> onMessage;
+    std::function<void()> onBeep;
+};
+
+class FixedClock : public Clock {
+public:
+    float secondsSinceMidnight() override { return seconds; }
+    Date today() override { return date; }
+    float seconds = 0;
+    Date date{2021, 4, 5};
+};
+
+class RecordingShell : public Shell {
+public:
+    void formReset() override { ++resets; }
+    void quit() override { ++quits; }
+    void showChart() override { ++charts; }
+    int resets = 0, quits = 0, charts = 0;
+};
+
+}  // namespace kavro

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace kavro {
+
+// What the core asks of the window system beyond dialogs.
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // The main window was reinitialised: controls must show the form state anew.
+    virtual void formReset() = 0;
+    // End the program (every window closes, a running test stops).
+    virtual void quit() = 0;
+    // Open the chart window on the current trade journal.
+    virtual void showChart() = 0;
+};
+
+}  // namespace kavro

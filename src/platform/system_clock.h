@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/ports.h"
+
+namespace kavro {
+
+// The machine's local clock.
+class SystemClock : public Clock {
+public:
+    float secondsSinceMidnight() override;
+    Date today() override;
+};
+
+}  // namespace kavro
