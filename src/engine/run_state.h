@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/strategy_rules.h"
 #include "engine/trade_journal.h"
 
 namespace kavro {
@@ -60,6 +61,7 @@ struct RunState {
 
     TradeJournal journal;
     PassRow passRow;  // row `passesDone` of the pass table
+    DayMatchTable dayTable;  // the day search of every bar, for the current store and LastBar
 
     // Set by Stop; a running test halts at its next yield.
     bool stopRequested = false;

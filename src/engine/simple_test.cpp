@@ -1,7 +1,125 @@
 #include "engine/simple_test.h"
 
+#include "engine/strategy_rules.h"
+#include "engine/test_pass.h"
+#include "platform/numbers.h"
+
 namespace kavro {
 
-void RunSimpleTestTick(Session& s) { s.form.timer1 = false; }
+namespace {
+
+const char* kStepTooSmall =
+    "Шаг должен быть больше 0 и заметен на фоне значений TP/SL: введите в поле \"Шаг\" большее число";
+
+// A counted loop on a 32-bit counter: end and step are fixed when it starts;
+// a step of 0 or more runs while the counter has not passed the end upwards,
+// a negative one while it has not passed it downwards.
+template <typename Body>
+void CountedLoop(float& counter, float start, float end, float step, Body body) {
+    auto inRange = [&] { return step >= 0 ? counter <= end : counter >= end; };
+    for (counter = start; inRange();) {
+        body();
+        const float next = counter + step;
+        // A step that cannot move the counter would loop forever.
+        if (next == counter) throw PassFault{kStepTooSmall};
+        counter = next;
+    }
+}
+
+// Stop sweeps over the entry hours, from the current one to the last.
+void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
+    RunState& r = s.run;
+    Settings& v = r.s;
+    const float start = v.SL1;
+    for (;;) {
+        CountedLoop(v.TPI1, start, stopEnd, step, [&] {
+            v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
+            v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);
+            v.ST = static_cast<float>(static_cast<double>(v.U) * v.ST1);
+            RunTestPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
+        });
+        if (hour24Rule && r.entryHour == 24) r.entryHour = 0;
+        if (r.lastEntryHour > 23) r.lastEntryHour = 23;
+        if (r.lastEntryHour <= r.entryHour) break;
+        r.entryHour += 1;
+        v.TPI1 = v.SL1;
+    }
+}
+
+void EndSweep(Session& s) {
+    if (!s.form.check2) s.dialogs.beep();
+    s.form.timer1 = false;
+}
+
+void FullSweep(Session& s) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    Settings& v = r.s;
+    double tp = 0, sl = 0, st = 0;
+    if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
+        !ValueInPoints(f.text6, s.locale, st))
+        throw PassFault{"Необходимо открыть файл с данными"};
+    v.TP1 = static_cast<float>(tp);
+    v.SL1 = static_cast<float>(sl);
+    v.ST1 = static_cast<float>(st);
+    v.TP = static_cast<float>(tp * v.U);
+    v.SL = static_cast<float>(sl * v.U);
+    v.ST = static_cast<float>(st * v.U);
+    const std::string savedTarget = f.text2;
+    if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
+    float stopEnd = 0;
+    if (!ToSingle(savedTarget, s.locale, stopEnd)) throw PassFault{"Необходимо открыть файл с данными"};
+    float target = 0;
+    CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
+        double hour = 0;
+        if (!ValueInPoints(f.text4, s.locale, hour)) throw PassFault{"Необходимо открыть файл с данными"};
+        r.entryHour = static_cast<float>(hour);
+        v.TP1 = target;
+        HourLoop(s, stopEnd, v.ST1, true);
+    });
+    EndSweep(s);
+}
+
+void Tick(Session& s) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    Settings& v = r.s;
+    v.Q = static_cast<float>(Val(f.text11));
+    v.J = static_cast<float>(Val(f.text13));
+    v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
+
+    if (!f.check1 && v.ST1 > 0) {
+        const double stopText = Val(f.text3), targetText = Val(f.text2);
+        if (stopText < targetText) {
+            HourLoop(s, v.TP1, v.ST1, true);
+            EndSweep(s);
+        } else if (stopText > targetText) {
+            HourLoop(s, v.TP1, -v.ST1, false);
+            EndSweep(s);
+        }
+    }
+    if (v.ST1 == 0) {
+        v.TPI1 = v.SL1;
+        v.TPI = static_cast<float>(static_cast<double>(v.U) * v.SL1);
+        RunTestPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
+    }
+    if (f.check1) FullSweep(s);
+}
+
+}  // namespace
+
+void RunSimpleTestTick(Session& s) {
+    FormState& f = s.form;
+    try {
+        Tick(s);
+    } catch (const PassStopped&) {
+        f.timer1 = f.timer2 = false;
+        f.label15 = "Тест остановлен";
+        s.run.stopRequested = false;
+    } catch (const PassFault& fault) {
+        f.timer1 = f.timer2 = false;
+        s.dialogs.message(MessageKind::Error, fault.message);
+    }
+}
 
 }  // namespace kavro

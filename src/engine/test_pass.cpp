@@ -1,0 +1,201 @@
+#include "engine/test_pass.h"
+
+#include <cmath>
+
+#include "engine/strategy_rules.h"
+#include "platform/numbers.h"
+#include "platform/text_file.h"
+
+namespace kavro {
+
+namespace {
+
+// Everything a pass reads once at its start.
+struct PassSetup {
+    bool single = false;  // Text6 is "" or "0": the journal is written
+    double pointValue = 0, tradeCost = 0;
+};
+
+void ComputeProgressMax(Session& s, float st) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    if (f.text6 == "0") return;
+    const double divisor = static_cast<double>(st) * static_cast<double>(r.pointsPerUnit);
+    if (divisor == 0 || !std::isfinite(divisor))
+        throw PassFault{"Шаг равен нулю: для одиночного теста введите в поле \"Шаг\" число 0"};
+    const double n = std::fabs(Val(f.text2) - Val(f.text3)) / divisor;
+    const double h = Val(f.text5) - Val(f.text4) + 1;
+    const double passes = Int((n + 1) * h);
+    r.progressMax = static_cast<float>(f.check1 ? passes * passes : passes);
+    f.progressMin = 0;
+    f.progressMax = r.progressMax;
+    f.progressValue = static_cast<double>(r.runPassesStarted);
+}
+
+void ReadEntryHour(Session& s) {
+    RunState& r = s.run;
+    double hour = 0;
+    if (!ValueInPoints(s.form.text4, s.locale, hour))
+        throw PassFault{"Начальный час в поле \"Время\" не является числом"};
+    // A negative first hour would send a sweep back to it forever.
+    if (hour < 0) throw PassFault{"Начальный час в поле \"Время\" не может быть отрицательным"};
+    r.entryHour = static_cast<float>(hour);
+    r.entryHourSpan = r.lastEntryHour - r.entryHour;
+}
+
+}  // namespace
+
+void CheckStop(Session& s) {
+    if (s.run.stopRequested) throw PassStopped{};
+}
+
+void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    Position& pos = r.pos;
+    const QuoteStore& q = s.store;
+
+    f.progressValue = 0;
+    const double pointSize = f.pair == Pair::JPY ? 0.01 : 0.0001;
+    // A fresh journal, and the win/loss counts that go with it.
+    r.journal.clear();
+    r.winCount = r.lossCount = 0;
+    r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
+    ++r.passesStarted;
+    ++r.runPassesStarted;
+    ComputeProgressMax(s, st);
+
+    PassSetup p;
+    p.single = f.text6.empty() || f.text6 == "0";
+    r.currentBar = r.firstBar;
+    pos.buyOpen = pos.sellOpen = 0;
+    r.passProfit = 0;
+    p.pointValue = Val(f.text11);
+    p.tradeCost = Val(f.text13);
+    if (r.entryHour == 0) ReadEntryHour(s);
+    r.openedTradeCount = r.closedTradeCount = 0;
+    if (p.single) {
+        f.progressMax = r.lastBar;
+        f.progressMin = 0;
+    }
+    r.passStartTime = s.clock.secondsSinceMidnight();
+
+    const float ppu = r.pointsPerUnit;
+    auto journalEntry = [&](long bar, float price, TradeSide side) {
+        JournalRow& row = r.journal.at(static_cast<size_t>(r.openedTradeCount));
+        row.entryPrice = price;
+        row.entryDate = q.hourDate[static_cast<size_t>(bar)];
+        row.side = side;
+    };
+    auto journalExit = [&](long bar, float profit, float exitPrice) {
+        JournalRow& row = r.journal.at(static_cast<size_t>(r.closedTradeCount));
+        row.profit = profit;
+        row.exitDate = q.hourDate[static_cast<size_t>(bar)];
+        row.exitPrice = exitPrice;
+    };
+
+    // A bar loop whose bound is taken at its start; LastBar itself is read anew on every bar.
+    const float endBar = r.lastBar;
+    for (; r.currentBar <= endBar; r.currentBar += 1.0f) {
+        long bar = 0;
+        if (!ToIndex(r.currentBar, 0, QuoteStore::kHourCapacity, bar)) throw PassFault{kFaultBarIndex};
+        r.dayTable.prepare(q, r.lastBar);
+        const BarDay day = r.dayTable.at(bar);
+        s.pump.yield();
+        CheckStop(s);
+        if (day.fault) throw PassFault{kFaultDailyHistory};
+
+        const auto& ohlc = q.hourOhlc[static_cast<size_t>(bar)];
+        const float open = ohlc[QuoteStore::Open], high = ohlc[QuoteStore::High], low = ohlc[QuoteStore::Low];
+        const bool hourMatches = q.hourOfBar[static_cast<size_t>(bar)] == r.entryHour;
+
+        if (day.buy && hourMatches && pos.buyOpen == 0) {
+            ++r.openedTradeCount;
+            pos.buyEntryPrice = open;
+            pos.buyOpen += 1;
+            if (p.single) journalEntry(bar, open, TradeSide::Buy);
+        }
+        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && high > 0 && high - pos.buyEntryPrice >= tp) {
+            ++r.closedTradeCount;
+            pos.buyBarProfit = WinnerResult(tp, p.tradeCost, p.pointValue, ppu);
+            ++r.winCount;
+            if (p.single) journalExit(bar, pos.buyBarProfit, pos.buyEntryPrice + tp);
+            pos.buyEntryPrice = 0;
+            pos.buyOpen = 0;
+        }
+        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && low > 0 && pos.buyEntryPrice - low >= tpi) {
+            ++r.closedTradeCount;
+            pos.buyBarProfit = LoserResult(tpi, p.pointValue, ppu);
+            ++r.lossCount;
+            if (p.single) journalExit(bar, pos.buyBarProfit, pos.buyEntryPrice - tpi);
+            pos.buyEntryPrice = 0;
+            pos.buyOpen = 0;
+        }
+        if (day.sell && hourMatches && pos.sellOpen == 0) {
+            ++r.openedTradeCount;
+            pos.sellEntryPrice = open;
+            pos.sellOpen += 1;
+            if (p.single) journalEntry(bar, open, TradeSide::Sell);
+        }
+        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && low > 0 && pos.sellEntryPrice - low >= tp) {
+            ++r.closedTradeCount;
+            pos.sellBarProfit = WinnerResult(tp, p.tradeCost, p.pointValue, ppu);
+            ++r.winCount;
+            if (p.single) journalExit(bar, pos.sellBarProfit, pos.sellEntryPrice - tp);
+            pos.sellEntryPrice = 0;
+            pos.sellOpen = 0;
+        }
+        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && high > 0 && high - pos.sellEntryPrice >= tpi) {
+            ++r.closedTradeCount;
+            pos.sellBarProfit = LoserResult(tpi, p.pointValue, ppu);
+            ++r.lossCount;
+            if (p.single) journalExit(bar, pos.sellBarProfit, pos.sellEntryPrice + tpi);
+            pos.sellEntryPrice = 0;
+            pos.sellOpen = 0;
+        }
+
+        r.passProfit = static_cast<float>(static_cast<double>(r.passProfit) + pos.buyBarProfit + pos.sellBarProfit);
+        if (p.single) r.journal.at(static_cast<size_t>(r.openedTradeCount)).equity = r.passProfit;
+        pos.buyBarProfit = pos.sellBarProfit = 0;
+        if (r.currentBar == r.lastBar) break;
+        if (p.single) f.progressValue = r.currentBar;
+    }
+    // Read once: the clock is far dearer than a bar.
+    r.passEndTime = s.clock.secondsSinceMidnight();
+
+    // The report line goes first: a pass whose line cannot be written records nothing.
+    PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
+    if (!AppendToFile(s.ripotPath(), ReportLine(row)))
+        throw PassFault{"Не удалось записать строку в файл отчета " + s.ripotPath()};
+
+    if (r.runPassesStarted == 1) {
+        r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
+                                                Int(static_cast<double>(r.passEndTime - r.passStartTime)));
+        f.timer2 = true;
+    }
+    ++r.passesDone;
+    ++r.runPassesDone;
+    r.passRow = row;
+    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
+    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
+    f.label6[1] = FormatGeneral(row.target, s.locale);
+    f.label6[2] = FormatGeneral(row.stop, s.locale);
+    if (row.total >= r.bestTotal.value_or(0.0f)) {
+        r.bestTotal = row.total;
+        f.label1[3] = FormatGeneral(row.entryHour, s.locale);
+        f.label1[2] = FormatGeneral(row.target, s.locale);
+        f.label1[1] = FormatGeneral(row.stop, s.locale);
+        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
+    }
+    if (st == 0) {
+        r.entryHour += 1;
+        if (static_cast<double>(r.runPassesDone) > r.entryHourSpan) {
+            if (!f.check2) s.dialogs.beep();
+            f.timer1 = false;
+            f.timer2 = false;
+            f.label15 = "Тест окончен";
+        }
+    }
+}
+
+}  // namespace kavro

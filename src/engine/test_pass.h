@@ -1,0 +1,15 @@
+#pragma once
+#include "app/session.h"
+
+namespace kavro {
+
+// One pass of the strategy over FirstBar..LastBar for one setting (stop and
+// take-profit in price units, step, and the two distances in points, which are
+// only recorded). Records the pass row, the labels, a RIPOT line and the best
+// result. Throws PassFault or PassStopped; then nothing of the pass is recorded.
+void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1);
+
+// Throws PassStopped when Stop was pressed; called after every yield.
+void CheckStop(Session& s);
+
+}  // namespace kavro
