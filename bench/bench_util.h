@@ -1,0 +1,54 @@
+#pragma once
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/session.h"
+#include "platform/headless.h"
+#include "platform/system_clock.h"
+
+namespace kavro::bench {
+
+// Milliseconds of `runs` calls of `f`: minimum and median.
+inline void Time(const char* what, int runs, const std::function<void()>& f) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = std::chrono::steady_clock::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-48s min %9.2f ms   median %9.2f ms   (%d runs)\n", what, ms.front(), ms[ms.size() / 2], runs);
+}
+
+// A headless session with the real quotes loaded.
+struct LoadedSession {
+    HeadlessPump pump;
+    RecordingDialogs dialogs;
+    SystemClock clock;
+    RecordingShell shell;
+    Session s;
+    LoadedSession(const std::string& dataDir, const std::string& workDir)
+        : s(Ports{pump, dialogs, clock, shell}, Locale{}, workDir) {
+        s.form.check2 = true;
+        dialogs.fileAnswers = {dataDir + "/EURUSD_H1.PRN", dataDir + "/EURUSD_D1.PRN"};
+        MenuHour(s);
+        MenuDay(s);
+    }
+};
+
+inline std::string DataDir(int argc, char** argv) {
+#ifdef KAVRO_SHARED_DATA
+    std::string dir = KAVRO_SHARED_DATA;
+#else
+    std::string dir = "../shared/data";
+#endif
+    if (argc > 1) dir = argv[1];
+    return dir;
+}
+
+}  // namespace kavro::bench

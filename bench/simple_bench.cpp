@@ -1,0 +1,28 @@
+// The simple test on the real EURUSD quotes: the default sweep (408 passes) over the
+// whole hourly file, and one single-setting pass. Usage: simple_bench [DATA_DIR]
+#include <filesystem>
+
+#include "bench_util.h"
+
+using namespace kavro;
+
+int main(int argc, char** argv) {
+    const std::string work = std::filesystem::temp_directory_path() / "kavro-simple-bench";
+    std::filesystem::create_directories(work);
+    bench::LoadedSession ls(bench::DataDir(argc, argv), work);
+    Session& s = ls.s;
+    std::printf("hourly bars %d, daily bars %d, interval %g..%g\n", s.store.hourBarCount, s.store.dayBarCount,
+                s.run.firstBar, s.run.lastBar);
+    auto run = [&] {
+        ToolbarButton(s, "Start");
+        while (s.form.timer1) Timer1Tick(s);
+    };
+    bench::Time("default sweep, 408 passes, whole file", 5, run);
+    std::printf("passes %lld, best %s\n", static_cast<long long>(s.run.runPassesDone), s.form.label1[0].c_str());
+    s.form.text6 = "0";
+    s.form.text5 = "10";
+    s.form.text4 = "10";
+    bench::Time("single-setting pass, hour 10, whole file", 5, run);
+    std::printf("trades %lld, result %s\n", static_cast<long long>(s.run.closedTradeCount), s.form.label6[3].c_str());
+    return 0;
+}
