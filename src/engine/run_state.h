@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/pass_kernel.h"
 #include "engine/strategy_rules.h"
 #include "engine/trade_journal.h"
 
@@ -62,6 +63,9 @@ struct RunState {
     TradeJournal journal;
     PassRow passRow;  // row `passesDone` of the pass table
     DayMatchTable dayTable;  // the day search of every bar, for the current store and LastBar
+    PassKernel kernel;       // sweep passes without a bar loop
+    KernelScratch scratch;
+    bool fastPasses = true;  // off: every pass walks its bars (the reference)
 
     // Set by Stop; a running test halts at its next yield.
     bool stopRequested = false;

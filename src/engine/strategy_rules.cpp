@@ -126,6 +126,7 @@ void DayMatchTable::prepare(const QuoteStore& q, float lastBar) {
     lastBar_ = lastBar;
     dayCount_ = q.dayBarCount;
     valid_ = true;
+    ++stamp_;
 }
 
 float WinnerResult(float tp, double tradeCost, double pointValue, float pointsPerUnit) {

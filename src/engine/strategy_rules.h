@@ -54,6 +54,8 @@ public:
     const BarDay& at(long bar) const { return bars_[static_cast<size_t>(bar)]; }
     // The fast search on its own (what at() holds, before the signal conditions).
     DayMatch search(const QuoteStore& q, float lastBar, long bar) const;
+    // Changes whenever the table is rebuilt.
+    uint64_t stamp() const { return stamp_; }
 
 private:
     struct Entry {
@@ -70,6 +72,7 @@ private:
     float lastBar_ = -1.0f;
     int dayCount_ = -1;
     bool valid_ = false;
+    uint64_t stamp_ = 0;
 };
 
 // Signal conditions 1 to 3 of both sides for day j of a bar with date `date`.

@@ -43,7 +43,93 @@ void ReadEntryHour(Session& s) {
     r.entryHourSpan = r.lastEntryHour - r.entryHour;
 }
 
+// The end of a pass: report line, pass row, labels, best result, and the end
+// of a single-setting run after its last hour.
+void RecordPass(Session& s, float st, float tpi1, float tp1) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    // The report line goes first: a pass whose line cannot be written records nothing.
+    PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
+    if (!AppendToFile(s.ripotPath(), ReportLine(row)))
+        throw PassFault{"Не удалось записать строку в файл отчета " + s.ripotPath()};
+
+    if (r.runPassesStarted == 1) {
+        r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
+                                                Int(static_cast<double>(r.passEndTime - r.passStartTime)));
+        f.timer2 = true;
+    }
+    ++r.passesDone;
+    ++r.runPassesDone;
+    r.passRow = row;
+    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
+    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
+    f.label6[1] = FormatGeneral(row.target, s.locale);
+    f.label6[2] = FormatGeneral(row.stop, s.locale);
+    if (row.total >= r.bestTotal.value_or(0.0f)) {
+        r.bestTotal = row.total;
+        f.label1[3] = FormatGeneral(row.entryHour, s.locale);
+        f.label1[2] = FormatGeneral(row.target, s.locale);
+        f.label1[1] = FormatGeneral(row.stop, s.locale);
+        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
+    }
+    if (st == 0) {
+        r.entryHour += 1;
+        if (static_cast<double>(r.runPassesDone) > r.entryHourSpan) {
+            if (!f.check2) s.dialogs.beep();
+            f.timer1 = false;
+            f.timer2 = false;
+            f.label15 = "Тест окончен";
+        }
+    }
+}
+
+// The pass through the kernel; false when it cannot give the bar loop's exact
+// result (bars outside the store or with a fault, fractional bounds, a money
+// result that overflows) and the bar loop must run instead.
+bool TryKernelPass(Session& s, const PassSetup& p, float tpi, float tp) {
+    RunState& r = s.run;
+    // Yield first, so that whatever a command changes now is seen by this pass.
+    s.pump.yield();
+    CheckStop(s);
+    if (!(r.firstBar <= r.lastBar) || r.firstBar != std::floor(r.firstBar) || r.lastBar != std::floor(r.lastBar))
+        return false;
+    const long from = static_cast<long>(r.firstBar), to = static_cast<long>(r.lastBar);
+    if (from < 0 || to > QuoteStore::kHourCapacity) return false;
+    r.dayTable.prepare(s.store, r.lastBar);
+    r.kernel.prepare(s.store, r.dayTable);
+    if (!r.kernel.covers(from, to)) return false;
+    KernelSetting k;
+    k.entryHour = r.entryHour;
+    k.tp = tp;
+    k.tpi = tpi;
+    try {
+        k.winAmount = WinnerResult(tp, p.tradeCost, p.pointValue, r.pointsPerUnit);
+        k.lossAmount = LoserResult(tpi, p.pointValue, r.pointsPerUnit);
+    } catch (const PassFault&) {
+        return false;
+    }
+    const KernelResult kr = r.kernel.run(k, from, to, ProfitOrder::TotalFirst, r.scratch);
+    ApplyKernelResult(r, kr);
+    r.currentBar = r.lastBar;
+    return true;
+}
+
 }  // namespace
+
+void ApplyKernelResult(RunState& r, const KernelResult& kr) {
+    r.passProfit = kr.profit;
+    r.openedTradeCount = kr.opened;
+    r.closedTradeCount = kr.closed;
+    r.winCount = kr.wins;
+    r.lossCount = kr.losses;
+    Position& pos = r.pos;
+    pos.buyOpen = kr.buyOpen ? 1.0f : 0.0f;
+    pos.sellOpen = kr.sellOpen ? 1.0f : 0.0f;
+    // A side that never opened keeps its old entry price, as the bar loop leaves it.
+    if (kr.buyTouched) pos.buyEntryPrice = kr.buyEntryPrice;
+    if (kr.sellTouched) pos.sellEntryPrice = kr.sellEntryPrice;
+    pos.buyBarProfit = pos.sellBarProfit = 0;
+}
 
 void CheckStop(Session& s) {
     if (s.run.stopRequested) throw PassStopped{};
@@ -93,6 +179,13 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
         row.exitDate = q.hourDate[static_cast<size_t>(bar)];
         row.exitPrice = exitPrice;
     };
+
+    // A sweep pass over whole bars of a fault-free interval needs no bar loop.
+    if (!p.single && r.fastPasses && TryKernelPass(s, p, tpi, tp)) {
+        r.passEndTime = s.clock.secondsSinceMidnight();
+        RecordPass(s, st, tpi1, tp1);
+        return;
+    }
 
     // A bar loop whose bound is taken at its start; LastBar itself is read anew on every bar.
     const float endBar = r.lastBar;
@@ -163,39 +256,7 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     // Read once: the clock is far dearer than a bar.
     r.passEndTime = s.clock.secondsSinceMidnight();
 
-    // The report line goes first: a pass whose line cannot be written records nothing.
-    PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
-    if (!AppendToFile(s.ripotPath(), ReportLine(row)))
-        throw PassFault{"Не удалось записать строку в файл отчета " + s.ripotPath()};
-
-    if (r.runPassesStarted == 1) {
-        r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
-                                                Int(static_cast<double>(r.passEndTime - r.passStartTime)));
-        f.timer2 = true;
-    }
-    ++r.passesDone;
-    ++r.runPassesDone;
-    r.passRow = row;
-    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
-    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
-    f.label6[1] = FormatGeneral(row.target, s.locale);
-    f.label6[2] = FormatGeneral(row.stop, s.locale);
-    if (row.total >= r.bestTotal.value_or(0.0f)) {
-        r.bestTotal = row.total;
-        f.label1[3] = FormatGeneral(row.entryHour, s.locale);
-        f.label1[2] = FormatGeneral(row.target, s.locale);
-        f.label1[1] = FormatGeneral(row.stop, s.locale);
-        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
-    }
-    if (st == 0) {
-        r.entryHour += 1;
-        if (static_cast<double>(r.runPassesDone) > r.entryHourSpan) {
-            if (!f.check2) s.dialogs.beep();
-            f.timer1 = false;
-            f.timer2 = false;
-            f.label15 = "Тест окончен";
-        }
-    }
+    RecordPass(s, st, tpi1, tp1);
 }
 
 }  // namespace kavro

@@ -12,4 +12,7 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
 // Throws PassStopped when Stop was pressed; called after every yield.
 void CheckStop(Session& s);
 
+// Takes a kernel pass's counts, result and positions into the run state.
+void ApplyKernelResult(RunState& r, const KernelResult& kr);
+
 }  // namespace kavro

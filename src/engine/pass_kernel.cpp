@@ -1,0 +1,234 @@
+#include "engine/pass_kernel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace kavro {
+
+namespace {
+
+constexpr int32_t kUnknown = -1;
+
+// Floats as integers in the same order, so a monotone predicate can be searched by bisection.
+int32_t Ordered(float f) {
+    int32_t i;
+    std::memcpy(&i, &f, 4);
+    return i >= 0 ? i : static_cast<int32_t>(0x80000000u - static_cast<uint32_t>(i));
+}
+float FromOrdered(int32_t i) {
+    const int32_t bits = i >= 0 ? i : static_cast<int32_t>(0x80000000u - static_cast<uint32_t>(i));
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+// Smallest x with float(x - e) >= d (the take-profit test of a buy, the stop test of a sell).
+float UpLevel(float e, float d) {
+    int64_t lo = Ordered(-std::numeric_limits<float>::infinity());
+    int64_t hi = Ordered(std::numeric_limits<float>::infinity());
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (FromOrdered(static_cast<int32_t>(mid)) - e >= d)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return FromOrdered(static_cast<int32_t>(lo));
+}
+
+// Largest y with float(e - y) >= d (the stop test of a buy, the take-profit test of a sell).
+float DownLevel(float e, float d) {
+    int64_t lo = Ordered(-std::numeric_limits<float>::infinity());
+    int64_t hi = Ordered(std::numeric_limits<float>::infinity());
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo + 1) / 2;
+        if (e - FromOrdered(static_cast<int32_t>(mid)) >= d)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return FromOrdered(static_cast<int32_t>(lo));
+}
+
+}  // namespace
+
+void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
+    if (q_ == &q && generation_ == q.generation && tableStamp_ == table.stamp()) return;
+    q_ = &q;
+    generation_ = q.generation;
+    tableStamp_ = table.stamp();
+    const size_t n = QuoteStore::kHourCapacity + 1;
+
+    // A price of 0 or less never counts, so it enters the tables as the value that never reaches a level.
+    levels_ = 1;
+    while ((size_t{1} << levels_) < n) ++levels_;
+    highMax_.assign(static_cast<size_t>(levels_) + 1, {});
+    lowMin_.assign(static_cast<size_t>(levels_) + 1, {});
+    highMax_[0].resize(n);
+    lowMin_[0].resize(n);
+    for (size_t b = 0; b < n; ++b) {
+        const float h = q.hourOhlc[b][QuoteStore::High], l = q.hourOhlc[b][QuoteStore::Low];
+        highMax_[0][b] = h > 0 ? h : -std::numeric_limits<float>::infinity();
+        lowMin_[0][b] = l > 0 ? l : std::numeric_limits<float>::infinity();
+    }
+    for (int k = 1; k <= levels_; ++k) {
+        const size_t half = size_t{1} << (k - 1);
+        const size_t len = n >= (size_t{1} << k) ? n - (size_t{1} << k) + 1 : 0;
+        highMax_[k].resize(len);
+        lowMin_[k].resize(len);
+        for (size_t b = 0; b < len; ++b) {
+            highMax_[k][b] = std::max(highMax_[k - 1][b], highMax_[k - 1][b + half]);
+            lowMin_[k][b] = std::min(lowMin_[k - 1][b], lowMin_[k - 1][b + half]);
+        }
+    }
+
+    faultPrefix_.assign(n + 1, 0);
+    signalOf_.assign(n, -1);
+    signalBars_.clear();
+    buyBars_.clear();
+    sellBars_.clear();
+    for (size_t b = 0; b < n; ++b) {
+        const BarDay& d = table.at(static_cast<long>(b));
+        faultPrefix_[b + 1] = faultPrefix_[b] + (d.fault ? 1 : 0);
+        if (d.fault || !(d.buy || d.sell)) continue;
+        signalOf_[b] = static_cast<int32_t>(signalBars_.size());
+        signalBars_.push_back(static_cast<int32_t>(b));
+        const float hour = q.hourOfBar[b];
+        if (d.buy) buyBars_[hour].push_back(static_cast<int32_t>(b));
+        if (d.sell) sellBars_[hour].push_back(static_cast<int32_t>(b));
+    }
+    columns_.clear();
+}
+
+bool PassKernel::covers(long from, long to) const {
+    if (q_ == nullptr || from < 0 || to > QuoteStore::kHourCapacity || from > to) return false;
+    return faultPrefix_[static_cast<size_t>(to) + 1] == faultPrefix_[static_cast<size_t>(from)];
+}
+
+int32_t PassKernel::firstHighAtLeast(long from, float h) const {
+    // Binary lifting over the sparse table: skip every block whose maximum stays below h.
+    const long n = QuoteStore::kHourCapacity + 1;
+    long i = from;
+    for (int k = levels_; k >= 0; --k) {
+        const long len = 1L << k;
+        if (i + len <= n && highMax_[static_cast<size_t>(k)][static_cast<size_t>(i)] < h) i += len;
+    }
+    return i < n ? static_cast<int32_t>(i) : kNever;
+}
+
+int32_t PassKernel::firstLowAtMost(long from, float l) const {
+    const long n = QuoteStore::kHourCapacity + 1;
+    long i = from;
+    for (int k = levels_; k >= 0; --k) {
+        const long len = 1L << k;
+        if (i + len <= n && lowMin_[static_cast<size_t>(k)][static_cast<size_t>(i)] > l) i += len;
+    }
+    return i < n ? static_cast<int32_t>(i) : kNever;
+}
+
+PassKernel::Column& PassKernel::column(float distance) {
+    auto& slot = columns_[distance];
+    if (!slot) {
+        slot = std::make_unique<Column>();
+        slot->up.assign(signalBars_.size(), kUnknown);
+        slot->down.assign(signalBars_.size(), kUnknown);
+    }
+    return *slot;
+}
+
+int32_t PassKernel::upHit(Column& c, int32_t signal, float d) {
+    int32_t& hit = c.up[static_cast<size_t>(signal)];
+    if (hit == kUnknown) {
+        const long bar = signalBars_[static_cast<size_t>(signal)];
+        const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
+        // The highs table already leaves out prices of 0 or less.
+        hit = firstHighAtLeast(bar, UpLevel(e, d));
+    }
+    return hit;
+}
+
+int32_t PassKernel::downHit(Column& c, int32_t signal, float d) {
+    int32_t& hit = c.down[static_cast<size_t>(signal)];
+    if (hit == kUnknown) {
+        const long bar = signalBars_[static_cast<size_t>(signal)];
+        const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
+        const float level = DownLevel(e, d);
+        hit = level > 0 ? firstLowAtMost(bar, level) : kNever;
+    }
+    return hit;
+}
+
+void PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
+    auto first = std::lower_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(from));
+    auto last = std::upper_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(to));
+    for (float d : distances) {
+        Column& c = column(d);
+        for (auto it = first; it != last; ++it) {
+            const auto s = static_cast<int32_t>(it - signalBars_.begin());
+            upHit(c, s, d);
+            downHit(c, s, d);
+        }
+    }
+}
+
+KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch) {
+    KernelResult r;
+    Column& tpColumn = column(k.tp);
+    Column& slColumn = column(k.tpi);
+
+    // One side: open at each signal bar of the hour while flat, close at the first level reached.
+    auto side = [&](const std::map<float, std::vector<int32_t>>& bars, bool buy,
+                    std::vector<std::pair<int32_t, float>>& events, bool& open, float& entry, bool& touched) {
+        events.clear();
+        auto found = bars.find(k.entryHour);
+        if (found == bars.end()) return;
+        const std::vector<int32_t>& list = found->second;
+        auto it = std::lower_bound(list.begin(), list.end(), static_cast<int32_t>(from));
+        while (it != list.end() && *it <= to) {
+            const int32_t c = *it;
+            const float e = q_->hourOhlc[static_cast<size_t>(c)][QuoteStore::Open];
+            ++r.opened;
+            touched = true;
+            open = true;
+            entry = e;
+            // An entry price of 0 or less never closes.
+            if (!(e > 0)) return;
+            const int32_t s = signalOf_[static_cast<size_t>(c)];
+            const int32_t tpHit = buy ? upHit(tpColumn, s, k.tp) : downHit(tpColumn, s, k.tp);
+            const int32_t slHit = buy ? downHit(slColumn, s, k.tpi) : upHit(slColumn, s, k.tpi);
+            const int32_t exit = std::min(tpHit, slHit);
+            if (exit > to) return;
+            // The take-profit is tested first, so it wins a bar that reaches both levels.
+            const bool win = tpHit <= slHit;
+            const float amount = win ? k.winAmount : k.lossAmount;
+            ++r.closed;
+            ++(win ? r.wins : r.losses);
+            events.emplace_back(exit, amount);
+            open = false;
+            entry = 0;
+            // A position closed on a bar cannot reopen on it: the next opening comes later.
+            while (it != list.end() && *it <= exit) ++it;
+        }
+    };
+    side(buyBars_, true, scratch.buyEvents, r.buyOpen, r.buyEntryPrice, r.buyTouched);
+    side(sellBars_, false, scratch.sellEvents, r.sellOpen, r.sellEntryPrice, r.sellTouched);
+
+    // Add the results bar by bar in the pass's own order, rounding to 32 bits after each bar.
+    const auto& b = scratch.buyEvents;
+    const auto& s = scratch.sellEvents;
+    size_t i = 0, j = 0;
+    float total = 0;
+    while (i < b.size() || j < s.size()) {
+        const int32_t bar = std::min(i < b.size() ? b[i].first : kNever, j < s.size() ? s[j].first : kNever);
+        const double buy = (i < b.size() && b[i].first == bar) ? b[i++].second : 0.0;
+        const double sell = (j < s.size() && s[j].first == bar) ? s[j++].second : 0.0;
+        total = order == ProfitOrder::TotalFirst ? static_cast<float>(static_cast<double>(total) + buy + sell)
+                                                 : static_cast<float>((buy + static_cast<double>(total)) + sell);
+    }
+    r.profit = total;
+    return r;
+}
+
+}  // namespace kavro

@@ -1,0 +1,83 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/strategy_rules.h"
+#include "quotes/quote_store.h"
+
+namespace kavro {
+
+// The order in which a pass adds its bar results to the running total.
+enum class ProfitOrder {
+    TotalFirst,  // total + buy + sell (the test pass)
+    BuyFirst,    // (buy + total) + sell (the optimisation pass)
+};
+
+// One setting of a pass that writes no journal.
+struct KernelSetting {
+    float entryHour = 0;
+    float tp = 0, tpi = 0;  // take-profit and stop-loss distances, price units
+    float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
+};
+
+struct KernelResult {
+    float profit = 0;
+    int64_t opened = 0, closed = 0, wins = 0, losses = 0;
+    // How the bar loop would leave each side: open with its entry price, or flat.
+    bool buyOpen = false, sellOpen = false;
+    float buyEntryPrice = 0, sellEntryPrice = 0;
+    bool buyTouched = false, sellTouched = false;  // the side opened at least once
+};
+
+// Reusable buffers of one thread.
+struct KernelScratch {
+    std::vector<std::pair<int32_t, float>> buyEvents, sellEvents;
+};
+
+// A pass without a journal, computed from its openings and exits instead of
+// bar by bar. Between an opening and its exit nothing happens to that side,
+// and the exit is the first bar at or after the opening whose high or low
+// reaches a level: found by range-maximum and range-minimum tables, memoised
+// per opening bar and distance. Gives exactly the bar loop's result.
+class PassKernel {
+public:
+    // Builds what depends only on the quotes and the day table; cheap when
+    // neither changed since the last call.
+    void prepare(const QuoteStore& q, const DayMatchTable& table);
+
+    // True when every bar of from..to lies in the store and has no day-search fault.
+    bool covers(long from, long to) const;
+
+    // Fills the exit memo of the openings in from..to for these distances, so
+    // that run() only reads afterwards (safe from several threads).
+    void precompute(const std::vector<float>& distances, long from, long to);
+
+    // The pass over bars from..to (from <= to, covers() true).
+    KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch);
+
+    static constexpr int32_t kNever = INT32_MAX;
+
+private:
+    struct Column {
+        std::vector<int32_t> up, down;  // per signal bar: first bar reaching entry + d / entry - d
+    };
+    Column& column(float distance);
+    int32_t upHit(Column& c, int32_t signal, float d);
+    int32_t downHit(Column& c, int32_t signal, float d);
+    int32_t firstHighAtLeast(long from, float h) const;
+    int32_t firstLowAtMost(long from, float l) const;
+
+    const QuoteStore* q_ = nullptr;
+    uint64_t generation_ = ~0ull, tableStamp_ = ~0ull;
+    int levels_ = 0;
+    std::vector<std::vector<float>> highMax_, lowMin_;  // sparse tables over bars 0..capacity
+    std::vector<int32_t> faultPrefix_;                  // faults among bars 0..b-1
+    std::vector<int32_t> signalOf_;                     // bar -> signal index, -1 if none
+    std::vector<int32_t> signalBars_;
+    std::map<float, std::vector<int32_t>> buyBars_, sellBars_;  // by hour
+    std::map<float, std::unique_ptr<Column>> columns_;
+};
+
+}  // namespace kavro
