@@ -1,0 +1,107 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kavro {
+
+class QtDialogs::ArrowWhileModal {
+  public:
+    explicit ArrowWhileModal(QtDialogs& d) : d_(d) {
+        ++d_.modalDepth_;
+        d_.applyCursor();
+    }
+    ~ArrowWhileModal() {
+        --d_.modalDepth_;
+        d_.applyCursor();
+    }
+    ArrowWhileModal(const ArrowWhileModal&) = delete;
+    ArrowWhileModal& operator=(const ArrowWhileModal&) = delete;
+
+  private:
+    QtDialogs& d_;
+};
+
+QtDialogs::~QtDialogs() {
+    if (overrideSet_) QApplication::restoreOverrideCursor();
+}
+
+// At most one override cursor of ours is ever on the stack, however the core's
+// on/off calls and modal boxes interleave.
+void QtDialogs::applyCursor() {
+    const bool want = busy_ && modalDepth_ == 0;
+    if (want == overrideSet_) return;
+    overrideSet_ = want;
+    if (want)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+std::unique_ptr<QMessageBox> QtDialogs::buildMessageBox(MessageKind kind, const QString& text,
+                                                        QWidget* parent) {
+    const bool error = kind == MessageKind::Error;
+    auto box = std::make_unique<QMessageBox>(error ? QMessageBox::Critical : QMessageBox::Information,
+                                             QString::fromUtf8(error ? kTitleError : kTitleInfo), text,
+                                             QMessageBox::Ok, parent);
+    box->setObjectName(QStringLiteral("MessageBox"));
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    return box;
+}
+
+void QtDialogs::message(MessageKind kind, const std::string& text) {
+    auto box = buildMessageBox(kind, QString::fromStdString(text), parent_);
+    ArrowWhileModal arrow(*this);
+    showModal(*box);
+}
+
+void QtDialogs::beep() {
+    ringBell();
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const std::string& title,
+                                               const std::string& defaultText) {
+    ArrowWhileModal arrow(*this);
+    const auto answer = askText(QString::fromStdString(prompt), QString::fromStdString(title),
+                                QString::fromStdString(defaultText));
+    if (!answer) return std::nullopt;
+    return answer->toStdString();
+}
+
+std::string QtDialogs::openFile(const std::string& filter) {
+    ArrowWhileModal arrow(*this);
+    const QString path = askOpenFile(QString::fromStdString(filter));
+    // The core opens files by their local 8-bit name.
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
+void QtDialogs::waitCursor(bool on) {
+    busy_ = on;
+    applyCursor();
+}
+
+void QtDialogs::showModal(QMessageBox& box) {
+    box.exec();
+}
+
+void QtDialogs::ringBell() {
+    QApplication::beep();
+}
+
+std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title,
+                                          const QString& defaultText) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok) return std::nullopt;
+    return text;
+}
+
+QString QtDialogs::askOpenFile(const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, QString(), QString(), filter);
+}
+
+}  // namespace kavro

@@ -1,0 +1,61 @@
+#pragma once
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+#include "platform/ports.h"
+
+class QMessageBox;
+
+namespace kavro {
+
+// The core's dialogs as Qt modal boxes. The modal steps are virtual so a test
+// can answer them without a box ever blocking.
+class QtDialogs : public Dialogs {
+  public:
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    ~QtDialogs() override;
+    QtDialogs(const QtDialogs&) = delete;
+    QtDialogs& operator=(const QtDialogs&) = delete;
+
+    // The window the boxes are centred on.
+    void setParentWidget(QWidget* parent) { parent_ = parent; }
+
+    void message(MessageKind kind, const std::string& text) override;
+    void beep() override;
+    std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                        const std::string& defaultText) override;
+    std::string openFile(const std::string& filter) override;
+    // The hourglass on or off; repeated calls with the same value change nothing.
+    void waitCursor(bool on) override;
+
+    bool waitCursorOn() const { return busy_; }
+
+    // The message box as shown: the kind's title, the text, the single button OK.
+    static std::unique_ptr<QMessageBox> buildMessageBox(MessageKind kind, const QString& text,
+                                                        QWidget* parent);
+
+  protected:
+    virtual void showModal(QMessageBox& box);
+    virtual void ringBell();
+    virtual std::optional<QString> askText(const QString& prompt, const QString& title,
+                                           const QString& defaultText);
+    // "" when cancelled.
+    virtual QString askOpenFile(const QString& filter);
+
+    QWidget* parentWidget() const { return parent_; }
+
+  private:
+    // A modal box gets the normal pointer even while a job shows the hourglass.
+    class ArrowWhileModal;
+    void applyCursor();
+
+    QPointer<QWidget> parent_;
+    bool busy_ = false;         // the core asked for the hourglass
+    int modalDepth_ = 0;        // modal boxes open now
+    bool overrideSet_ = false;  // our override cursor is on the stack
+};
+
+}  // namespace kavro

@@ -1,0 +1,102 @@
+#pragma once
+// Shared by the main window's GUI tests: dialogs that answer from a script and
+// a desk that builds a session with its window in a temporary working directory.
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/headless.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_event_pump.h"
+
+namespace kavro::test {
+
+class ScriptedDialogs : public QtDialogs {
+  public:
+    struct Shown {
+        QString title, text;
+        QMessageBox::Icon icon;
+        QStringList buttons;
+        Qt::CursorShape cursor;  // the override cursor while the box was up (ArrowCursor if none)
+    };
+    std::vector<Shown> shown;
+    std::deque<QString> files;  // answers of the open-file dialog; none left = cancelled
+    std::deque<QString> texts;  // answers of the input box; a null QString answers Cancel
+    QStringList filters;
+    int bells = 0;
+
+    QStringList texts_shown() const {
+        QStringList out;
+        for (const Shown& s : shown) out << s.text;
+        return out;
+    }
+
+  protected:
+    void showModal(QMessageBox& box) override {
+        QStringList buttons;
+        for (QAbstractButton* b : box.buttons()) buttons << b->text();
+        const QCursor* c = QApplication::overrideCursor();
+        shown.push_back(
+            {box.windowTitle(), box.text(), box.icon(), buttons, c ? c->shape() : Qt::ArrowCursor});
+    }
+    void ringBell() override { ++bells; }
+    std::optional<QString> askText(const QString&, const QString&, const QString& defaultText) override {
+        if (texts.empty()) return defaultText;
+        const QString a = texts.front();
+        texts.pop_front();
+        if (a.isNull()) return std::nullopt;
+        return a;
+    }
+    QString askOpenFile(const QString& filter) override {
+        filters << filter;
+        if (files.empty()) return {};
+        QString f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+struct Desk {
+    QTemporaryDir dir;
+    QtEventPump pump;
+    ScriptedDialogs dialogs;
+    FixedClock clock;
+    WindowShell shell;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<MainWindow> window;
+
+    explicit Desk(Date today = Date{2021, 4, 5}) {
+        clock.date = today;
+        session =
+            std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, Locale{}, dir.path().toStdString());
+        window = std::make_unique<MainWindow>(*session, shell, &pump);
+        dialogs.setParentWidget(window.get());
+    }
+    ~Desk() {
+        window.reset();
+        session.reset();
+    }
+
+    template <class T>
+    T* find(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    // Writes `lines` (each ended by CR LF) into the working directory.
+    QString writeFile(const char* name, const QStringList& lines) const {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) return {};
+        for (const QString& l : lines) f.write((l + QStringLiteral("\r\n")).toUtf8());
+        return path;
+    }
+};
+
+}  // namespace kavro::test
