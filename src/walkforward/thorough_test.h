@@ -3,9 +3,16 @@
 
 namespace kavro {
 
-// The Kach command: captures the settings, empties RIPOT and RIPOT1, enables Timer3.
+// The Kach command: empties RIPOT and RIPOT1, refuses unreadable settings, captures
+// the settings, starts the trade journal afresh and enables Timer3.
 void StartThoroughTest(Session& s);
-// One tick of Timer3: the whole walk-forward run.
+// One tick of Timer3: the whole walk-forward run. A stop or a refusal ends the run
+// with its timers off; a fault inside a pass ends only that pass.
 void RunThoroughTestTick(Session& s);
+
+// Number of walk-forward windows over `barSpan` = LastBar - FirstBar bars with
+// optimisation and forward windows of optLen * 480 and fwdLen * 480 bars: the
+// quotient rounded up (below 1 means no window runs).
+double ThoroughWindowCount(double barSpan, double optLen, double fwdLen);
 
 }  // namespace kavro

@@ -1,0 +1,55 @@
+#pragma once
+#include "app/session.h"
+#include "engine/strategy_rules.h"
+#include "engine/test_pass.h"
+#include "platform/numbers.h"
+
+namespace kavro {
+
+// What a pass reads of one hourly bar.
+struct PassBar {
+    long index = 0;
+    BarDay day;
+    float open = 0, high = 0, low = 0, hour = 0;
+};
+
+// The day search of a bar whose number has a fraction (windows moved by a
+// fractional number of bars); the table only knows whole bar numbers.
+BarDay FractionalBarDay(const QuoteStore& q, float lastBar, float currentBar, long bar);
+
+// Point size of the selected pair, 64-bit.
+inline double PointSize(Pair pair) {
+    return pair == Pair::JPY ? 0.01 : 0.0001;
+}
+
+// Reads bar `currentBar` the way every pass does: bounds check, day search,
+// one yield, the Stop check, then the day search's own fault.
+inline PassBar ReadPassBar(Session& s, float currentBar) {
+    PassBar b;
+    // Whole bar numbers in range skip the general rounding: this runs for every bar of every pass.
+    const bool whole = currentBar >= 0 && currentBar <= static_cast<float>(QuoteStore::kHourCapacity) &&
+                       static_cast<float>(static_cast<long>(currentBar)) == currentBar;
+    if (whole)
+        b.index = static_cast<long>(currentBar);
+    else if (!ToIndex(currentBar, 0, QuoteStore::kHourCapacity, b.index))
+        throw PassFault{kFaultBarIndex};
+    const QuoteStore& q = s.store;
+    if (whole) {
+        s.run.dayTable.prepare(q, s.run.lastBar);
+        b.day = s.run.dayTable.at(b.index);
+    } else {
+        b.day = FractionalBarDay(q, s.run.lastBar, currentBar, b.index);
+    }
+    s.pump.yield();
+    CheckStop(s);
+    if (b.day.fault) throw PassFault{kFaultDailyHistory};
+    const size_t i = static_cast<size_t>(b.index);
+    const auto& ohlc = q.hourOhlc[i];
+    b.open = ohlc[QuoteStore::Open];
+    b.high = ohlc[QuoteStore::High];
+    b.low = ohlc[QuoteStore::Low];
+    b.hour = q.hourOfBar[i];
+    return b;
+}
+
+}  // namespace kavro

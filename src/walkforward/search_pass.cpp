@@ -1,0 +1,136 @@
+#include <cfloat>
+#include <cmath>
+
+#include "platform/numbers.h"
+#include "walkforward/pass_bar.h"
+#include "walkforward/walkforward_passes.h"
+
+namespace kavro {
+
+namespace {
+
+// Expected passes of one window: h * n * n, the range signed. Never shown, but
+// its faults end the pass like any other.
+void EstimatePasses(Session& s, float st) {
+    const FormState& f = s.form;
+    RunState& r = s.run;
+    if (f.text6 == "0") return;
+    const float divisor = st * r.pointsPerUnit;
+    if (divisor == 0.0f || !std::isfinite(divisor)) throw PassFault{kFaultOverflow};
+    const double n = Int(1.0 + (Val(f.text2) - Val(f.text3)) / static_cast<double>(divisor));
+    const double h = (f.text5.empty() || f.text5 == "0") ? 1.0 : Val(f.text5) - Val(f.text4) + 1.0;
+    const double passes = h * n * n;
+    if (!std::isfinite(passes) || std::fabs(passes) > FLT_MAX) throw PassFault{kFaultOverflow};
+    r.progressMax = static_cast<float>(passes);
+}
+
+// The bar loop; throws PassFault or PassStopped.
+void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffset) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    Position& pos = r.pos;
+
+    const double pointSize = PointSize(f.pair);
+    ++r.passesStarted;
+    ++r.runPassesStarted;
+    r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
+    EstimatePasses(s, st);
+    pos.buyOpen = pos.sellOpen = 0;
+    r.passProfit = 0;
+    const double pointValue = Val(f.text11);
+    const double tradeCost = Val(f.text13);
+    r.passStartTime = s.clock.secondsSinceMidnight();
+    r.searchWindowEnd =
+        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(f.text7) * 480.0);
+    const float windowEnd = r.searchWindowEnd;
+    r.currentBar = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
+    const float ppu = r.pointsPerUnit;
+
+    // This pass's own bar results: the simple test's pair stays untouched.
+    float buyBar = 0, sellBar = 0;
+    while (r.currentBar <= windowEnd) {
+        const PassBar b = ReadPassBar(s, r.currentBar);
+        const bool hourMatches = b.hour == r.entryHour;
+
+        if (b.day.buy && hourMatches && pos.buyOpen == 0) {
+            pos.buyEntryPrice = b.open;
+            pos.buyOpen += 1;
+        }
+        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && b.high > 0 && b.high - pos.buyEntryPrice >= tp) {
+            buyBar = WinnerResult(tp, tradeCost, pointValue, ppu);
+            pos.buyEntryPrice = 0;
+            pos.buyOpen = 0;
+        }
+        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && b.low > 0 && pos.buyEntryPrice - b.low >= tpi) {
+            buyBar = LoserResult(tpi, pointValue, ppu);
+            pos.buyEntryPrice = 0;
+            pos.buyOpen = 0;
+        }
+        if (b.day.sell && hourMatches && pos.sellOpen == 0) {
+            pos.sellEntryPrice = b.open;
+            pos.sellOpen += 1;
+        }
+        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && b.low > 0 && pos.sellEntryPrice - b.low >= tp) {
+            sellBar = WinnerResult(tp, tradeCost, pointValue, ppu);
+            pos.sellEntryPrice = 0;
+            pos.sellOpen = 0;
+        }
+        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && b.high > 0 && b.high - pos.sellEntryPrice >= tpi) {
+            sellBar = LoserResult(tpi, pointValue, ppu);
+            pos.sellEntryPrice = 0;
+            pos.sellOpen = 0;
+        }
+
+        r.passProfit = static_cast<float>((static_cast<double>(buyBar) + r.passProfit) + sellBar);
+        buyBar = sellBar = 0;
+        if (r.currentBar == r.lastBar) break;
+        r.currentBar += 1.0f;
+    }
+    // Read once: the clock is far dearer than a bar.
+    r.passEndTime = s.clock.secondsSinceMidnight();
+}
+
+}  // namespace
+
+void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
+                   double& windowOffset, double& windowCount) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    try {
+        SearchBars(s, tpi, tp, st, windowOffset);
+    } catch (const PassFault&) {
+        return;  // the pass ends quietly and records nothing
+    }
+
+    if (r.runPassesStarted == 1) {
+        const double estimate = windowCount * (static_cast<double>(r.progressMax) *
+                                               static_cast<double>(r.passEndTime - r.passStartTime));
+        r.remainingSeconds =
+            std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX ? static_cast<float>(estimate) : 0.0f;
+        f.timer2 = true;
+    }
+    ++r.passesDone;
+    ++r.runPassesDone;
+    const PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
+    r.passRow = row;
+    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
+    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
+    f.label6[1] = FormatGeneral(row.target, s.locale);
+    f.label6[2] = FormatGeneral(row.stop, s.locale);
+    // A tie replaces the best: the later setting in search order wins.
+    if (row.total >= r.bestTotal.value_or(0.0f)) {
+        r.bestTotal = row.total;
+        BestSetting& b = r.best;
+        b.target = row.target / r.pointsPerUnit;
+        b.stop = row.stop / r.pointsPerUnit;
+        b.targetPoints = row.target;
+        b.stopPoints = row.stop;
+        b.entryHour = row.entryHour;
+        f.label1[3] = FormatGeneral(b.entryHour, s.locale);
+        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
+        f.label1[2] = FormatGeneral(row.target, s.locale);
+        f.label1[1] = FormatGeneral(row.stop, s.locale);
+    }
+}
+
+}  // namespace kavro

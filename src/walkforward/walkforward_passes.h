@@ -1,0 +1,26 @@
+#pragma once
+#include "app/session.h"
+
+namespace kavro {
+
+// One optimisation pass: the strategy over the window that starts `windowOffset`
+// bars after FirstBar, for the entry hour in RunState and the given stop and
+// take-profit (price units). `st` only feeds the pass estimate, the two point
+// distances are recorded, `windowCount` only feeds the time estimate. Records the
+// pass row and Label6, and makes the setting the best one when it scores at least
+// BestTotal. A fault ends the pass quietly with nothing recorded; Stop throws PassStopped.
+void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
+                   double& windowOffset, double& windowCount);
+
+// Sets `st` to 0, then runs the forward pass with the same arguments.
+void StartForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints,
+                      float& targetPoints, double& windowOffset, float& entryHour);
+
+// The forward pass: the given setting traded from SearchWindowEnd over Val(Text8) * 480
+// bars, every trade written to the journal, positions still open at the end closed at
+// the last matched day's close. Leaves its result in PassProfit and the pass row.
+// A fault ends the pass quietly; Stop throws PassStopped.
+void RunForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
+                    double& windowOffset, float& entryHour);
+
+}  // namespace kavro

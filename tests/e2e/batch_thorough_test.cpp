@@ -1,0 +1,192 @@
+// kavro-batch thorough on the bundled sample: the reports add up, match what the
+// window's commands write for the same settings, and bad settings are refused.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/session.h"
+#include "platform/headless.h"
+#include "platform/numbers.h"
+
+namespace {
+
+using namespace kavro;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// A small search: take-profit 40, 30, 20 x hours 8..10 x stop 20, 30, 40 = 27 passes a window.
+const char* kSearch = " --tp 40 --sl 20 --step 10 --first-hour 8 --last-hour 10 --no-beep";
+
+class BatchThorough : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "kavro_thorough_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    Outcome Batch(const std::string& args) {
+        const std::string errPath = dir_ + "/stderr";
+        const std::string cmd = std::string(KAVRO_BATCH) + " thorough --hourly " + Sample("EURUSD_H1.PRN") +
+                                " --daily " + Sample("EURUSD_D1.PRN") + " " + args + " 2>" + errPath;
+        Outcome r;
+        FILE* pipe = popen(cmd.c_str(), "r");
+        if (!pipe) return r;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+        const int raw = pclose(pipe);
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.err = Read(errPath);
+        return r;
+    }
+    std::string Dir(const std::string& name) {
+        const std::string d = dir_ + "/" + name;
+        std::filesystem::create_directories(d);
+        return d;
+    }
+    static std::string Sample(const char* name) { return std::string(KAVRO_SAMPLE_DIR) + "/" + name; }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> out;
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            out.push_back(text.substr(start, end - start));
+        return out;
+    }
+
+    std::string dir_;
+};
+
+std::map<std::string, std::string> KeyValues(const std::string& text) {
+    std::map<std::string, std::string> kv;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos) kv[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return kv;
+}
+
+TEST_F(BatchThorough, SampleRunAddsUpAndMatchesTheWindow) {
+    const std::string batchDir = Dir("batch");
+    const Outcome r = Batch(std::string(kSearch) + " --dir " + batchDir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto kv = KeyValues(r.out);
+
+    // 13978 bars: (13978 - 1440) / 480 = 26.1, so 27 windows of 27 searches and a forward pass.
+    const auto ripot = Lines(Read(batchDir + "/RIPOT"));
+    ASSERT_EQ(ripot.size(), 27u);
+    EXPECT_EQ(kv["PassesDone"], "756");
+    EXPECT_EQ(ripot.back().rfind("02.04.2021 ", 0), 0u) << ripot.back();
+    EXPECT_EQ(kv["Label1(4)"], "02.04.2021");
+    const std::regex windowLine(R"((\d\d\.\d\d\.\d{4}) (\d+)  (\d+)  (\d+) ( |-)(\d+) )");
+    double sum = 0;
+    for (const auto& line : ripot) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, windowLine)) << line;
+        sum += (m[5] == "-" ? -1 : 1) * std::stod(m[6]);
+    }
+    EXPECT_EQ(kv["Label1(5)"], FormatGeneral(sum, Locale{}));
+    // Text10 holds the same lines, two blanks apart, the last without a line end
+    // (the batch runner prints line breaks as \n).
+    const std::string text10 = kv["Text10"];
+    size_t breaks = 0;
+    for (size_t at = 0; (at = text10.find("\\n", at)) != std::string::npos; at += 2) ++breaks;
+    EXPECT_EQ(breaks, 26u);
+    EXPECT_EQ(text10.substr(text10.rfind("\\n") + 2, 12), "02.04.2021  ");
+
+    // RIPOT1: every forward trade of the run, whose results add up to the forward sum.
+    const auto trades = Lines(Read(batchDir + "/RIPOT1"));
+    ASSERT_FALSE(trades.empty());
+    const std::regex tradeLine(
+        R"((Buy|Sell) \$(-?\d+) Open \d{8} [\d.]+ Close (\d{8})? ([\d.]+)? Profit \$(-?\d+)? \+(\d+) -(\d+))");
+    double profits = 0;
+    std::string counts;
+    for (const auto& line : trades) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, tradeLine)) << line;
+        profits += std::stod(m[2]);
+        // The forward distances are points / 10000 in 32 bits: 20 points lose 201 and win 150
+        // (the search's 20 x 0.0001 would give -200 and 149).
+        static const std::set<std::string> kLevels = {"-201", "-301", "-401", "150", "250", "350"};
+        if (m[3].matched) {
+            EXPECT_EQ(kLevels.count(m[2].str()), 1u) << line;
+        }
+        if (counts.empty()) counts = m[6].str() + "/" + m[7].str();
+        EXPECT_EQ(m[6].str() + "/" + m[7].str(), counts);
+    }
+    EXPECT_EQ(profits, sum);
+
+    // The window's commands with the same settings write the same files.
+    HeadlessPump pump;
+    RecordingDialogs dialogs;
+    FixedClock clock;
+    RecordingShell shell;
+    const std::string windowDir = Dir("window");
+    Session s(Ports{pump, dialogs, clock, shell}, Locale{}, windowDir);
+    dialogs.fileAnswers = {Sample("EURUSD_H1.PRN"), Sample("EURUSD_D1.PRN")};
+    MenuHour(s);
+    MenuDay(s);
+    FormState& f = s.form;
+    f.text2 = "40";
+    f.text3 = "20";
+    f.text6 = "10";
+    f.text4 = "8";
+    f.text5 = "10";
+    f.check2 = true;
+    ToolbarButton(s, "Kach");
+    while (f.timer3) Timer3Tick(s);
+    EXPECT_EQ(Read(windowDir + "/RIPOT"), Read(batchDir + "/RIPOT"));
+    EXPECT_EQ(Read(windowDir + "/RIPOT1"), Read(batchDir + "/RIPOT1"));
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(f.label1[i], kv["Label1(" + std::to_string(i) + ")"]) << i;
+}
+
+TEST_F(BatchThorough, RealWorkSearchesTheFirstWindowOnly) {
+    const std::string d = Dir("real");
+    const Outcome r = Batch(std::string(kSearch) + " --real-work --dir " + d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto kv = KeyValues(r.out);
+    EXPECT_EQ(kv["PassesDone"], "27");
+    EXPECT_EQ(kv["Text10"], "");
+    EXPECT_EQ(kv["Label1(4)"], "");
+    EXPECT_NE(kv["Label1(3)"], "");
+    const auto ripot = Lines(Read(d + "/RIPOT"));
+    ASSERT_EQ(ripot.size(), 1u);
+    EXPECT_EQ(ripot[0].rfind("02.04.2021 " + kv["Label1(3)"] + " ", 0), 0u) << ripot[0];
+    EXPECT_EQ(Read(d + "/RIPOT1"), "");
+}
+
+TEST_F(BatchThorough, RefusesSettingsItCannotRun) {
+    for (const char* bad : {" --fwd-len 0", " --opt-len -1", " --tp abc", " --first-hour x"}) {
+        const std::string d = Dir("refused");
+        std::ofstream(d + "/RIPOT", std::ios::binary) << "old\r\n";
+        const Outcome r = Batch(std::string(kSearch) + bad + " --dir " + d);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.err.find("Необходимо открыть файл с данными"), std::string::npos) << bad << r.err;
+        EXPECT_EQ(KeyValues(r.out)["PassesDone"], "0") << bad;
+        EXPECT_EQ(Read(d + "/RIPOT"), "") << bad;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// The Kach command and Timer3's run: what Kach captures and refuses, the reports
+// (Text10, RIPOT, RIPOT1), a fresh journal per run, faults and bars past the store.
+#include "platform/numbers.h"
+#include "thorough_fixture.h"
+#include "walkforward/thorough_test.h"
+
+namespace kavro::testing {
+namespace {
+
+using ThoroughDriver = ThoroughFixture;
+
+TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
+    StartThoroughTest(s());
+    const Settings& v = s().run.s;
+    EXPECT_EQ(v.U, 0.0001f);
+    EXPECT_EQ(v.TP, 0.01f);
+    EXPECT_EQ(FormatGeneral(v.SL, Locale{}), "0.002");
+    EXPECT_EQ(FormatGeneral(v.ST, Locale{}), "0.0005");
+    EXPECT_EQ(v.TP1, 100);
+    EXPECT_EQ(v.SL1, 20);
+    EXPECT_EQ(v.ST1, 5);
+    EXPECT_EQ(v.Q, 10);
+    EXPECT_EQ(v.J, 0.0005f);
+    EXPECT_EQ(v.E, 10000);
+    EXPECT_EQ(s().run.lastEntryHour, 23);
+    EXPECT_EQ(s().form.label15, kStatusEstimate);
+    EXPECT_TRUE(s().form.timer3);
+
+    s().form.pair = Pair::JPY;
+    StartThoroughTest(s());
+    EXPECT_EQ(s().run.s.U, 0.01f);
+    EXPECT_EQ(s().run.s.E, 100);
+
+    s().form.timer3 = false;
+    s().form.text2 = "0";
+    StartThoroughTest(s());
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_FALSE(s().form.timer3);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+struct Refusal {
+    std::string FormState::*field;
+    const char* text;
+};
+
+class KachRefuses : public ThoroughFixture, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(KachRefuses, UnreadableOrZeroSettingsWithTheStartMessage) {
+    s().form.*GetParam().field = GetParam().text;
+    s().run.firstBar = 1;
+    s().run.lastBar = 2400;
+    AppendToFile(s().ripotPath(), "old\r\n");
+    AppendToFile(s().ripot1Path(), "old\r\n");
+    RunKach();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
+    EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
+    EXPECT_FALSE(s().form.timer3);
+    EXPECT_EQ(s().run.passesStarted, 0);
+    // Kach's first step has emptied both reports; nothing else was written.
+    EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
+    EXPECT_EQ(Read(s().ripotPath()), "");
+    EXPECT_EQ(Read(s().ripot1Path()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, KachRefuses,
+                         ::testing::Values(Refusal{&FormState::text8, "0"}, Refusal{&FormState::text8, "-1"},
+                                           Refusal{&FormState::text8, "abc"},
+                                           Refusal{&FormState::text8, "1e-300"},  // countless windows
+                                           Refusal{&FormState::text7, "-0.5"},
+                                           Refusal{&FormState::text7, "1e999"},
+                                           Refusal{&FormState::text2, "abc"}, Refusal{&FormState::text3, ""},
+                                           Refusal{&FormState::text4, "x"}, Refusal{&FormState::text5, "1,5"},
+                                           Refusal{&FormState::text6, "5x"}));
+
+TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
+    BuildStore(400, 100);
+    s().run.firstBar = 1;
+    s().run.lastBar = 2400;
+    s().form.text2 = s().form.text3 = "20";
+    s().form.text4 = s().form.text5 = "0";
+    pump.onYield = [this] {
+        if (s().run.passesDone == 1) s().form.text4 = "nine";  // read again by window 2
+    };
+    RunKach();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
+    EXPECT_FALSE(s().form.timer3);
+    EXPECT_EQ(Lines(s().ripotPath()).size(), 1u);
+}
+
+// Text2 below Text3 runs no search: the forward passes trade the setting left from
+// start-up (hour 0, both distances 0), closing each trade on its entry bar at -50,
+// and start where the last search window ended, at bar 0 since start-up.
+class ZeroBestRun : public ThoroughFixture {
+  protected:
+    void SetUp() override {
+        ThoroughFixture::SetUp();
+        BuildStore(400, 100);
+        s().run.firstBar = 1;
+        s().run.lastBar = 2400;  // two windows, both forward-testing bars 0..480
+        s().form.text2 = "10";
+        s().form.text3 = "20";
+        BuyDay(5);
+        SellDay(12);
+    }
+    std::string D(int hourDay) const {
+        const std::string k = DateOfHourDay(hourDay);
+        return k.substr(6, 2) + "." + k.substr(4, 2) + "." + k.substr(0, 4);
+    }
+};
+
+TEST_F(ZeroBestRun, WritesTheReportsInTheirFormats) {
+    s().form.text10 = "earlier";
+    RunKach();
+    const FormState& f = s().form;
+    EXPECT_EQ(s().run.passesDone, 2);  // two forward passes, no search pass
+    // Each window ends on bar 481, hour 0 of hourly day 20.
+    EXPECT_EQ(f.text10, "earlier" + D(20) + "  0  0  0  -100\r\n17.05.2020  0  0  0  -100");
+    EXPECT_EQ(Read(s().ripotPath()), D(20) + " 0  0  0 -100 \r\n17.05.2020 0  0  0 -100 \r\n");
+    const std::string d5 = DateOfHourDay(5), d12 = DateOfHourDay(12);
+    const std::string buy = "Buy $-50 Open " + d5 + " 1 Close " + d5 + " 1 Profit $";
+    const std::string sell = "Sell $-50 Open " + d12 + " 1 Close " + d12 + " 1 Profit $";
+    EXPECT_EQ(Read(s().ripot1Path()), buy + "-50 +4 -0\r\n" + sell + "-100 +4 -0\r\n" + buy +
+                                          "-150 +4 -0\r\n" + sell + "-200 +4 -0\r\n");
+    EXPECT_EQ(f.label1[6], D(20));
+    EXPECT_EQ(f.label1[4], "17.05.2020");
+    EXPECT_EQ(f.label1[5], "-200");
+    EXPECT_FALSE(f.timer3);
+}
+
+TEST_F(ZeroBestRun, EveryRunStartsItsJournalAfresh) {
+    // An earlier simple test left more rows and its counts.
+    RunState& r = s().run;
+    for (size_t k = 1; k <= 6; ++k) r.journal.at(k).side = TradeSide::Buy;
+    r.closedTradeCount = 6;
+    r.winCount = 7;
+    r.forwardEquity = 1234;
+    RunKach();
+    const std::string first = Read(s().ripot1Path());
+    EXPECT_EQ(Lines(s().ripot1Path()).size(), 4u);
+    EXPECT_NE(first.find("Profit $-50 +4 -0"), std::string::npos);
+    RunKach();
+    EXPECT_EQ(Read(s().ripot1Path()), first);
+    EXPECT_EQ(r.forwardOpenedCount, 4);
+    EXPECT_EQ(r.forwardEquity, -200);
+}
+
+TEST_F(ZeroBestRun, BeepsAfterEveryWindowUnlessSwitchedOff) {
+    s().form.check2 = false;
+    RunKach();
+    EXPECT_EQ(dialogs.beeps, 2);
+    s().form.check2 = true;
+    RunKach();
+    EXPECT_EQ(dialogs.beeps, 2);
+}
+
+TEST_F(ZeroBestRun, DecimalCommaLocaleShowsCommasButWritesRipotWithPoints) {
+    session = std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, Locale{',', "dd.MM.yyyy"}, dir);
+    BuildStore(400, 100);
+    Session& ss = s();
+    ss.form.check2 = true;
+    ss.form.dtPicker2.value = Date{2020, 5, 17};
+    ss.run.firstBar = 1;
+    ss.run.lastBar = 1921;  // one window
+    ss.form.text2 = "100";
+    ss.form.text3 = "100";
+    ss.form.text4 = ss.form.text5 = "10";
+    BuyDay(62);
+    SetBar(BarOf(62, 10), 1.25f, 1.2601f, 1.25f);  // bought and closed at the target on one bar
+    RunKach();
+    const std::string d62 = DateOfHourDay(62);
+    EXPECT_EQ(Read(ss.ripot1Path()),
+              "Buy $949 Open " + d62 + " 1,25 Close " + d62 + " 1,26 Profit $949 +1 -0\r\n");
+    EXPECT_EQ(Read(ss.ripotPath()), "17.05.2020 10  100  100  949 \r\n");
+}
+
+TEST_F(ThoroughDriver, FaultEndsOnlyItsPass) {
+    // 200 days of hourly bars but only 100 daily bars before them: the day search of
+    // every bar before 2489 starts below day 0 and faults.
+    BuildStore(300, 200);
+    s().run.firstBar = 1;
+    s().run.lastBar = 4800;  // seven windows
+    s().form.text2 = s().form.text3 = "20";
+    s().form.text4 = s().form.text5 = "0";
+    RunKach();
+    // Searches start at 1, 481, ..., 2881: only the seventh is clear of the fault.
+    // Forward passes start at 1441, 1921, ..., 4321: the first three fault.
+    EXPECT_EQ(s().run.passesStarted, 14);
+    EXPECT_EQ(s().run.passesDone, 5);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(s().form.timer3);
+    EXPECT_EQ(Lines(s().ripotPath()).size(), 7u);
+}
+
+TEST_F(ThoroughDriver, WindowsPastTheStoreEndQuietlyWithEmptyDates) {
+    BuildStore(400, 100);
+    s().run.firstBar = 78000;
+    s().run.lastBar = 79930;  // two windows; the second forward pass reaches bar 80400
+    s().form.text2 = s().form.text3 = "20";
+    s().form.text4 = s().form.text5 = "0";
+    RunKach();
+    EXPECT_FALSE(s().form.timer3);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(s().run.currentBar, 80001);
+    EXPECT_EQ(s().run.passesDone, 3);
+    EXPECT_EQ(Read(s().ripotPath()), " 0  20  20  0 \r\n17.05.2020 0  20  20  0 \r\n");
+    EXPECT_EQ(s().form.label1[6], "");
+    EXPECT_EQ(s().form.text10, "  0  20  20  0\r\n17.05.2020  0  20  20  0");
+}
+
+}  // namespace
+}  // namespace kavro::testing
