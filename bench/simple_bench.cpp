@@ -17,7 +17,11 @@ int main(int argc, char** argv) {
         ToolbarButton(s, "Start");
         while (s.form.timer1) Timer1Tick(s);
     };
+    bench::Time("default sweep, first run (tables built)", 1, run);
     bench::Time("default sweep, 408 passes, whole file", 5, run);
+    s.run.fastPasses = false;
+    bench::Time("default sweep, bar loop (reference)", 1, run);
+    s.run.fastPasses = true;
     std::printf("passes %lld, best %s\n", static_cast<long long>(s.run.runPassesDone), s.form.label1[0].c_str());
     s.form.text6 = "0";
     s.form.text5 = "10";

@@ -24,8 +24,8 @@ float FromOrdered(int32_t i) {
     return f;
 }
 
-// Smallest x with float(x - e) >= d (the take-profit test of a buy, the stop test of a sell).
-float UpLevel(float e, float d) {
+// Smallest x with float(x - e) >= d, by bisection over all floats (for far-off starting points).
+float BisectUp(float e, float d) {
     int64_t lo = Ordered(-std::numeric_limits<float>::infinity());
     int64_t hi = Ordered(std::numeric_limits<float>::infinity());
     while (lo < hi) {
@@ -38,8 +38,8 @@ float UpLevel(float e, float d) {
     return FromOrdered(static_cast<int32_t>(lo));
 }
 
-// Largest y with float(e - y) >= d (the stop test of a buy, the take-profit test of a sell).
-float DownLevel(float e, float d) {
+// Largest y with float(e - y) >= d, by bisection.
+float BisectDown(float e, float d) {
     int64_t lo = Ordered(-std::numeric_limits<float>::infinity());
     int64_t hi = Ordered(std::numeric_limits<float>::infinity());
     while (lo < hi) {
@@ -50,6 +50,43 @@ float DownLevel(float e, float d) {
             hi = mid - 1;
     }
     return FromOrdered(static_cast<int32_t>(lo));
+}
+
+// Smallest x with float(x - e) >= d (the take-profit test of a buy, the stop test of a sell).
+// Rounding is monotone, so x lies next to e + d: walk from there float by float.
+float UpLevel(float e, float d) {
+    const float inf = std::numeric_limits<float>::infinity();
+    auto holds = [&](float x) { return x - e >= d; };
+    float x = e + d;
+    if (std::isnan(x)) return inf;
+    for (int i = 0; i < 64; ++i) {
+        if (holds(x)) {
+            const float below = std::nextafter(x, -inf);
+            if (!holds(below)) return x;
+            x = below;
+        } else {
+            x = std::nextafter(x, inf);
+        }
+    }
+    return BisectUp(e, d);
+}
+
+// Largest y with float(e - y) >= d (the stop test of a buy, the take-profit test of a sell).
+float DownLevel(float e, float d) {
+    const float inf = std::numeric_limits<float>::infinity();
+    auto holds = [&](float y) { return e - y >= d; };
+    float y = e - d;
+    if (std::isnan(y)) return -inf;
+    for (int i = 0; i < 64; ++i) {
+        if (holds(y)) {
+            const float above = std::nextafter(y, inf);
+            if (!holds(above)) return y;
+            y = above;
+        } else {
+            y = std::nextafter(y, -inf);
+        }
+    }
+    return BisectDown(e, d);
 }
 
 }  // namespace
@@ -107,25 +144,31 @@ bool PassKernel::covers(long from, long to) const {
     return faultPrefix_[static_cast<size_t>(to) + 1] == faultPrefix_[static_cast<size_t>(from)];
 }
 
-int32_t PassKernel::firstHighAtLeast(long from, float h) const {
-    // Binary lifting over the sparse table: skip every block whose maximum stays below h.
+// First bar at or after `from` whose value passes: blocks of growing size are
+// skipped while none of their bars passes (exits are mostly near their
+// opening, so the small blocks near it decide), then the last block is halved.
+template <typename Skip>
+int32_t FirstPassing(const std::vector<std::vector<float>>& table, int levels, long from, Skip skip) {
     const long n = QuoteStore::kHourCapacity + 1;
     long i = from;
-    for (int k = levels_; k >= 0; --k) {
-        const long len = 1L << k;
-        if (i + len <= n && highMax_[static_cast<size_t>(k)][static_cast<size_t>(i)] < h) i += len;
+    int k = 0;
+    while (k <= levels && i + (1L << k) <= n && skip(table[static_cast<size_t>(k)][static_cast<size_t>(i)])) {
+        i += 1L << k;
+        if (k < levels) ++k;
     }
-    return i < n ? static_cast<int32_t>(i) : kNever;
+    for (; k >= 0; --k) {
+        const long len = 1L << k;
+        if (i + len <= n && skip(table[static_cast<size_t>(k)][static_cast<size_t>(i)])) i += len;
+    }
+    return i < n ? static_cast<int32_t>(i) : PassKernel::kNever;
+}
+
+int32_t PassKernel::firstHighAtLeast(long from, float h) const {
+    return FirstPassing(highMax_, levels_, from, [h](float v) { return v < h; });
 }
 
 int32_t PassKernel::firstLowAtMost(long from, float l) const {
-    const long n = QuoteStore::kHourCapacity + 1;
-    long i = from;
-    for (int k = levels_; k >= 0; --k) {
-        const long len = 1L << k;
-        if (i + len <= n && lowMin_[static_cast<size_t>(k)][static_cast<size_t>(i)] > l) i += len;
-    }
-    return i < n ? static_cast<int32_t>(i) : kNever;
+    return FirstPassing(lowMin_, levels_, from, [l](float v) { return v > l; });
 }
 
 PassKernel::Column& PassKernel::column(float distance) {
