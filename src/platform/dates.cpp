@@ -1,6 +1,7 @@
 #include "platform/dates.h"
 
 #include <cstdio>
+#include <string>
 
 namespace kavro {
 
@@ -10,13 +11,14 @@ bool IsLeap(long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 int DaysInMonth(int year, int month) {
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
     if (month == 2 && IsLeap(year)) return 29;
     return kDays[(month - 1) % 12];
 }
 
 bool DateFromParts(long year, long month, long day, Date& out) {
     // Whole years out of the month first, then walk the days month by month.
-    if (year < -100000 || year > 100000) return false;
+    if (year < -100000 || year > 100000 || month < -1200000 || month > 1200000) return false;
     long m0 = month - 1;
     long y = year + (m0 >= 0 ? m0 / 12 : -((11 - m0) / 12));
     long m = m0 - (y - year) * 12 + 1;
@@ -56,10 +58,12 @@ std::string IsoDate(const Date& d) {
 }
 
 bool ParseIsoDate(const std::string& text, Date& out) {
-    int y = 0, m = 0, d = 0;
-    char tail = 0;
-    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return false;
-    if (text[4] != '-' || text[7] != '-') return false;
+    // Digits only where digits belong: sscanf alone would take blanks and signs.
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[i] < '0' || text[i] > '9') return false;
+    const int y = std::stoi(text.substr(0, 4)), m = std::stoi(text.substr(5, 2)),
+              d = std::stoi(text.substr(8, 2));
     if (y < 100 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
     out = Date{y, m, d};
     return true;

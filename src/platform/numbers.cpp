@@ -1,5 +1,6 @@
 #include "platform/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -18,11 +19,24 @@ double ParseClean(const std::string& clean) {
     double value = 0.0;
     auto res = std::from_chars(clean.data(), clean.data() + clean.size(), value);
     if (res.ec == std::errc::result_out_of_range) {
-        // from_chars leaves value untouched: decide between huge and tiny by the exponent sign.
+        // from_chars leaves value untouched. The place of the first significant digit plus the
+        // exponent tells huge from tiny: a long "0.000...1" has no exponent and is still tiny.
         const bool negative = clean[0] == '-';
-        const auto e = clean.find_first_of("eE");
-        const bool tiny = e != std::string::npos && e + 1 < clean.size() && clean[e + 1] == '-';
-        if (tiny) return negative ? -0.0 : 0.0;
+        const size_t begin = negative ? 1 : 0;
+        const size_t e = std::min(clean.find_first_of("eE"), clean.size());
+        const std::string_view mantissa(clean.data() + begin, e - begin);
+        const size_t point = std::min(mantissa.find('.'), mantissa.size());
+        const size_t first = mantissa.find_first_of("123456789");
+        if (first == std::string_view::npos) return negative ? -0.0 : 0.0;
+        long long magnitude = first < point ? static_cast<long long>(point - first) - 1
+                                            : -static_cast<long long>(first - point);
+        long long exponent = 0;
+        size_t k = e + 1;
+        const bool expNegative = k < clean.size() && clean[k] == '-';
+        if (k < clean.size() && (clean[k] == '-' || clean[k] == '+')) ++k;
+        for (; k < clean.size() && exponent < 1000000000; ++k) exponent = exponent * 10 + (clean[k] - '0');
+        magnitude += expNegative ? -exponent : exponent;
+        if (magnitude < 0) return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     if (res.ec != std::errc()) return 0.0;

@@ -1,5 +1,7 @@
 #include "platform/text_file.h"
 
+#include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -7,12 +9,20 @@ namespace kavro {
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     if (path.empty()) return false;
+    // Only plain files: a directory has no usable size, a pipe blocks on open, a device may never end.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
     const auto size = in.tellg();
     if (size < 0) return false;
-    std::string data(static_cast<size_t>(size), '\0');
+    std::string data;
+    try {
+        data.assign(static_cast<size_t>(size), '\0');
+    } catch (const std::exception&) {
+        return false;  // too big to hold: the same as unreadable
+    }
     in.seekg(0, std::ios::beg);
     if (size > 0 && !in.read(data.data(), size)) return false;
     out.swap(data);
