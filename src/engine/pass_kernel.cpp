@@ -172,6 +172,9 @@ int32_t PassKernel::firstLowAtMost(long from, float l) const {
 }
 
 PassKernel::Column& PassKernel::column(float distance) {
+    // Only a missing column changes the map; once filled, lookups are safe from any thread.
+    auto found = columns_.find(distance);
+    if (found != columns_.end()) return *found->second;
     auto& slot = columns_[distance];
     if (!slot) {
         slot = std::make_unique<Column>();

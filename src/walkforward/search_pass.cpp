@@ -7,11 +7,9 @@
 
 namespace kavro {
 
-namespace {
-
 // Expected passes of one window: h * n * n, the range signed. Never shown, but
 // its faults end the pass like any other.
-void EstimatePasses(Session& s, float st) {
+void EstimateSearchPasses(Session& s, float st) {
     const FormState& f = s.form;
     RunState& r = s.run;
     if (f.text6 == "0") return;
@@ -24,6 +22,8 @@ void EstimatePasses(Session& s, float st) {
     r.progressMax = static_cast<float>(passes);
 }
 
+namespace {
+
 // The bar loop; throws PassFault or PassStopped.
 void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffset) {
     FormState& f = s.form;
@@ -34,7 +34,7 @@ void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffse
     ++r.passesStarted;
     ++r.runPassesStarted;
     r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
-    EstimatePasses(s, st);
+    EstimateSearchPasses(s, st);
     pos.buyOpen = pos.sellOpen = 0;
     r.passProfit = 0;
     const double pointValue = Val(f.text11);

@@ -4,9 +4,12 @@
 #include <cmath>
 
 #include "app/commands.h"
+#include "engine/counted_loop.h"
 #include "engine/strategy_rules.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
+#include "engine/test_pass.h"
+#include "walkforward/fast_search.h"
 #include "walkforward/thorough_report.h"
 #include "walkforward/walkforward_passes.h"
 
@@ -14,27 +17,10 @@ namespace kavro {
 
 namespace {
 
-const char* kStepTooSmall =
-    "Шаг должен быть больше 0 и заметен на фоне значений TP/SL: введите в поле \"Шаг\" большее число";
 const char* kHourOutOfRange = "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
 
 // Beyond this many windows the window counter could no longer count them one by one.
 constexpr double kMaxWindows = 1e15;
-
-// A counted loop on a 32-bit counter: end and step are fixed when it starts;
-// a step of 0 or more runs while the counter has not passed the end upwards,
-// a negative one while it has not passed it downwards.
-template <typename Body>
-void CountedLoop(float& counter, float start, float end, float step, Body body) {
-    auto inRange = [&] { return step >= 0 ? counter <= end : counter >= end; };
-    for (counter = start; inRange();) {
-        body();
-        const float next = counter + step;
-        // A step that cannot move the counter would loop forever.
-        if (next == counter) throw PassFault{kStepTooSmall};
-        counter = next;
-    }
-}
 
 // Text7 and Text8 as the window count needs them: no division by zero, nothing unreadable.
 bool WindowLengthsReadable(const FormState& f) {
@@ -63,9 +49,10 @@ std::string SetUpWindow(Session& s) {
     return f.text2;
 }
 
-// Every setting of one window: take-profit from the largest down, then entry hour
-// up, then stop-loss up. The best setting is kept by the passes themselves.
-void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffset, double& windowCount) {
+// Every setting of one window, handed to `pass` in search order: take-profit
+// from the largest down, then entry hour up, then stop-loss up.
+template <typename Pass>
+void ForEachSetting(Session& s, const std::string& savedTarget, Pass pass) {
     const FormState& f = s.form;
     RunState& r = s.run;
     Settings& v = r.s;
@@ -80,7 +67,7 @@ void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffs
                 v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
                 v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);
                 v.ST = static_cast<float>(static_cast<double>(v.ST1) * v.U);
-                RunSearchPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1, windowOffset, windowCount);
+                pass();
             });
             if (r.entryHour == 24) r.entryHour = 0;
             if (r.lastEntryHour > 23) r.lastEntryHour = 23;
@@ -90,6 +77,34 @@ void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffs
             r.entryHour = next;
         }
     });
+}
+
+// The search of one window. The best setting is kept by the passes themselves.
+// Whole windows go through the pass kernel; the bar loop covers the rest.
+void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffset, double& windowCount) {
+    RunState& r = s.run;
+    Settings& v = r.s;
+    if (r.fastPasses) {
+        // Commands given during the run take effect here, between windows.
+        s.pump.yield();
+        CheckStop(s);
+        const Settings savedSettings = v;
+        const float savedHour = r.entryHour, savedLastHour = r.lastEntryHour;
+        std::vector<SearchSetting> settings;
+        bool listed = true;
+        try {
+            ForEachSetting(s, savedTarget,
+                           [&] { settings.push_back({v.TPI, v.TP, v.ST, v.TPI1, v.TP1, r.entryHour}); });
+        } catch (const PassFault&) {
+            listed = false;
+        }
+        if (listed && FastSearchWindow(s, settings, windowOffset, windowCount)) return;
+        v = savedSettings;
+        r.entryHour = savedHour;
+        r.lastEntryHour = savedLastHour;
+    }
+    ForEachSetting(s, savedTarget,
+                   [&] { RunSearchPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1, windowOffset, windowCount); });
 }
 
 void WriteReportLine(const std::string& path, const std::string& line) {

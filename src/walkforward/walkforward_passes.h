@@ -12,6 +12,10 @@ namespace kavro {
 void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
                    double& windowOffset, double& windowCount);
 
+// The optimisation pass's estimate of a window's passes into ProgressMax; throws
+// PassFault where the pass would fault on it.
+void EstimateSearchPasses(Session& s, float st);
+
 // Sets `st` to 0, then runs the forward pass with the same arguments.
 void StartForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints,
                       float& targetPoints, double& windowOffset, float& entryHour);

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "engine_fixture.h"
+#include "platform/text_file.h"
 
 namespace kavro::testing {
 namespace {
@@ -87,6 +88,60 @@ TEST_F(KernelAgainstBarLoop, RandomSweepsGiveTheSameReport) {
     // Equal stop and target, or a full sweep from a smaller target, run no pass.
     EXPECT_GE(nonEmpty, 30);
     EXPECT_GT(traded, 1000);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// The walk-forward run gives the same reports whether its windows' searches go
+// through the kernel on several threads or walk their bars one pass at a time.
+TEST_F(KernelAgainstBarLoop, RandomWalkForwardRunsGiveTheSameReports) {
+    std::mt19937 rng(11);
+    BuildRandomQuotes(rng);
+    const int bars = session.store.hourBarCount;
+    auto file = [&](const std::string& name) {
+        std::string text;
+        ReadWholeFile(session.workDir + "/" + name, text);
+        return text;
+    };
+    int withTrades = 0;
+    for (int round = 0; round < 12; ++round) {
+        FormState& f = session.form;
+        f.pair = rng() % 4 == 0 ? Pair::JPY : Pair::EUR;
+        f.text2 = std::to_string(20 + rng() % 40);
+        f.text3 = std::to_string(5 + rng() % 20);
+        f.text6 = std::to_string(5 + rng() % 10);
+        f.text4 = std::to_string(rng() % 20);
+        f.text5 = std::to_string(20 + rng() % 5);
+        f.text7 = rng() % 2 ? "0.5" : "1";
+        f.text8 = rng() % 2 ? "0.25" : "0.5";
+        f.text11 = rng() % 2 ? "10" : "2.5";
+        f.check2 = true;
+        f.check3 = rng() % 6 == 0;
+        f.text10.clear();
+        const int first = 1 + static_cast<int>(rng() % 100);
+        SetInterval(first, first + 500 + static_cast<int>(rng() % (bars - 450)));
+
+        std::string reports[2], box[2];
+        std::array<std::string, 7> labels[2];
+        int64_t passes[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            session.run.fastPasses = fast == 1;
+            f.text10.clear();
+            const int64_t before = session.run.passesDone;
+            ToolbarButton(session, "Kach");
+            for (int i = 0; i < 5 && f.timer3; ++i) Timer3Tick(session);
+            reports[fast] = file("RIPOT") + "|" + file("RIPOT1");
+            box[fast] = f.text10;
+            labels[fast] = f.label1;
+            passes[fast] = session.run.passesDone - before;
+        }
+        ASSERT_EQ(reports[1], reports[0]) << "round " << round;
+        EXPECT_EQ(box[1], box[0]) << "round " << round;
+        EXPECT_EQ(labels[1], labels[0]) << "round " << round;
+        EXPECT_EQ(passes[1], passes[0]);
+        EXPECT_GT(passes[0], 0);
+        withTrades += reports[0].find("$") != std::string::npos;
+    }
+    EXPECT_GE(withTrades, 6);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
