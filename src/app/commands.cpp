@@ -196,20 +196,21 @@ void StartCommand(Session& s) {
     v.Q = static_cast<float>(Val(f.text11));
     v.J = static_cast<float>(Val(f.text13));
     v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
-    double tp = 0, sl = 0, st = 0;
-    if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
-        !ValueInPoints(f.text6, s.locale, st)) {
-        f.timer1 = false;
-        s.dialogs.message(MessageKind::Error, kStartFailed);
-        return;
+    // Each distance is stored as soon as it is read: one that fails leaves the earlier ones set.
+    const std::string* texts[3] = {&f.text2, &f.text3, &f.text6};
+    float* prices[3] = {&v.TP, &v.SL, &v.ST};
+    double points[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (!ValueInPoints(*texts[i], s.locale, points[i])) {
+            f.timer1 = false;
+            s.dialogs.message(MessageKind::Error, kStartFailed);
+            return;
+        }
+        *prices[i] = static_cast<float>(points[i] * static_cast<double>(v.U));
     }
-    const double u = v.U;
-    v.TP = static_cast<float>(tp * u);
-    v.SL = static_cast<float>(sl * u);
-    v.ST = static_cast<float>(st * u);
-    v.TP1 = static_cast<float>(tp);
-    v.SL1 = static_cast<float>(sl);
-    v.ST1 = static_cast<float>(st);
+    v.TP1 = static_cast<float>(points[0]);
+    v.SL1 = static_cast<float>(points[1]);
+    v.ST1 = static_cast<float>(points[2]);
     if (v.TP1 == 0 || v.SL1 == 0) {
         s.dialogs.beep();
         f.timer1 = false;
@@ -278,18 +279,28 @@ void ToolbarButton(Session& s, std::string_view key) {
     }
 }
 
+namespace {
+// Marks a tick as running for as long as it runs, however it ends.
+class TickGuard {
+public:
+    explicit TickGuard(bool& running) : running_(running) { running_ = true; }
+    ~TickGuard() { running_ = false; }
+
+private:
+    bool& running_;
+};
+}  // namespace
+
 void Timer1Tick(Session& s) {
     if (!s.form.timer1 || s.timer1Running) return;
-    s.timer1Running = true;
+    TickGuard guard(s.timer1Running);
     RunSimpleTestTick(s);
-    s.timer1Running = false;
 }
 
 void Timer3Tick(Session& s) {
     if (!s.form.timer3 || s.timer3Running) return;
-    s.timer3Running = true;
+    TickGuard guard(s.timer3Running);
     RunThoroughTestTick(s);
-    s.timer3Running = false;
 }
 
 void Timer2Tick(Session& s) {

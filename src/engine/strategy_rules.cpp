@@ -21,7 +21,12 @@ bool ToDay(double counter, long& day) { return ToIndex(counter, 0, QuoteStore::k
 
 DayMatch SearchDayLiteral(const QuoteStore& q, float lastBar, float currentBar) {
     DayMatch m;
-    const long bar = static_cast<long>(currentBar);
+    // The bar's date comes from the bar number rounded, like every index.
+    long bar = 0;
+    if (!ToIndex(currentBar, 0, QuoteStore::kHourCapacity, bar)) {
+        m.fault = true;
+        return m;
+    }
     const DateText& date = q.hourDate[static_cast<size_t>(bar)];
     float counter = SearchStart(q, lastBar, currentBar);
     const float end = static_cast<float>(q.dayBarCount);

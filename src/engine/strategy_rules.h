@@ -32,8 +32,8 @@ struct DayMatch {
 
 // The search exactly as written: a 32-bit counter from
 // DayBarCount - (LastBar - CurrentBar) / 23 - 200 up to DayBarCount in steps
-// of 1, comparing the rounded counter's date text with the bar's. Slow; kept
-// as the reference the fast table is checked against.
+// of 1, comparing the rounded counter's date text with the bar's. Slow: used
+// for fractional bar numbers, and as the reference the fast table is checked against.
 DayMatch SearchDayLiteral(const QuoteStore& q, float lastBar, float currentBar);
 
 // What a bar's day says to the two signals, given the bar's day search.

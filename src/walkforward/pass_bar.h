@@ -13,10 +13,6 @@ struct PassBar {
     float open = 0, high = 0, low = 0, hour = 0;
 };
 
-// The day search of a bar whose number has a fraction (windows moved by a
-// fractional number of bars); the table only knows whole bar numbers.
-BarDay FractionalBarDay(const QuoteStore& q, float lastBar, float currentBar, long bar);
-
 // Point size of the selected pair, 64-bit.
 inline double PointSize(Pair pair) {
     return pair == Pair::JPY ? 0.01 : 0.0001;
@@ -38,7 +34,8 @@ inline PassBar ReadPassBar(Session& s, float currentBar) {
         s.run.dayTable.prepare(q, s.run.lastBar);
         b.day = s.run.dayTable.at(b.index);
     } else {
-        b.day = FractionalBarDay(q, s.run.lastBar, currentBar, b.index);
+        // Windows moved by a fractional number of bars: the table only knows whole bar numbers.
+        b.day = EvaluateDay(q, SearchDayLiteral(q, s.run.lastBar, currentBar));
     }
     s.pump.yield();
     CheckStop(s);

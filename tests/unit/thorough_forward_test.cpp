@@ -171,16 +171,16 @@ TEST_F(ForwardPass, FractionalBarsSearchFromTheirOwnNumber) {
     RunState& r = s().run;
     r.dayTable.prepare(s().store, r.lastBar);
     for (long b : {1L, 100L, BarOf(62, 10), 2400L, 2401L, 2480L, 2481L, 7005L}) {
-        const BarDay literal = FractionalBarDay(s().store, r.lastBar, static_cast<float>(b), b);
+        const BarDay literal = EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, static_cast<float>(b)));
         const BarDay& table = r.dayTable.at(b);
         EXPECT_EQ(literal.day, table.day) << b;
         EXPECT_EQ(literal.buy, table.buy) << b;
         EXPECT_EQ(literal.fault, table.fault) << b;
     }
-    EXPECT_TRUE(FractionalBarDay(s().store, r.lastBar, BarOf(62, 10) + 0.3f, BarOf(62, 10)).buy);
+    EXPECT_TRUE(EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, BarOf(62, 10) + 0.3f)).buy);
     // Bar 2411.5 reads bar 2412's empty date, but its search ends at 400.5, which rounds
     // to day 400; bar 2412's own search ends at 400.52, day 401.
-    EXPECT_EQ(FractionalBarDay(s().store, r.lastBar, 2411.5f, 2412).day, 400);
+    EXPECT_EQ(EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, 2411.5f)).day, 400);
     EXPECT_EQ(r.dayTable.at(2412).day, 401);
 }
 
