@@ -19,10 +19,12 @@ inline void Time(const char* what, int runs, const std::function<void()>& f) {
     for (int i = 0; i < runs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
         f();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%-48s min %9.2f ms   median %9.2f ms   (%d runs)\n", what, ms.front(), ms[ms.size() / 2], runs);
+    std::printf("%-48s min %9.2f ms   median %9.2f ms   (%d runs)\n", what, ms.front(), ms[ms.size() / 2],
+                runs);
 }
 
 // A headless session with the real quotes loaded.

@@ -22,11 +22,13 @@ int main(int argc, char** argv) {
     s.run.fastPasses = false;
     bench::Time("default sweep, bar loop (reference)", 1, run);
     s.run.fastPasses = true;
-    std::printf("passes %lld, best %s\n", static_cast<long long>(s.run.runPassesDone), s.form.label1[0].c_str());
+    std::printf("passes %lld, best %s\n", static_cast<long long>(s.run.runPassesDone),
+                s.form.label1[0].c_str());
     s.form.text6 = "0";
     s.form.text5 = "10";
     s.form.text4 = "10";
     bench::Time("single-setting pass, hour 10, whole file", 5, run);
-    std::printf("trades %lld, result %s\n", static_cast<long long>(s.run.closedTradeCount), s.form.label6[3].c_str());
+    std::printf("trades %lld, result %s\n", static_cast<long long>(s.run.closedTradeCount),
+                s.form.label6[3].c_str());
     return 0;
 }

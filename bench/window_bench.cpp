@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
     Session s(Ports{pump, dialogs, clock, shell}, Locale{}, work);
     MainWindow window(s, shell, &pump);
     window.show();
-    dialogs.files = {QString::fromStdString(data + "/EURUSD_H1.PRN"), QString::fromStdString(data + "/EURUSD_D1.PRN")};
+    dialogs.files = {QString::fromStdString(data + "/EURUSD_H1.PRN"),
+                     QString::fromStdString(data + "/EURUSD_D1.PRN")};
     s.form.check2 = true;
 
     StallMeter meter;
@@ -90,16 +91,16 @@ int main(int argc, char** argv) {
     t.start();
     window.action("Hour")->trigger();
     window.action("Day")->trigger();
-    std::printf("load both files:        %8.1f ms, longest event-loop stall %6.1f ms\n", t.nsecsElapsed() / 1e6,
-                meter.stop());
+    std::printf("load both files:        %8.1f ms, longest event-loop stall %6.1f ms\n",
+                t.nsecsElapsed() / 1e6, meter.stop());
 
     auto run = [&](const char* key, bool& timerOn, const char* what) {
         meter.start();
         t.start();
         window.action(key)->trigger();
         WaitWhile([&] { return timerOn; });
-        std::printf("%-23s %8.1f ms, longest event-loop stall %6.1f ms, passes %lld\n", what, t.nsecsElapsed() / 1e6,
-                    meter.stop(), static_cast<long long>(s.run.runPassesDone));
+        std::printf("%-23s %8.1f ms, longest event-loop stall %6.1f ms, passes %lld\n", what,
+                    t.nsecsElapsed() / 1e6, meter.stop(), static_cast<long long>(s.run.runPassesDone));
     };
     run("Start", s.form.timer1, "simple sweep (408):");
     run("Kach", s.form.timer3, "thorough, whole file:");

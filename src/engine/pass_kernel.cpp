@@ -219,7 +219,8 @@ void PassKernel::precompute(const std::vector<float>& distances, long from, long
     }
 }
 
-KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch) {
+KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitOrder order,
+                             KernelScratch& scratch) {
     KernelResult r;
     Column& tpColumn = column(k.tp);
     Column& slColumn = column(k.tpi);
@@ -270,8 +271,9 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
         const int32_t bar = std::min(i < b.size() ? b[i].first : kNever, j < s.size() ? s[j].first : kNever);
         const double buy = (i < b.size() && b[i].first == bar) ? b[i++].second : 0.0;
         const double sell = (j < s.size() && s[j].first == bar) ? s[j++].second : 0.0;
-        total = order == ProfitOrder::TotalFirst ? static_cast<float>(static_cast<double>(total) + buy + sell)
-                                                 : static_cast<float>((buy + static_cast<double>(total)) + sell);
+        total = order == ProfitOrder::TotalFirst
+                    ? static_cast<float>(static_cast<double>(total) + buy + sell)
+                    : static_cast<float>((buy + static_cast<double>(total)) + sell);
     }
     r.profit = total;
     return r;

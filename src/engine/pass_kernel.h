@@ -18,7 +18,7 @@ enum class ProfitOrder {
 // One setting of a pass that writes no journal.
 struct KernelSetting {
     float entryHour = 0;
-    float tp = 0, tpi = 0;  // take-profit and stop-loss distances, price units
+    float tp = 0, tpi = 0;                // take-profit and stop-loss distances, price units
     float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
 };
 
@@ -42,7 +42,7 @@ struct KernelScratch {
 // reaches a level: found by range-maximum and range-minimum tables, memoised
 // per opening bar and distance. Gives exactly the bar loop's result.
 class PassKernel {
-public:
+  public:
     // Builds what depends only on the quotes and the day table; cheap when
     // neither changed since the last call.
     void prepare(const QuoteStore& q, const DayMatchTable& table);
@@ -59,7 +59,7 @@ public:
 
     static constexpr int32_t kNever = INT32_MAX;
 
-private:
+  private:
     struct Column {
         std::vector<int32_t> up, down;  // per signal bar: first bar reaching entry + d / entry - d
     };

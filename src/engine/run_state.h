@@ -18,14 +18,6 @@ struct Settings {
     float Q = 0, J = 0;
 };
 
-// Open positions of a pass.
-struct Position {
-    float buyOpen = 0, sellOpen = 0;
-    float buyEntryPrice = 0, sellEntryPrice = 0;
-    float buyBarProfit = 0, sellBarProfit = 0;
-    void clearFlags() { buyBarProfit = sellBarProfit = buyOpen = sellOpen = 0; }
-};
-
 // The best setting of a thorough test's search; it outlives windows and runs.
 struct BestSetting {
     float entryHour = 0;
@@ -61,7 +53,7 @@ struct RunState {
     float forwardEquity = 0;
 
     TradeJournal journal;
-    PassRow passRow;  // row `passesDone` of the pass table
+    PassRow passRow;         // row `passesDone` of the pass table
     DayMatchTable dayTable;  // the day search of every bar, for the current store and LastBar
     PassKernel kernel;       // sweep passes without a bar loop
     KernelScratch scratch;

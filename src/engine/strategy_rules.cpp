@@ -15,7 +15,9 @@ float SearchStart(const QuoteStore& q, float lastBar, float currentBar) {
     return static_cast<float>(static_cast<double>(q.dayBarCount) - static_cast<double>(quotient) - 200.0);
 }
 
-bool ToDay(double counter, long& day) { return ToIndex(counter, 0, QuoteStore::kDayCapacity, day); }
+bool ToDay(double counter, long& day) {
+    return ToIndex(counter, 0, QuoteStore::kDayCapacity, day);
+}
 
 }  // namespace
 
@@ -101,7 +103,8 @@ DayMatch DayMatchTable::search(const QuoteStore& q, float lastBar, long bar) con
         return m;
     }
     // The counter keeps the fraction of its start, so it visits first, first + 1, ...
-    const long steps = static_cast<long>(std::floor(static_cast<double>(end) - static_cast<double>(start))) + 1;
+    const long steps =
+        static_cast<long>(std::floor(static_cast<double>(end) - static_cast<double>(start))) + 1;
     const long last = first + steps - 1;
     const DateText& date = q.hourDate[static_cast<size_t>(bar)];
     const uint64_t key = KeyOf(date);
@@ -126,7 +129,8 @@ void DayMatchTable::prepare(const QuoteStore& q, float lastBar) {
     if (valid_ && generation_ == q.generation && lastBar_ == lastBar && dayCount_ == q.dayBarCount) return;
     buildIndex(q);
     bars_.resize(QuoteStore::kHourCapacity + 1);
-    for (long b = 0; b <= QuoteStore::kHourCapacity; ++b) bars_[static_cast<size_t>(b)] = EvaluateDay(q, search(q, lastBar, b));
+    for (long b = 0; b <= QuoteStore::kHourCapacity; ++b)
+        bars_[static_cast<size_t>(b)] = EvaluateDay(q, search(q, lastBar, b));
     generation_ = q.generation;
     lastBar_ = lastBar;
     dayCount_ = q.dayBarCount;
@@ -135,7 +139,8 @@ void DayMatchTable::prepare(const QuoteStore& q, float lastBar) {
 }
 
 float WinnerResult(float tp, double tradeCost, double pointValue, float pointsPerUnit) {
-    const double r = std::floor((static_cast<double>(tp) - tradeCost) * pointValue * static_cast<double>(pointsPerUnit));
+    const double r =
+        std::floor((static_cast<double>(tp) - tradeCost) * pointValue * static_cast<double>(pointsPerUnit));
     if (!std::isfinite(r) || std::fabs(r) > 3.0e38) throw PassFault{kFaultOverflow};
     return static_cast<float>(r);
 }

@@ -91,7 +91,8 @@ bool TryKernelPass(Session& s, const PassSetup& p, float tpi, float tp) {
     // Yield first, so that whatever a command changes now is seen by this pass.
     s.pump.yield();
     CheckStop(s);
-    if (!(r.firstBar <= r.lastBar) || r.firstBar != std::floor(r.firstBar) || r.lastBar != std::floor(r.lastBar))
+    if (!(r.firstBar <= r.lastBar) || r.firstBar != std::floor(r.firstBar) ||
+        r.lastBar != std::floor(r.lastBar))
         return false;
     const long from = static_cast<long>(r.firstBar), to = static_cast<long>(r.lastBar);
     if (from < 0 || to > QuoteStore::kHourCapacity) return false;
@@ -202,52 +203,23 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
         const float open = ohlc[QuoteStore::Open], high = ohlc[QuoteStore::High], low = ohlc[QuoteStore::Low];
         const bool hourMatches = q.hourOfBar[static_cast<size_t>(bar)] == r.entryHour;
 
-        if (day.buy && hourMatches && pos.buyOpen == 0) {
-            ++r.openedTradeCount;
-            pos.buyEntryPrice = open;
-            pos.buyOpen += 1;
-            if (p.single) journalEntry(bar, open, TradeSide::Buy);
-        }
-        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && high > 0 && high - pos.buyEntryPrice >= tp) {
-            ++r.closedTradeCount;
-            pos.buyBarProfit = WinnerResult(tp, p.tradeCost, p.pointValue, ppu);
-            ++r.winCount;
-            if (p.single) journalExit(bar, pos.buyBarProfit, pos.buyEntryPrice + tp);
-            pos.buyEntryPrice = 0;
-            pos.buyOpen = 0;
-        }
-        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && low > 0 && pos.buyEntryPrice - low >= tpi) {
-            ++r.closedTradeCount;
-            pos.buyBarProfit = LoserResult(tpi, p.pointValue, ppu);
-            ++r.lossCount;
-            if (p.single) journalExit(bar, pos.buyBarProfit, pos.buyEntryPrice - tpi);
-            pos.buyEntryPrice = 0;
-            pos.buyOpen = 0;
-        }
-        if (day.sell && hourMatches && pos.sellOpen == 0) {
-            ++r.openedTradeCount;
-            pos.sellEntryPrice = open;
-            pos.sellOpen += 1;
-            if (p.single) journalEntry(bar, open, TradeSide::Sell);
-        }
-        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && low > 0 && pos.sellEntryPrice - low >= tp) {
-            ++r.closedTradeCount;
-            pos.sellBarProfit = WinnerResult(tp, p.tradeCost, p.pointValue, ppu);
-            ++r.winCount;
-            if (p.single) journalExit(bar, pos.sellBarProfit, pos.sellEntryPrice - tp);
-            pos.sellEntryPrice = 0;
-            pos.sellOpen = 0;
-        }
-        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && high > 0 && high - pos.sellEntryPrice >= tpi) {
-            ++r.closedTradeCount;
-            pos.sellBarProfit = LoserResult(tpi, p.pointValue, ppu);
-            ++r.lossCount;
-            if (p.single) journalExit(bar, pos.sellBarProfit, pos.sellEntryPrice + tpi);
-            pos.sellEntryPrice = 0;
-            pos.sellOpen = 0;
-        }
+        ApplyBarRules(
+            pos, day.buy && hourMatches, day.sell && hourMatches, open, high, low, tp, tpi,
+            [&](TradeSide side) {
+                ++r.openedTradeCount;
+                if (p.single) journalEntry(bar, open, side);
+            },
+            [&](TradeSide side, bool win, float exitPrice) {
+                ++r.closedTradeCount;
+                const float result = win ? WinnerResult(tp, p.tradeCost, p.pointValue, ppu)
+                                         : LoserResult(tpi, p.pointValue, ppu);
+                (side == TradeSide::Buy ? pos.buyBarProfit : pos.sellBarProfit) = result;
+                ++(win ? r.winCount : r.lossCount);
+                if (p.single) journalExit(bar, result, exitPrice);
+            });
 
-        r.passProfit = static_cast<float>(static_cast<double>(r.passProfit) + pos.buyBarProfit + pos.sellBarProfit);
+        r.passProfit =
+            static_cast<float>(static_cast<double>(r.passProfit) + pos.buyBarProfit + pos.sellBarProfit);
         if (p.single) r.journal.at(static_cast<size_t>(r.openedTradeCount)).equity = r.passProfit;
         pos.buyBarProfit = pos.sellBarProfit = 0;
         if (r.currentBar == r.lastBar) break;

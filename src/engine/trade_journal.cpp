@@ -30,8 +30,8 @@ const char* SideText(TradeSide side) {
 }
 
 std::string ReportLine(const PassRow& row) {
-    return PrintNumber(row.entryHour) + PrintNumber(row.target) + PrintNumber(row.stop) + PrintNumber(row.total) +
-           "\r\n";
+    return PrintNumber(row.entryHour) + PrintNumber(row.target) + PrintNumber(row.stop) +
+           PrintNumber(row.total) + "\r\n";
 }
 
 }  // namespace kavro

@@ -25,7 +25,7 @@ struct JournalRow {
 // The trade journal: rows 1.. for entries and exits, `equity` also in row 0.
 // It grows as far as a pass needs; a row never written reads as empty.
 class TradeJournal {
-public:
+  public:
     // Empties every row (only the rows ever written are touched).
     void clear();
     // The row for writing, grown on demand.
@@ -35,7 +35,7 @@ public:
     // One past the highest row ever written.
     size_t size() const { return rows_.size(); }
 
-private:
+  private:
     std::vector<JournalRow> rows_;
 };
 

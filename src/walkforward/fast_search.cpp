@@ -14,7 +14,9 @@ namespace kavro {
 
 namespace {
 
-bool Whole(float x) { return x == std::floor(x); }
+bool Whole(float x) {
+    return x == std::floor(x);
+}
 
 // Bars a window's passes walk: from its start to its end, stopping early at LastBar.
 struct WindowBars {
@@ -25,7 +27,8 @@ struct WindowBars {
 
 bool WindowRange(const Session& s, double windowOffset, WindowBars& w) {
     const RunState& r = s.run;
-    w.windowEnd = static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(s.form.text7) * 480.0);
+    w.windowEnd =
+        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(s.form.text7) * 480.0);
     const float start = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
     if (!Whole(start) || !Whole(w.windowEnd) || !Whole(r.lastBar) || !(start <= w.windowEnd)) return false;
     if (start < 0 || w.windowEnd > static_cast<float>(QuoteStore::kHourCapacity)) return false;
@@ -126,8 +129,9 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
         if (r.runPassesStarted == 1) {
             const double estimate = windowCount * (static_cast<double>(r.progressMax) *
                                                    static_cast<double>(firstEndTime - startTime));
-            r.remainingSeconds =
-                std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX ? static_cast<float>(estimate) : 0.0f;
+            r.remainingSeconds = std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX
+                                     ? static_cast<float>(estimate)
+                                     : 0.0f;
             f.timer2 = true;
         }
         ++r.passesDone;

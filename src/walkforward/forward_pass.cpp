@@ -54,63 +54,27 @@ class ForwardPass {
     void bar(const PassBar& b) {
         const bool hourMatches = b.hour == entryHour_;
         const float ppu = r_.pointsPerUnit;
-        if (b.day.buy && hourMatches && pos_.buyOpen == 0) {
-            pos_.buyEntryPrice = open(b, TradeSide::Buy);
-            pos_.buyOpen += 1;
-        }
-        if (pos_.buyOpen >= 1 && pos_.buyEntryPrice > 0 && b.high > 0 &&
-            b.high - pos_.buyEntryPrice >= target_) {
-            const size_t m = nextExitRow();
-            buyResult_ = WinnerResult(target_, tradeCost_, pointValue_, ppu);
-            ++r_.winCount;
-            writeExit(m, b, buyResult_, target_ + pos_.buyEntryPrice);
-            pos_.buyEntryPrice = 0;
-            pos_.buyOpen = 0;
-            book();
-        }
-        if (pos_.buyOpen >= 1 && pos_.buyEntryPrice > 0 && b.low > 0 && pos_.buyEntryPrice - b.low >= stop_) {
-            const size_t m = nextExitRow();
-            buyResult_ = LoserResult(stop_, pointValue_, ppu);
-            ++r_.lossCount;
-            writeExit(m, b, buyResult_, pos_.buyEntryPrice - stop_);
-            pos_.buyEntryPrice = 0;
-            pos_.buyOpen = 0;
-            book();
-        }
-        if (b.day.sell && hourMatches && pos_.sellOpen == 0) {
-            pos_.sellEntryPrice = open(b, TradeSide::Sell);
-            pos_.sellOpen += 1;
-        }
-        if (pos_.sellOpen >= 1 && pos_.sellEntryPrice > 0 && b.low > 0 &&
-            pos_.sellEntryPrice - b.low >= target_) {
-            const size_t m = nextExitRow();
-            sellResult_ = WinnerResult(target_, tradeCost_, pointValue_, ppu);
-            ++r_.winCount;
-            writeExit(m, b, sellResult_, pos_.sellEntryPrice - target_);
-            pos_.sellEntryPrice = 0;
-            pos_.sellOpen = 0;
-            book();
-        }
-        if (pos_.sellOpen >= 1 && pos_.sellEntryPrice > 0 && b.high > 0 &&
-            b.high - pos_.sellEntryPrice >= stop_) {
-            const size_t m = nextExitRow();
-            sellResult_ = LoserResult(stop_, pointValue_, ppu);
-            ++r_.lossCount;
-            writeExit(m, b, sellResult_, pos_.sellEntryPrice + stop_);
-            pos_.sellEntryPrice = 0;
-            pos_.sellOpen = 0;
-            book();
-        }
+        ApplyBarRules(
+            pos_, b.day.buy && hourMatches, b.day.sell && hourMatches, b.open, b.high, b.low, target_, stop_,
+            [&](TradeSide side) { open(b, side); },
+            [&](TradeSide side, bool win, float exitPrice) {
+                const size_t m = nextExitRow();
+                double& result = side == TradeSide::Buy ? buyResult_ : sellResult_;
+                result = win ? WinnerResult(target_, tradeCost_, pointValue_, ppu)
+                             : LoserResult(stop_, pointValue_, ppu);
+                ++(win ? r_.winCount : r_.lossCount);
+                writeExit(m, b, result, exitPrice);
+                book();
+            });
     }
 
-    // Writes the entry columns of a new row; returns the entry price.
-    float open(const PassBar& b, TradeSide side) {
+    // Writes the entry columns of a new row.
+    void open(const PassBar& b, TradeSide side) {
         ++r_.forwardOpenedCount;
         JournalRow& row = r_.journal.at(static_cast<size_t>(r_.forwardOpenedCount));
         row.entryPrice = b.open;
         row.entryDate = s_.store.hourDate[static_cast<size_t>(b.index)];
         row.side = side;
-        return b.open;
     }
 
     size_t nextExitRow() { return static_cast<size_t>(++r_.closedTradeCount); }

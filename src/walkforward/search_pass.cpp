@@ -52,34 +52,14 @@ void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffse
         const PassBar b = ReadPassBar(s, r.currentBar);
         const bool hourMatches = b.hour == r.entryHour;
 
-        if (b.day.buy && hourMatches && pos.buyOpen == 0) {
-            pos.buyEntryPrice = b.open;
-            pos.buyOpen += 1;
-        }
-        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && b.high > 0 && b.high - pos.buyEntryPrice >= tp) {
-            buyBar = WinnerResult(tp, tradeCost, pointValue, ppu);
-            pos.buyEntryPrice = 0;
-            pos.buyOpen = 0;
-        }
-        if (pos.buyOpen >= 1 && pos.buyEntryPrice > 0 && b.low > 0 && pos.buyEntryPrice - b.low >= tpi) {
-            buyBar = LoserResult(tpi, pointValue, ppu);
-            pos.buyEntryPrice = 0;
-            pos.buyOpen = 0;
-        }
-        if (b.day.sell && hourMatches && pos.sellOpen == 0) {
-            pos.sellEntryPrice = b.open;
-            pos.sellOpen += 1;
-        }
-        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && b.low > 0 && pos.sellEntryPrice - b.low >= tp) {
-            sellBar = WinnerResult(tp, tradeCost, pointValue, ppu);
-            pos.sellEntryPrice = 0;
-            pos.sellOpen = 0;
-        }
-        if (pos.sellOpen >= 1 && pos.sellEntryPrice > 0 && b.high > 0 && b.high - pos.sellEntryPrice >= tpi) {
-            sellBar = LoserResult(tpi, pointValue, ppu);
-            pos.sellEntryPrice = 0;
-            pos.sellOpen = 0;
-        }
+        // An opening only moves the position: no counter, no journal.
+        ApplyBarRules(
+            pos, b.day.buy && hourMatches, b.day.sell && hourMatches, b.open, b.high, b.low, tp, tpi,
+            [](TradeSide) {},
+            [&](TradeSide side, bool win, float) {
+                (side == TradeSide::Buy ? buyBar : sellBar) =
+                    win ? WinnerResult(tp, tradeCost, pointValue, ppu) : LoserResult(tpi, pointValue, ppu);
+            });
 
         r.passProfit = static_cast<float>((static_cast<double>(buyBar) + r.passProfit) + sellBar);
         buyBar = sellBar = 0;

@@ -6,9 +6,9 @@
 #include "app/commands.h"
 #include "engine/counted_loop.h"
 #include "engine/strategy_rules.h"
+#include "engine/test_pass.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
-#include "engine/test_pass.h"
 #include "walkforward/fast_search.h"
 #include "walkforward/thorough_report.h"
 #include "walkforward/walkforward_passes.h"
@@ -93,8 +93,9 @@ void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffs
         std::vector<SearchSetting> settings;
         bool listed = true;
         try {
-            ForEachSetting(s, savedTarget,
-                           [&] { settings.push_back({v.TPI, v.TP, v.ST, v.TPI1, v.TP1, r.entryHour}); });
+            ForEachSetting(s, savedTarget, [&] {
+                settings.push_back({v.TPI, v.TP, v.ST, v.TPI1, v.TP1, r.entryHour});
+            });
         } catch (const PassFault&) {
             listed = false;
         }
