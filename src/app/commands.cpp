@@ -15,7 +15,7 @@ namespace {
 
 // Keeps the progress bar and the status line with a load, yielding per line.
 class FormLoadProgress : public LoadProgress {
-public:
+  public:
     explicit FormLoadProgress(Session& s) : s_(s) {}
     void started(int lineCount) override {
         lines_ = lineCount;
@@ -28,13 +28,13 @@ public:
         s_.form.label15 = kStatusLoading;
     }
 
-private:
+  private:
     Session& s_;
     int lines_ = 0;
 };
 
 class LoadGuard {
-public:
+  public:
     explicit LoadGuard(Session& s) : s_(s) {
         s_.loading = true;
         s_.dialogs.waitCursor(true);
@@ -44,7 +44,7 @@ public:
         s_.loading = false;
     }
 
-private:
+  private:
     Session& s_;
 };
 
@@ -222,13 +222,16 @@ void StartCommand(Session& s) {
     // A full sweep with such a step would never end.
     if (f.check1 && (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1))) {
         f.timer1 = false;
-        s.dialogs.message(MessageKind::Error, "Шаг должен быть больше 0: введите в поле \"Шаг\" положительное число");
+        s.dialogs.message(MessageKind::Error,
+                          "Шаг должен быть больше 0: введите в поле \"Шаг\" положительное число");
         return;
     }
     f.timer1 = true;
 }
 
-void KachCommand(Session& s) { StartThoroughTest(s); }
+void KachCommand(Session& s) {
+    StartThoroughTest(s);
+}
 
 void OthetCommand(Session& s) {
     const std::string path = FindReport(s);
@@ -282,11 +285,11 @@ void ToolbarButton(Session& s, std::string_view key) {
 namespace {
 // Marks a tick as running for as long as it runs, however it ends.
 class TickGuard {
-public:
+  public:
     explicit TickGuard(bool& running) : running_(running) { running_ = true; }
     ~TickGuard() { running_ = false; }
 
-private:
+  private:
     bool& running_;
 };
 }  // namespace

@@ -14,16 +14,16 @@ struct DatePicker {
 // The main window as data: what its controls show and hold. The desktop
 // window mirrors it both ways; the batch runner and the tests use it alone.
 struct FormState {
-    Pair pair = Pair::EUR;  // Option1..Option4
-    std::string text2 = "100", text3 = "20";  // take-profit, stop-loss (points)
-    std::string text4 = "0", text5 = "23";    // first and last entry hour
-    std::string text6 = "5";                  // step (points)
-    std::string text7 = "3", text8 = "1";     // optimisation and forward window lengths
+    Pair pair = Pair::EUR;                         // Option1..Option4
+    std::string text2 = "100", text3 = "20";       // take-profit, stop-loss (points)
+    std::string text4 = "0", text5 = "23";         // first and last entry hour
+    std::string text6 = "5";                       // step (points)
+    std::string text7 = "3", text8 = "1";          // optimisation and forward window lengths
     std::string text11 = "10", text13 = "0.0005";  // money per point, cost of a winner
-    std::string text10;                             // report box
-    bool check1 = false;  // "Полный тест"
-    bool check2 = false;  // "Отключить звуковой сигнал"
-    bool check3 = false;  // "Реальная работа"
+    std::string text10;                            // report box
+    bool check1 = false;                           // "Полный тест"
+    bool check2 = false;                           // "Отключить звуковой сигнал"
+    bool check3 = false;                           // "Реальная работа"
 
     DatePicker dtPicker1, dtPicker2;  // start and end date
     int dtPicker3Hour = 0;            // end hour (DTPicker3 shows it as hh:00:00)

@@ -14,7 +14,11 @@ Session::Session(Ports ports, Locale loc, std::string dir)
     form.reinitialise(clock.today());
 }
 
-std::string Session::ripotPath() const { return JoinPath(workDir, "RIPOT"); }
-std::string Session::ripot1Path() const { return JoinPath(workDir, "RIPOT1"); }
+std::string Session::ripotPath() const {
+    return JoinPath(workDir, "RIPOT");
+}
+std::string Session::ripot1Path() const {
+    return JoinPath(workDir, "RIPOT1");
+}
 
 }  // namespace kavro

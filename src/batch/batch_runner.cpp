@@ -40,9 +40,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     }
     o.command = args[0];
     static const std::set<std::string> kCommon = {"--hourly", "--daily", "--pair"};
-    static const std::set<std::string> kRun = {"--tp",   "--sl",    "--step",     "--first-hour",
+    static const std::set<std::string> kRun = {"--tp",        "--sl",          "--step", "--first-hour",
                                                "--last-hour", "--point-value", "--cost", "--start",
-                                               "--end", "--end-hour", "--dir", "--locale"};
+                                               "--end",       "--end-hour",    "--dir",  "--locale"};
     static const std::set<std::string> kThorough = {"--opt-len", "--fwd-len"};
     std::set<std::string> valued = kCommon, flags;
     if (o.command == "simple" || o.command == "thorough") {
@@ -80,7 +80,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
 
 // Messages go to stderr; errors and load failures make the run a failure.
 class BatchDialogs : public RecordingDialogs {
-public:
+  public:
     explicit BatchDialogs(std::ostream& err) : err_(err) {}
     void message(MessageKind kind, const std::string& text) override {
         RecordingDialogs::message(kind, text);
@@ -94,21 +94,30 @@ public:
     }
     bool failed = false;
 
-private:
+  private:
     static std::string kHourlyLoadFailedText();
     static std::string kDailyLoadFailedText();
     std::ostream& err_;
 };
 
-std::string BatchDialogs::kHourlyLoadFailedText() { return kHourlyLoadFailed; }
-std::string BatchDialogs::kDailyLoadFailedText() { return kDailyLoadFailed; }
+std::string BatchDialogs::kHourlyLoadFailedText() {
+    return kHourlyLoadFailed;
+}
+std::string BatchDialogs::kDailyLoadFailedText() {
+    return kDailyLoadFailed;
+}
 
 bool ParsePair(const std::string& text, Pair& pair) {
-    if (text == "EUR") pair = Pair::EUR;
-    else if (text == "GBP") pair = Pair::GBP;
-    else if (text == "CHF") pair = Pair::CHF;
-    else if (text == "JPY") pair = Pair::JPY;
-    else return false;
+    if (text == "EUR")
+        pair = Pair::EUR;
+    else if (text == "GBP")
+        pair = Pair::GBP;
+    else if (text == "CHF")
+        pair = Pair::CHF;
+    else if (text == "JPY")
+        pair = Pair::JPY;
+    else
+        return false;
     return true;
 }
 

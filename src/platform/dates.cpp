@@ -6,7 +6,9 @@
 namespace kavro {
 
 namespace {
-bool IsLeap(long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(long y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 }  // namespace
 
 int DaysInMonth(int year, int month) {

@@ -13,7 +13,7 @@ namespace kavro {
 // Ports without windows: for the batch runner and the tests.
 
 class HeadlessPump : public EventPump {
-public:
+  public:
     void yield() override {
         ++calls;
         if (onYield) onYield();
@@ -23,7 +23,7 @@ public:
 };
 
 class RecordingDialogs : public Dialogs {
-public:
+  public:
     struct Message {
         MessageKind kind;
         std::string text;
@@ -65,7 +65,7 @@ public:
 };
 
 class FixedClock : public Clock {
-public:
+  public:
     float secondsSinceMidnight() override { return seconds; }
     Date today() override { return date; }
     float seconds = 0;
@@ -73,7 +73,7 @@ public:
 };
 
 class RecordingShell : public Shell {
-public:
+  public:
     void formReset() override { ++resets; }
     void quit() override { ++quits; }
     void showChart() override { ++charts; }

@@ -10,8 +10,12 @@ namespace kavro {
 
 namespace {
 
-bool IsSkipped(char c) { return c == ' ' || c == '\t' || c == '\n'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSkipped(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Converts a clean "[-]digits[.digits][e[+-]digits]" text; overflow keeps the sign.
 double ParseClean(const std::string& clean) {
@@ -178,9 +182,13 @@ std::string PrintNumber(double value) {
     return (value < 0 ? "-" : " ") + digits + " ";
 }
 
-double RoundHalfEven(double x) { return std::nearbyint(x); }
+double RoundHalfEven(double x) {
+    return std::nearbyint(x);
+}
 
-double Int(double x) { return std::floor(x); }
+double Int(double x) {
+    return std::floor(x);
+}
 
 bool ToIndex(double x, long lo, long hi, long& out) {
     if (!std::isfinite(x)) return false;

@@ -9,7 +9,7 @@ namespace kavro {
 // Lets the window breathe during long jobs. Called once per file line or
 // hourly bar; an implementation must make a call with nothing due cheap.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void yield() = 0;
 };
@@ -21,7 +21,7 @@ inline constexpr const char* kTitleInfo = "Сообщение";
 inline constexpr const char* kTitleError = "Ошибка";
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Message box with the single button OK; the title follows the kind.
     virtual void message(MessageKind kind, const std::string& text) = 0;
@@ -35,7 +35,7 @@ public:
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual float secondsSinceMidnight() = 0;
     virtual Date today() = 0;

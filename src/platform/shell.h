@@ -4,7 +4,7 @@ namespace kavro {
 
 // What the core asks of the window system beyond dialogs.
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     // The main window was reinitialised: controls must show the form state anew.
     virtual void formReset() = 0;

@@ -5,7 +5,7 @@ namespace kavro {
 
 // The machine's local clock.
 class SystemClock : public Clock {
-public:
+  public:
     float secondsSinceMidnight() override;
     Date today() override;
 };

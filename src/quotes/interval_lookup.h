@@ -19,7 +19,8 @@ LookupResult FindStartLine(const std::string& path, const Date& date);
 // Scans for the first line of `date` and `hour`; the end bar is lineCount + 1.
 LookupResult FindEndLine(const std::string& path, const Date& date, int hour);
 
-inline constexpr const char* kNoTradingStart = "В этот день торгов не было,введите другую дату в Начальная дата";
+inline constexpr const char* kNoTradingStart =
+    "В этот день торгов не было,введите другую дату в Начальная дата";
 inline constexpr const char* kNoTradingEnd = "В этот день торгов не было,введите другую дату в Конечная дата";
 
 }  // namespace kavro

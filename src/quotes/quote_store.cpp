@@ -43,7 +43,9 @@ bool ReadPrices(std::string_view line, const Columns& c, std::array<float, 4>& o
     return true;
 }
 
-bool ReadHour(std::string_view line, float& hour) { return StoreSingle(Val(Mid(line, 10, 2)), hour); }
+bool ReadHour(std::string_view line, float& hour) {
+    return StoreSingle(Val(Mid(line, 10, 2)), hour);
+}
 
 // Zeros the slots a failed load wrote, so the store is exactly as before.
 void ClearHourly(QuoteStore& s, int from, int to) {

@@ -52,7 +52,7 @@ struct QuoteStore {
 // Told about a load as it goes: the file's line count first, then the bar
 // count after every stored line.
 class LoadProgress {
-public:
+  public:
     virtual ~LoadProgress() = default;
     virtual void started(int lineCount) = 0;
     virtual void lineStored(int barCount) = 0;

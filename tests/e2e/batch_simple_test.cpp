@@ -23,7 +23,7 @@ std::string Slurp(const std::string& path) {
 
 // Runs kavro-batch simple on the bundled sample with extra options, in a fresh directory.
 class BatchSimple : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/kavro-e2e-XXXXXX";
         dir_ = mkdtemp(tmpl);
@@ -32,9 +32,9 @@ protected:
 
     Result Run(const std::string& options) {
         const std::string sample = KAVRO_SAMPLE_DIR;
-        const std::string cmd = std::string(KAVRO_BATCH) + " simple --hourly " + sample + "/EURUSD_H1.PRN --daily " +
-                                sample + "/EURUSD_D1.PRN --no-beep --dir " + dir_ + " " + options + " >" + dir_ +
-                                "/out 2>" + dir_ + "/err";
+        const std::string cmd = std::string(KAVRO_BATCH) + " simple --hourly " + sample +
+                                "/EURUSD_H1.PRN --daily " + sample + "/EURUSD_D1.PRN --no-beep --dir " +
+                                dir_ + " " + options + " >" + dir_ + "/out 2>" + dir_ + "/err";
         Result r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -58,7 +58,8 @@ TEST_F(BatchSimple, DefaultSweepMatchesTheRecordedReport) {
 }
 
 TEST_F(BatchSimple, SingleSettingRunOverAChosenInterval) {
-    const Result r = Run("--step 0 --first-hour 10 --last-hour 12 --start 2020-01-02 --end 2020-12-31 --end-hour 22");
+    const Result r =
+        Run("--step 0 --first-hour 10 --last-hour 12 --start 2020-01-02 --end 2020-12-31 --end-hour 22");
     ASSERT_EQ(r.status, 0) << r.err;
     // The end date is looked up before the end hour is set: 23:00 of that day is missing.
     EXPECT_EQ(r.err, "Сообщение: В этот день торгов не было,введите другую дату в Конечная дата\n");

@@ -18,9 +18,8 @@ namespace kavro::testing {
 // A session on hand-built quotes: days with chosen averages and stochastics,
 // hourly bars with chosen prices, and a temporary working directory for RIPOT.
 class EngineFixture : public ::testing::Test {
-protected:
-    EngineFixture()
-        : session(Ports{pump, dialogs, clock, shell}, Locale{}, MakeTempDir()) {}
+  protected:
+    EngineFixture() : session(Ports{pump, dialogs, clock, shell}, Locale{}, MakeTempDir()) {}
     ~EngineFixture() override {
         std::error_code ec;
         std::filesystem::remove_all(session.workDir, ec);

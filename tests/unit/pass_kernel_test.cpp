@@ -13,15 +13,18 @@ namespace {
 // Sweeps over random quotes and settings must give the same report, labels and
 // counts whether the passes walk every bar or go through the kernel.
 class KernelAgainstBarLoop : public EngineFixture {
-protected:
+  protected:
     void BuildRandomQuotes(std::mt19937& rng) {
         std::uniform_real_distribution<float> unit(0.0f, 1.0f);
         AddQuietDays(300);
         for (int d = 250; d <= 300; ++d) {
             const float pick = unit(rng);
-            if (pick < 0.3f) MakeBuyDay(d);
-            else if (pick < 0.6f) MakeSellDay(d);
-            else if (pick < 0.65f) ShiftDays(d, 0.00003f, -5.0f);  // at the threshold: no signal
+            if (pick < 0.3f)
+                MakeBuyDay(d);
+            else if (pick < 0.6f)
+                MakeSellDay(d);
+            else if (pick < 0.65f)
+                ShiftDays(d, 0.00003f, -5.0f);  // at the threshold: no signal
         }
         // Some days lose their date, so their bars find no daily bar.
         for (int i = 0; i < 3; ++i) session.store.dayDate[260 + rng() % 40] = DateText::from("19990101");
@@ -36,9 +39,12 @@ protected:
                 float hour = static_cast<float>(h);
                 float o = open, hi = high, lo = low;
                 const float oddity = unit(rng);
-                if (oddity < 0.01f) o = 0;         // an entry that can never close
-                else if (oddity < 0.02f) lo = 0;   // a low that never counts
-                else if (oddity < 0.03f) hi = 0;
+                if (oddity < 0.01f)
+                    o = 0;  // an entry that can never close
+                else if (oddity < 0.02f)
+                    lo = 0;  // a low that never counts
+                else if (oddity < 0.03f)
+                    hi = 0;
                 AddBar(d, hour, o, hi, lo, price);
             }
         }

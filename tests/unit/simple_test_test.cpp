@@ -9,7 +9,7 @@ namespace {
 
 // 300 quiet days; hourly bars on days 281..290, 24 a day, flat at 1.1.
 class SimpleTest : public EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         AddQuietDays(300);
         for (int d = 281; d <= 290; ++d) AddFlatDay(d);

@@ -23,7 +23,8 @@ TEST(DayMatchTable, AgreesWithLiteralSearchOnRandomStores) {
         for (int d = 1; d <= q->dayBarCount; ++d) q->dayDate[d] = DateText::from(pool[rng() % pool.size()]);
         q->hourBarCount = std::uniform_int_distribution<int>(1, 400)(rng);
         for (int b = 1; b <= q->hourBarCount; ++b) q->hourDate[b] = DateText::from(pool[rng() % pool.size()]);
-        const float lastBar = static_cast<float>(std::uniform_int_distribution<int>(-30, q->hourBarCount + 80)(rng));
+        const float lastBar =
+            static_cast<float>(std::uniform_int_distribution<int>(-30, q->hourBarCount + 80)(rng));
         DayMatchTable table;
         table.prepare(*q, lastBar);
         for (long bar = 0; bar <= q->hourBarCount + 60; ++bar) {

@@ -171,7 +171,8 @@ TEST_F(ForwardPass, FractionalBarsSearchFromTheirOwnNumber) {
     RunState& r = s().run;
     r.dayTable.prepare(s().store, r.lastBar);
     for (long b : {1L, 100L, BarOf(62, 10), 2400L, 2401L, 2480L, 2481L, 7005L}) {
-        const BarDay literal = EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, static_cast<float>(b)));
+        const BarDay literal =
+            EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, static_cast<float>(b)));
         const BarDay& table = r.dayTable.at(b);
         EXPECT_EQ(literal.day, table.day) << b;
         EXPECT_EQ(literal.buy, table.buy) << b;
