@@ -192,10 +192,7 @@ void StartCommand(Session& s) {
     s.run.runPassesStarted = s.run.runPassesDone = 0;
     s.run.stopRequested = false;
 
-    v.U = f.pair == Pair::JPY ? 0.01f : 0.0001f;
-    v.Q = static_cast<float>(Val(f.text11));
-    v.J = static_cast<float>(Val(f.text13));
-    v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
+    v.capture(f.pair, f.text11, f.text13);
     // Each distance is stored as soon as it is read: one that fails leaves the earlier ones set.
     const std::string* texts[3] = {&f.text2, &f.text3, &f.text6};
     float* prices[3] = {&v.TP, &v.SL, &v.ST};

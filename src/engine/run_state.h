@@ -16,6 +16,12 @@ struct Settings {
     float TP1 = 0, SL1 = 0, ST1 = 0;
     float TPI = 0, TPI1 = 0;
     float Q = 0, J = 0;
+
+    // U from the pair, Q and J read from the money fields, E = 1 / U.
+    void capture(Pair pair, const std::string& pointValueText, const std::string& costText);
+    // The take-profit, stop-loss and step in points, and in price units as products with U
+    // stored as 32-bit.
+    void setDistances(double tp, double sl, double st);
 };
 
 // The best setting of a thorough test's search; it outlives windows and runs.

@@ -42,12 +42,7 @@ void FullSweep(Session& s) {
     if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
         !ValueInPoints(f.text6, s.locale, st))
         throw PassFault{"Необходимо открыть файл с данными"};
-    v.TP1 = static_cast<float>(tp);
-    v.SL1 = static_cast<float>(sl);
-    v.ST1 = static_cast<float>(st);
-    v.TP = static_cast<float>(tp * v.U);
-    v.SL = static_cast<float>(sl * v.U);
-    v.ST = static_cast<float>(st * v.U);
+    v.setDistances(tp, sl, st);
     const std::string savedTarget = f.text2;
     if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
     float stopEnd = 0;

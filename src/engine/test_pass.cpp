@@ -61,16 +61,10 @@ void RecordPass(Session& s, float st, float tpi1, float tp1) {
     ++r.passesDone;
     ++r.runPassesDone;
     r.passRow = row;
-    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
-    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
-    f.label6[1] = FormatGeneral(row.target, s.locale);
-    f.label6[2] = FormatGeneral(row.stop, s.locale);
+    ShowCurrentPass(s, row);
     if (row.total >= r.bestTotal.value_or(0.0f)) {
         r.bestTotal = row.total;
-        f.label1[3] = FormatGeneral(row.entryHour, s.locale);
-        f.label1[2] = FormatGeneral(row.target, s.locale);
-        f.label1[1] = FormatGeneral(row.stop, s.locale);
-        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
+        ShowBestPass(s, row);
     }
     if (st == 0) {
         r.entryHour += 1;
@@ -130,6 +124,22 @@ void ApplyKernelResult(RunState& r, const KernelResult& kr) {
     if (kr.buyTouched) pos.buyEntryPrice = kr.buyEntryPrice;
     if (kr.sellTouched) pos.sellEntryPrice = kr.sellEntryPrice;
     pos.buyBarProfit = pos.sellBarProfit = 0;
+}
+
+void ShowCurrentPass(Session& s, const PassRow& row) {
+    auto& label = s.form.label6;
+    label[0] = FormatGeneral(row.entryHour, s.locale);
+    label[3] = FormatGeneral(row.total, s.locale);
+    label[1] = FormatGeneral(row.target, s.locale);
+    label[2] = FormatGeneral(row.stop, s.locale);
+}
+
+void ShowBestPass(Session& s, const PassRow& row) {
+    auto& label = s.form.label1;
+    label[3] = FormatGeneral(row.entryHour, s.locale);
+    label[2] = FormatGeneral(row.target, s.locale);
+    label[1] = FormatGeneral(row.stop, s.locale);
+    label[0] = FormatGeneral(row.total, s.locale);
 }
 
 void CheckStop(Session& s) {

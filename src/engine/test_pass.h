@@ -12,6 +12,11 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
 // Throws PassStopped when Stop was pressed; called after every yield.
 void CheckStop(Session& s);
 
+// Shows a pass under "Текущий результат" (Label6: hour, take-profit, stop, result).
+void ShowCurrentPass(Session& s, const PassRow& row);
+// Shows the best pass under "Лучший/промежуточный результат" (Label1(3)..Label1(0)).
+void ShowBestPass(Session& s, const PassRow& row);
+
 // Takes a kernel pass's counts, result and positions into the run state.
 void ApplyKernelResult(RunState& r, const KernelResult& kr);
 

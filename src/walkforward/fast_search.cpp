@@ -136,16 +136,7 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
         }
         ++r.passesDone;
         ++r.runPassesDone;
-        if (kr.profit >= r.bestTotal.value_or(0.0f)) {
-            r.bestTotal = kr.profit;
-            BestSetting& b = r.best;
-            b.target = k.tp1 / ppu;
-            b.stop = k.tpi1 / ppu;
-            b.targetPoints = k.tp1;
-            b.stopPoints = k.tpi1;
-            b.entryHour = k.entryHour;
-            bestChanged = true;
-        }
+        bestChanged |= TakeAsBest(r, PassRow{k.entryHour, k.tp1, k.tpi1, kr.profit});
     }
     const SearchSetting& last = settings.back();
     const KernelResult& lastResult = results.back();
@@ -157,16 +148,9 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
     r.currentBar = w.endBar;
     r.passStartTime = startTime;
     r.passEndTime = s.clock.secondsSinceMidnight();
-    f.label6[0] = FormatGeneral(last.entryHour, s.locale);
-    f.label6[3] = FormatGeneral(lastResult.profit, s.locale);
-    f.label6[1] = FormatGeneral(last.tp1, s.locale);
-    f.label6[2] = FormatGeneral(last.tpi1, s.locale);
-    if (bestChanged) {
-        f.label1[3] = FormatGeneral(r.best.entryHour, s.locale);
-        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
-        f.label1[2] = FormatGeneral(r.best.targetPoints, s.locale);
-        f.label1[1] = FormatGeneral(r.best.stopPoints, s.locale);
-    }
+    ShowCurrentPass(s, r.passRow);
+    if (bestChanged)
+        ShowBestPass(s, PassRow{r.best.entryHour, r.best.targetPoints, r.best.stopPoints, *r.bestTotal});
     return true;
 }
 

@@ -93,24 +93,21 @@ void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, fl
     ++r.runPassesDone;
     const PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
     r.passRow = row;
-    f.label6[0] = FormatGeneral(r.entryHour, s.locale);
-    f.label6[3] = FormatGeneral(r.passProfit, s.locale);
-    f.label6[1] = FormatGeneral(row.target, s.locale);
-    f.label6[2] = FormatGeneral(row.stop, s.locale);
+    ShowCurrentPass(s, row);
+    if (TakeAsBest(r, row)) ShowBestPass(s, row);
+}
+
+bool TakeAsBest(RunState& r, const PassRow& row) {
     // A tie replaces the best: the later setting in search order wins.
-    if (row.total >= r.bestTotal.value_or(0.0f)) {
-        r.bestTotal = row.total;
-        BestSetting& b = r.best;
-        b.target = row.target / r.pointsPerUnit;
-        b.stop = row.stop / r.pointsPerUnit;
-        b.targetPoints = row.target;
-        b.stopPoints = row.stop;
-        b.entryHour = row.entryHour;
-        f.label1[3] = FormatGeneral(b.entryHour, s.locale);
-        f.label1[0] = FormatGeneral(*r.bestTotal, s.locale);
-        f.label1[2] = FormatGeneral(row.target, s.locale);
-        f.label1[1] = FormatGeneral(row.stop, s.locale);
-    }
+    if (!(row.total >= r.bestTotal.value_or(0.0f))) return false;
+    r.bestTotal = row.total;
+    BestSetting& b = r.best;
+    b.target = row.target / r.pointsPerUnit;
+    b.stop = row.stop / r.pointsPerUnit;
+    b.targetPoints = row.target;
+    b.stopPoints = row.stop;
+    b.entryHour = row.entryHour;
+    return true;
 }
 
 }  // namespace kavro

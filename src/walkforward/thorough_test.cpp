@@ -39,13 +39,7 @@ std::string SetUpWindow(Session& s) {
     const FormState& f = s.form;
     Settings& v = s.run.s;
     const double tp = InPoints(s, f.text2), sl = InPoints(s, f.text3), st = InPoints(s, f.text6);
-    const double u = v.U;
-    v.TP = static_cast<float>(tp * u);
-    v.SL = static_cast<float>(sl * u);
-    v.ST = static_cast<float>(st * u);
-    v.TP1 = static_cast<float>(tp);
-    v.SL1 = static_cast<float>(sl);
-    v.ST1 = static_cast<float>(st);
+    v.setDistances(tp, sl, st);
     return f.text2;
 }
 
@@ -213,17 +207,8 @@ void StartThoroughTest(Session& s) {
     }
     r.passProfit = 0;
     f.label15 = kStatusEstimate;
-    v.U = f.pair == Pair::JPY ? 0.01f : 0.0001f;
-    v.Q = static_cast<float>(Val(f.text11));
-    v.J = static_cast<float>(Val(f.text13));
-    v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
-    const double u = v.U;
-    v.TP = static_cast<float>(tp * u);
-    v.SL = static_cast<float>(sl * u);
-    v.ST = static_cast<float>(st * u);
-    v.TP1 = static_cast<float>(tp);
-    v.SL1 = static_cast<float>(sl);
-    v.ST1 = static_cast<float>(st);
+    v.capture(f.pair, f.text11, f.text13);
+    v.setDistances(tp, sl, st);
     if (v.TP1 == 0 || v.SL1 == 0) {
         s.dialogs.beep();
         f.timer3 = false;

@@ -16,6 +16,10 @@ void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, fl
 // PassFault where the pass would fault on it.
 void EstimateSearchPasses(Session& s, float st);
 
+// Makes the pass in `row` the best setting when it scores at least BestTotal
+// (distances divided by PointsPerUnit in 32 bits); true when it did.
+bool TakeAsBest(RunState& r, const PassRow& row);
+
 // Sets `st` to 0, then runs the forward pass with the same arguments.
 void StartForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints,
                       float& targetPoints, double& windowOffset, float& entryHour);
