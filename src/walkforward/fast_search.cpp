@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <system_error>
 #include <thread>
 
 #include "engine/pass_kernel.h"
@@ -94,27 +95,31 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
     const float startTime = s.clock.secondsSinceMidnight();
     results[0] = r.kernel.run(ks[0], w.from, w.to, ProfitOrder::BuyFirst, r.scratch);
     const float firstEndTime = s.clock.secondsSinceMidnight();
+    // Settings 1.. in contiguous chunks, one per core; a chunk whose thread cannot
+    // start is done here.
+    auto runRange = [&](size_t a, size_t b, KernelScratch& scratch) {
+        for (size_t i = a; i < b; ++i)
+            results[i] = r.kernel.run(ks[i], w.from, w.to, ProfitOrder::BuyFirst, scratch);
+    };
     const size_t rest = settings.size() - 1;
-    const unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
-    if (threads > 1 && rest >= 64) {
-        std::vector<std::thread> pool;
-        const size_t chunk = (rest + threads - 1) / threads;
-        for (unsigned t = 1; t < threads; ++t) {
-            const size_t a = 1 + t * chunk, b = std::min(settings.size(), a + chunk);
-            if (a >= b) break;
-            pool.emplace_back([&, a, b] {
+    const unsigned threads =
+        rest >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
+    const size_t chunk = (rest + threads - 1) / threads;
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) {
+        const size_t a = 1 + t * chunk, b = std::min(settings.size(), a + chunk);
+        if (a >= b) break;
+        try {
+            pool.emplace_back([&runRange, a, b] {
                 KernelScratch scratch;
-                for (size_t i = a; i < b; ++i)
-                    results[i] = r.kernel.run(ks[i], w.from, w.to, ProfitOrder::BuyFirst, scratch);
+                runRange(a, b, scratch);
             });
+        } catch (const std::system_error&) {
+            runRange(a, b, r.scratch);
         }
-        for (size_t i = 1; i < std::min(settings.size(), 1 + chunk); ++i)
-            results[i] = r.kernel.run(ks[i], w.from, w.to, ProfitOrder::BuyFirst, r.scratch);
-        for (auto& t : pool) t.join();
-    } else {
-        for (size_t i = 1; i < settings.size(); ++i)
-            results[i] = r.kernel.run(ks[i], w.from, w.to, ProfitOrder::BuyFirst, r.scratch);
     }
+    runRange(1, std::min(settings.size(), 1 + chunk), r.scratch);
+    for (auto& t : pool) t.join();
 
     // Record the passes in search order, as each pass's end would have.
     Position& pos = r.pos;

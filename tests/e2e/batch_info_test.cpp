@@ -1,72 +1,23 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/test_support.h"
+
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using namespace kavro::testing;
 
 class BatchInfo : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_info_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    // Runs kavro-batch with `args`; stdout through the pipe, stderr into a file.
-    Outcome Batch(const std::string& args) {
-        const std::string errPath = dir_ + "/stderr";
-        const std::string cmd = std::string(KAVRO_BATCH) + " " + args + " 2>" + errPath;
-        Outcome r;
-        FILE* pipe = popen(cmd.c_str(), "r");
-        if (!pipe) return r;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-        const int raw = pclose(pipe);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(errPath, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        r.err = ss.str();
-        return r;
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    static std::string Sample(const char* name) { return std::string(KAVRO_SAMPLE_DIR) + "/" + name; }
-
-    std::string dir_;
+    TempDir tmp_{"kavro_info"};
 };
 
-std::map<std::string, std::string> KeyValues(const std::string& text) {
-    std::map<std::string, std::string> kv;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) kv[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return kv;
-}
-
 TEST_F(BatchInfo, SampleDataLoads) {
-    const Outcome r =
-        Batch("info --hourly " + Sample("EURUSD_H1.PRN") + " --daily " + Sample("EURUSD_D1.PRN"));
+    const CommandResult r =
+        RunBatch("info --hourly " + SamplePath("EURUSD_H1.PRN") + " --daily " + SamplePath("EURUSD_D1.PRN"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     // Checked against the files: 13979 and 5817 lines; line 1 is the only bar of 2019-01-01, so
@@ -87,7 +38,7 @@ TEST_F(BatchInfo, SampleDataLoads) {
 }
 
 TEST_F(BatchInfo, BadUsageExitsWithTwo) {
-    const std::string h = Sample("EURUSD_H1.PRN"), d = Sample("EURUSD_D1.PRN");
+    const std::string h = SamplePath("EURUSD_H1.PRN"), d = SamplePath("EURUSD_D1.PRN");
     const std::vector<std::string> cases = {
         "",
         "bogus --hourly " + h + " --daily " + d,
@@ -100,7 +51,7 @@ TEST_F(BatchInfo, BadUsageExitsWithTwo) {
         "simple --hourly " + h + " --daily " + d + " --end-hour 24",
     };
     for (const auto& args : cases) {
-        const Outcome r = Batch(args);
+        const CommandResult r = RunBatch(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
         EXPECT_EQ(r.out, "") << args;
@@ -108,21 +59,21 @@ TEST_F(BatchInfo, BadUsageExitsWithTwo) {
 }
 
 TEST_F(BatchInfo, FilesThatDoNotLoadExitWithOne) {
-    const std::string h = Sample("EURUSD_H1.PRN"), d = Sample("EURUSD_D1.PRN");
-    const std::string missing = dir_ + "/missing.PRN";
-    const std::string oneLine = Write("one.PRN", "20190101 00:00  1.1453,1.1461,1.1453,1.1460,\r\n");
+    const std::string h = SamplePath("EURUSD_H1.PRN"), d = SamplePath("EURUSD_D1.PRN");
+    const std::string missing = tmp_.file("missing.PRN");
+    const std::string oneLine = tmp_.write("one.PRN", "20190101 00:00  1.1453,1.1461,1.1453,1.1460,\r\n");
     struct Case {
         std::string args, inErr;
     };
     const std::vector<Case> cases = {
         {"info --hourly " + missing + " --daily " + d, missing},
         {"info --hourly " + h + " --daily " + missing, missing},
-        {"info --hourly " + dir_ + " --daily " + d, dir_},
-        {"info --hourly " + h + " --daily " + dir_, dir_},
+        {"info --hourly " + tmp_.path() + " --daily " + d, tmp_.path()},
+        {"info --hourly " + h + " --daily " + tmp_.path(), tmp_.path()},
         {"info --hourly " + oneLine + " --daily " + d, "файл с часовыми котировками"},
     };
     for (const auto& c : cases) {
-        const Outcome r = Batch(c.args);
+        const CommandResult r = RunBatch(c.args);
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << "\nstderr: " << r.err;
     }

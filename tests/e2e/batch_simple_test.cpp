@@ -1,64 +1,37 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "support/test_support.h"
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using namespace kavro::testing;
 
 // Runs kavro-batch simple on the bundled sample with extra options, in a fresh directory.
 class BatchSimple : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/kavro-e2e-XXXXXX";
-        dir_ = mkdtemp(tmpl);
+    CommandResult Run(const std::string& options) {
+        return RunBatch("simple --hourly " + SamplePath("EURUSD_H1.PRN") + " --daily " +
+                        SamplePath("EURUSD_D1.PRN") + " --no-beep --dir " + tmp_.path() + " " + options);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Report() const { return tmp_.read("RIPOT"); }
 
-    Result Run(const std::string& options) {
-        const std::string sample = KAVRO_SAMPLE_DIR;
-        const std::string cmd = std::string(KAVRO_BATCH) + " simple --hourly " + sample +
-                                "/EURUSD_H1.PRN --daily " + sample + "/EURUSD_D1.PRN --no-beep --dir " +
-                                dir_ + " " + options + " >" + dir_ + "/out 2>" + dir_ + "/err";
-        Result r;
-        const int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Slurp(dir_ + "/out");
-        r.err = Slurp(dir_ + "/err");
-        return r;
-    }
-    std::string Report() const { return Slurp(dir_ + "/RIPOT"); }
-
-    std::string dir_;
+    TempDir tmp_{"kavro-e2e"};
 };
 
 TEST_F(BatchSimple, DefaultSweepMatchesTheRecordedReport) {
-    const Result r = Run("");
+    const CommandResult r = Run("");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("PassesDone=408\n"), std::string::npos);
     EXPECT_NE(r.out.find("Label1(0)=13749\n"), std::string::npos);
     EXPECT_NE(r.out.find("Label1(1)=35\nLabel1(2)=100\nLabel1(3)=5\n"), std::string::npos);
     EXPECT_NE(r.out.find("FirstBar=2\nLastBar=13980\n"), std::string::npos);
-    EXPECT_EQ(Report(), Slurp(std::string(KAVRO_E2E_EXPECTED) + "/simple_default.RIPOT"));
+    EXPECT_EQ(Report(), ReadFile(std::string(KAVRO_E2E_EXPECTED) + "/simple_default.RIPOT"));
 }
 
 TEST_F(BatchSimple, SingleSettingRunOverAChosenInterval) {
-    const Result r =
+    const CommandResult r =
         Run("--step 0 --first-hour 10 --last-hour 12 --start 2020-01-02 --end 2020-12-31 --end-hour 22");
     ASSERT_EQ(r.status, 0) << r.err;
     // The end date is looked up before the end hour is set: 23:00 of that day is missing.
@@ -70,7 +43,7 @@ TEST_F(BatchSimple, SingleSettingRunOverAChosenInterval) {
 
 TEST_F(BatchSimple, FieldsAreReadUnderTheChosenLocale) {
     // Under a decimal comma only the whole part of "12,5" survives.
-    Result r = Run("--locale ru_RU --tp 12,5 --sl 10 --step 0 --first-hour 9 --last-hour 9");
+    CommandResult r = Run("--locale ru_RU --tp 12,5 --sl 10 --step 0 --first-hour 9 --last-hour 9");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Label6(1)=12\n"), std::string::npos);
     // Under a decimal point it is no number at all.
@@ -81,7 +54,7 @@ TEST_F(BatchSimple, FieldsAreReadUnderTheChosenLocale) {
 
 TEST_F(BatchSimple, RunsThatCannotEndOrCannotStartFailCleanly) {
     // Equal stop and target with a step: no pass would ever run.
-    Result r = Run("--sl 100");
+    CommandResult r = Run("--sl 100");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("PassesDone=0\n"), std::string::npos);
     r = Run("--full --step 0 --tp 20 --sl 20");

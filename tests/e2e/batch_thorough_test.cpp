@@ -1,16 +1,11 @@
 // kavro-batch thorough on the bundled sample: the reports add up, match what the
 // window's commands write for the same settings, and bad settings are refused.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,84 +13,36 @@
 #include "app/session.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
+#include "support/test_support.h"
 
 namespace {
 
 using namespace kavro;
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using namespace kavro::testing;
 
 // A small search: take-profit 40, 30, 20 x hours 8..10 x stop 20, 30, 40 = 27 passes a window.
 const char* kSearch = " --tp 40 --sl 20 --step 10 --first-hour 8 --last-hour 10 --no-beep";
 
 class BatchThorough : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_thorough_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+    CommandResult Batch(const std::string& args) {
+        return RunBatch("thorough --hourly " + SamplePath("EURUSD_H1.PRN") + " --daily " +
+                        SamplePath("EURUSD_D1.PRN") + " " + args);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    // Report lines; an unended last line is left out, so a lost line end shows as a short report.
+    static std::vector<std::string> Lines(const std::string& text) { return CrLfLines(text, Tail::Drop); }
 
-    Outcome Batch(const std::string& args) {
-        const std::string errPath = dir_ + "/stderr";
-        const std::string cmd = std::string(KAVRO_BATCH) + " thorough --hourly " + Sample("EURUSD_H1.PRN") +
-                                " --daily " + Sample("EURUSD_D1.PRN") + " " + args + " 2>" + errPath;
-        Outcome r;
-        FILE* pipe = popen(cmd.c_str(), "r");
-        if (!pipe) return r;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
-        const int raw = pclose(pipe);
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.err = Read(errPath);
-        return r;
-    }
-    std::string Dir(const std::string& name) {
-        const std::string d = dir_ + "/" + name;
-        std::filesystem::create_directories(d);
-        return d;
-    }
-    static std::string Sample(const char* name) { return std::string(KAVRO_SAMPLE_DIR) + "/" + name; }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    static std::vector<std::string> Lines(const std::string& text) {
-        std::vector<std::string> out;
-        size_t start = 0;
-        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-            out.push_back(text.substr(start, end - start));
-        return out;
-    }
-
-    std::string dir_;
+    TempDir tmp_{"kavro_thorough"};
 };
 
-std::map<std::string, std::string> KeyValues(const std::string& text) {
-    std::map<std::string, std::string> kv;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) kv[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return kv;
-}
-
 TEST_F(BatchThorough, SampleRunAddsUpAndMatchesTheWindow) {
-    const std::string batchDir = Dir("batch");
-    const Outcome r = Batch(std::string(kSearch) + " --dir " + batchDir);
+    const std::string batchDir = tmp_.subdir("batch");
+    const CommandResult r = Batch(std::string(kSearch) + " --dir " + batchDir);
     ASSERT_EQ(r.status, 0) << r.err;
     auto kv = KeyValues(r.out);
 
     // 13978 bars: (13978 - 1440) / 480 = 26.1, so 27 windows of 27 searches and a forward pass.
-    const auto ripot = Lines(Read(batchDir + "/RIPOT"));
+    const auto ripot = Lines(ReadFile(batchDir + "/RIPOT"));
     ASSERT_EQ(ripot.size(), 27u);
     EXPECT_EQ(kv["PassesDone"], "756");
     EXPECT_EQ(ripot.back().rfind("02.04.2021 ", 0), 0u) << ripot.back();
@@ -117,7 +64,7 @@ TEST_F(BatchThorough, SampleRunAddsUpAndMatchesTheWindow) {
     EXPECT_EQ(text10.substr(text10.rfind("\\n") + 2, 12), "02.04.2021  ");
 
     // RIPOT1: every forward trade of the run, whose results add up to the forward sum.
-    const auto trades = Lines(Read(batchDir + "/RIPOT1"));
+    const auto trades = Lines(ReadFile(batchDir + "/RIPOT1"));
     ASSERT_FALSE(trades.empty());
     const std::regex tradeLine(
         R"((Buy|Sell) \$(-?\d+) Open \d{8} [\d.]+ Close (\d{8})? ([\d.]+)? Profit \$(-?\d+)? \+(\d+) -(\d+))");
@@ -143,9 +90,9 @@ TEST_F(BatchThorough, SampleRunAddsUpAndMatchesTheWindow) {
     RecordingDialogs dialogs;
     FixedClock clock;
     RecordingShell shell;
-    const std::string windowDir = Dir("window");
+    const std::string windowDir = tmp_.subdir("window");
     Session s(Ports{pump, dialogs, clock, shell}, Locale{}, windowDir);
-    dialogs.fileAnswers = {Sample("EURUSD_H1.PRN"), Sample("EURUSD_D1.PRN")};
+    dialogs.fileAnswers = {SamplePath("EURUSD_H1.PRN"), SamplePath("EURUSD_D1.PRN")};
     MenuHour(s);
     MenuDay(s);
     FormState& f = s.form;
@@ -157,35 +104,35 @@ TEST_F(BatchThorough, SampleRunAddsUpAndMatchesTheWindow) {
     f.check2 = true;
     ToolbarButton(s, "Kach");
     while (f.timer3) Timer3Tick(s);
-    EXPECT_EQ(Read(windowDir + "/RIPOT"), Read(batchDir + "/RIPOT"));
-    EXPECT_EQ(Read(windowDir + "/RIPOT1"), Read(batchDir + "/RIPOT1"));
+    EXPECT_EQ(ReadFile(windowDir + "/RIPOT"), ReadFile(batchDir + "/RIPOT"));
+    EXPECT_EQ(ReadFile(windowDir + "/RIPOT1"), ReadFile(batchDir + "/RIPOT1"));
     for (int i = 0; i < 7; ++i) EXPECT_EQ(f.label1[i], kv["Label1(" + std::to_string(i) + ")"]) << i;
 }
 
 TEST_F(BatchThorough, RealWorkSearchesTheFirstWindowOnly) {
-    const std::string d = Dir("real");
-    const Outcome r = Batch(std::string(kSearch) + " --real-work --dir " + d);
+    const std::string d = tmp_.subdir("real");
+    const CommandResult r = Batch(std::string(kSearch) + " --real-work --dir " + d);
     ASSERT_EQ(r.status, 0) << r.err;
     auto kv = KeyValues(r.out);
     EXPECT_EQ(kv["PassesDone"], "27");
     EXPECT_EQ(kv["Text10"], "");
     EXPECT_EQ(kv["Label1(4)"], "");
     EXPECT_NE(kv["Label1(3)"], "");
-    const auto ripot = Lines(Read(d + "/RIPOT"));
+    const auto ripot = Lines(ReadFile(d + "/RIPOT"));
     ASSERT_EQ(ripot.size(), 1u);
     EXPECT_EQ(ripot[0].rfind("02.04.2021 " + kv["Label1(3)"] + " ", 0), 0u) << ripot[0];
-    EXPECT_EQ(Read(d + "/RIPOT1"), "");
+    EXPECT_EQ(ReadFile(d + "/RIPOT1"), "");
 }
 
 TEST_F(BatchThorough, RefusesSettingsItCannotRun) {
     for (const char* bad : {" --fwd-len 0", " --opt-len -1", " --tp abc", " --first-hour x"}) {
-        const std::string d = Dir("refused");
+        const std::string d = tmp_.subdir("refused");
         std::ofstream(d + "/RIPOT", std::ios::binary) << "old\r\n";
-        const Outcome r = Batch(std::string(kSearch) + bad + " --dir " + d);
+        const CommandResult r = Batch(std::string(kSearch) + bad + " --dir " + d);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.err.find("Необходимо открыть файл с данными"), std::string::npos) << bad << r.err;
         EXPECT_EQ(KeyValues(r.out)["PassesDone"], "0") << bad;
-        EXPECT_EQ(Read(d + "/RIPOT"), "") << bad;
+        EXPECT_EQ(ReadFile(d + "/RIPOT"), "") << bad;
     }
 }
 

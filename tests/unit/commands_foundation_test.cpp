@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +11,7 @@
 #include "app/session.h"
 #include "platform/headless.h"
 #include "platform/text_file.h"
+#include "support/test_support.h"
 
 namespace kavro {
 namespace {
@@ -50,23 +49,14 @@ std::string Repeat(const std::string& s, int n) {
 class CommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_commands_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         clock.date = kToday;
         s = MakeSession(Locale{});
-        hourly = Write("EURUSD_H1.PRN", kHourly);
-        daily = Write("EURUSD_D1.PRN", kDaily);
+        hourly = tmp_.write("EURUSD_H1.PRN", kHourly);
+        daily = tmp_.write("EURUSD_D1.PRN", kDaily);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::unique_ptr<Session> MakeSession(const Locale& locale) {
-        return std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, locale, dir_);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        return std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, locale, tmp_.path());
     }
     void Hour(const std::string& path) {
         dialogs.fileAnswers.push_back(path);
@@ -89,7 +79,8 @@ class CommandsTest : public ::testing::Test {
         EXPECT_EQ(p.sellBarProfit, 0);
     }
 
-    std::string dir_, hourly, daily;
+    testing::TempDir tmp_{"kavro_commands"};
+    std::string hourly, daily;
     HeadlessPump pump;
     RecordingDialogs dialogs;
     FixedClock clock;
@@ -156,9 +147,9 @@ TEST_F(CommandsTest, CancelledOrUnreadableFileChangesNothing) {
     Hour(hourly);
     Day(daily);
     s->form.label15 = "status";
-    const std::string missing = dir_ + "/nowhere/EURUSD_H1.PRN";
+    const std::string missing = tmp_.file("nowhere/EURUSD_H1.PRN");
     for (auto menu : {&MenuHour, &MenuDay}) {
-        for (const std::string& answer : {std::string(), missing, dir_}) {
+        for (const std::string& answer : {std::string(), missing, tmp_.path()}) {
             dialogs.messages.clear();
             dialogs.fileAnswers.push_back(answer);
             menu(*s);
@@ -189,7 +180,7 @@ TEST_F(CommandsTest, FailedLoadShowsItsMessageAndRestoresTheStore) {
     Day(daily);
     const QuoteStore before = s->store;
 
-    Hour(Write("one.PRN", "20190105 00:00  1.1000,1.1010,1.0990,1.1005,\r\n"));
+    Hour(tmp_.write("one.PRN", "20190105 00:00  1.1000,1.1010,1.0990,1.1005,\r\n"));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(dialogs.messages[0].text, kHourlyFailedText);
@@ -204,7 +195,7 @@ TEST_F(CommandsTest, FailedLoadShowsItsMessageAndRestoresTheStore) {
 
     // 24 days without any range: the stochastic of day 24 cannot be formed.
     dialogs.messages.clear();
-    Day(Write("flat.PRN", Repeat("20190105   1.1000,1.1000,1.1000,1.1000,\r\n", 24)));
+    Day(tmp_.write("flat.PRN", Repeat("20190105   1.1000,1.1000,1.1000,1.1000,\r\n", 24)));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, kDailyFailedText);
     EXPECT_EQ(s->store.dayBarCount, 3);
@@ -254,7 +245,7 @@ TEST_F(CommandsTest, StartDateLookup) {
     }
 
     // The file is emptied after its load: the start bar stays, the end bar becomes 1.
-    Write("EURUSD_H1.PRN", "");
+    tmp_.write("EURUSD_H1.PRN", "");
     dialogs.messages.clear();
     StartDateChanged(*s);
     EndDateChanged(*s);
@@ -403,7 +394,7 @@ TEST_F(CommandsTest, CountdownShowsHoursMinutesSeconds) {
 }
 
 TEST_F(CommandsTest, StartCapturesTheDefaults) {
-    Write("RIPOT", " 0  100  20  5 \r\n");
+    tmp_.write("RIPOT", " 0  100  20  5 \r\n");
     s->form.timer1 = false;
     StartCommand(*s);
     const Settings& v = s->run.s;
@@ -427,7 +418,7 @@ TEST_F(CommandsTest, StartCapturesTheDefaults) {
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(dialogs.beeps, 0);
     std::string report = "missing";
-    ASSERT_TRUE(ReadWholeFile(dir_ + "/RIPOT", report));
+    ASSERT_TRUE(ReadWholeFile(tmp_.file("RIPOT"), report));
     EXPECT_EQ(report, "");
 }
 
@@ -496,7 +487,7 @@ TEST_F(CommandsTest, StartReadsEachFieldItsOwnWay) {
         s->run.entryHour = 7;
         dialogs.messages.clear();
         dialogs.beeps = 0;
-        Write("RIPOT", "old\r\n");
+        tmp_.write("RIPOT", "old\r\n");
         c.edit(s->form);
         StartCommand(*s);
         EXPECT_EQ(s->form.timer1, c.timer1);
@@ -510,7 +501,7 @@ TEST_F(CommandsTest, StartReadsEachFieldItsOwnWay) {
         }
         // The report is emptied first, whatever follows.
         std::string report;
-        ASSERT_TRUE(ReadWholeFile(dir_ + "/RIPOT", report));
+        ASSERT_TRUE(ReadWholeFile(tmp_.file("RIPOT"), report));
         EXPECT_EQ(report, "");
         if (c.check) c.check(*s);
     }
@@ -535,9 +526,9 @@ TEST_F(CommandsTest, StartUnderADecimalComma) {
 }
 
 TEST_F(CommandsTest, OthetShowsTheReportLineByLine) {
-    ASSERT_TRUE(AppendToFile(dir_ + "/RIPOT", " 0  100  20  5 \r\n"));
-    ASSERT_TRUE(AppendToFile(dir_ + "/RIPOT", " 1  100  20 -6 \r\n"));
-    ASSERT_TRUE(AppendToFile(dir_ + "/RIPOT", " 2  100  20  7 "));
+    ASSERT_TRUE(AppendToFile(tmp_.file("RIPOT"), " 0  100  20  5 \r\n"));
+    ASSERT_TRUE(AppendToFile(tmp_.file("RIPOT"), " 1  100  20 -6 \r\n"));
+    ASSERT_TRUE(AppendToFile(tmp_.file("RIPOT"), " 2  100  20  7 "));
     ToolbarButton(*s, "Othet");
     EXPECT_EQ(s->form.text10, " 0  100  20  5 \r\n 1  100  20 -6 \r\n 2  100  20  7 \r\n");
     EXPECT_TRUE(dialogs.messages.empty());
@@ -548,7 +539,7 @@ TEST_F(CommandsTest, OthetShowsTheReportLineByLine) {
     EXPECT_EQ(s->form.text10, "");
     EXPECT_TRUE(dialogs.messages.empty());
 
-    std::filesystem::remove(dir_ + "/RIPOT");
+    std::filesystem::remove(tmp_.file("RIPOT"));
     s->form.text10 = "old";
     ToolbarButton(*s, "Othet");
     EXPECT_EQ(s->form.text10, "");
@@ -571,7 +562,7 @@ TEST_F(CommandsTest, ToolbarDispatchesByKey) {
 }
 
 TEST_F(CommandsTest, ALoadIsNotEnteredAgainWhileItRuns) {
-    const std::string other = Write("other.PRN", kHourly);
+    const std::string other = tmp_.write("other.PRN", kHourly);
     bool nested = false;
     pump.onYield = [&] {
         if (nested) return;

@@ -1,17 +1,13 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/session.h"
 #include "platform/headless.h"
+#include "support/test_support.h"
 
 namespace kavro::testing {
 
@@ -19,17 +15,7 @@ namespace kavro::testing {
 // hourly bars with chosen prices, and a temporary working directory for RIPOT.
 class EngineFixture : public ::testing::Test {
   protected:
-    EngineFixture() : session(Ports{pump, dialogs, clock, shell}, Locale{}, MakeTempDir()) {}
-    ~EngineFixture() override {
-        std::error_code ec;
-        std::filesystem::remove_all(session.workDir, ec);
-    }
-
-    static std::string MakeTempDir() {
-        char tmpl[] = "/tmp/kavro-engine-XXXXXX";
-        const char* dir = mkdtemp(tmpl);
-        return dir ? dir : "/tmp";
-    }
+    EngineFixture() : session(Ports{pump, dialogs, clock, shell}, Locale{}, workDir.path()) {}
 
     // Date text of day number n counted from 2020-01-01 (n = 0).
     static std::string DayText(int n) {
@@ -100,25 +86,10 @@ class EngineFixture : public ::testing::Test {
         for (int i = 0; i < maxTicks && session.form.timer1; ++i) Timer1Tick(session);
     }
 
-    std::vector<std::string> ReportLines() const {
-        std::ifstream in(session.ripotPath(), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        std::vector<std::string> lines;
-        std::string text = ss.str();
-        size_t start = 0;
-        while (start < text.size()) {
-            const size_t end = text.find("\r\n", start);
-            if (end == std::string::npos) {
-                lines.push_back(text.substr(start));
-                break;
-            }
-            lines.push_back(text.substr(start, end - start));
-            start = end + 2;
-        }
-        return lines;
-    }
+    std::vector<std::string> ReportLines() const { return CrLfLines(ReadFile(session.ripotPath())); }
 
+    // Declared first so that it is made before the session and removed after it.
+    TempDir workDir{"kavro-engine"};
     HeadlessPump pump;
     RecordingDialogs dialogs;
     FixedClock clock;

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/test_support.h"
 
 namespace kavro {
 namespace {
@@ -14,24 +13,16 @@ namespace {
 class IntervalLookupTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_lookup_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         // Day 2019-01-03 stands only on the last line; the last line has no line end.
-        path_ = Write("h.PRN",
-                      "20190101 22:00  1.1000,1.1000,1.1000,1.1000,\r\n"
-                      "20190101 23:00  1.1000,1.1000,1.1000,1.1000,\r\n"
-                      "20190102 00:00  1.1000,1.1000,1.1000,1.1000,\r\n"
-                      "20190102 01:00  1.1000,1.1000,1.1000,1.1000,\r\n"
-                      "20190103 05:00  1.1000,1.1000,1.1000,1.1000,");
+        path_ = tmp_.write("h.PRN",
+                           "20190101 22:00  1.1000,1.1000,1.1000,1.1000,\r\n"
+                           "20190101 23:00  1.1000,1.1000,1.1000,1.1000,\r\n"
+                           "20190102 00:00  1.1000,1.1000,1.1000,1.1000,\r\n"
+                           "20190102 01:00  1.1000,1.1000,1.1000,1.1000,\r\n"
+                           "20190103 05:00  1.1000,1.1000,1.1000,1.1000,");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    std::string dir_, path_;
+    testing::TempDir tmp_{"kavro_lookup"};
+    std::string path_;
 };
 
 TEST_F(IntervalLookupTest, StartIsTheFirstLineOfTheDay) {
@@ -80,19 +71,19 @@ TEST_F(IntervalLookupTest, EndNeedsTheExactDateAndHour) {
 
 TEST_F(IntervalLookupTest, EndKeyIgnoresTheNinthColumn) {
     // Only columns 1-8 and 10-11 make the key, so any character may stand between them.
-    const auto path = Write("t.PRN", "20190103T05:00  1.1000,\r\n20190103 5\r\n2019010");
+    const auto path = tmp_.write("t.PRN", "20190103T05:00  1.1000,\r\n20190103 5\r\n2019010");
     EXPECT_EQ(FindEndLine(path, {2019, 1, 3}, 5).lineCount, 1);
     const auto r = FindEndLine(path, {2019, 1, 3}, 6);
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.lineCount, 3);
     // A line feed alone does not end a line, so the second day hides inside line 1.
-    const auto lf = Write("lf.PRN", "20190101 22:00\n20190102 00:00\r\n");
+    const auto lf = tmp_.write("lf.PRN", "20190101 22:00\n20190102 00:00\r\n");
     EXPECT_FALSE(FindStartLine(lf, {2019, 1, 2}).found);
     EXPECT_EQ(FindStartLine(lf, {2019, 1, 2}).lineCount, 1);
 }
 
 TEST_F(IntervalLookupTest, EmptyAndUnreadableFiles) {
-    const auto empty = Write("empty.PRN", "");
+    const auto empty = tmp_.write("empty.PRN", "");
     const auto s = FindStartLine(empty, {2019, 1, 1});
     EXPECT_TRUE(s.opened);
     EXPECT_FALSE(s.found);
@@ -102,7 +93,7 @@ TEST_F(IntervalLookupTest, EmptyAndUnreadableFiles) {
     EXPECT_FALSE(e.found);
     EXPECT_EQ(e.lineCount, 0);
 
-    for (const std::string& path : {std::string(), dir_ + "/missing.PRN", dir_}) {
+    for (const std::string& path : {std::string(), tmp_.file("missing.PRN"), tmp_.path()}) {
         EXPECT_FALSE(FindStartLine(path, {2019, 1, 1}).opened) << path;
         EXPECT_FALSE(FindEndLine(path, {2019, 1, 1}, 22).opened) << path;
     }

@@ -5,7 +5,6 @@
 #include <random>
 
 #include "engine_fixture.h"
-#include "platform/text_file.h"
 
 namespace kavro::testing {
 namespace {
@@ -103,11 +102,7 @@ TEST_F(KernelAgainstBarLoop, RandomWalkForwardRunsGiveTheSameReports) {
     std::mt19937 rng(11);
     BuildRandomQuotes(rng);
     const int bars = session.store.hourBarCount;
-    auto file = [&](const std::string& name) {
-        std::string text;
-        ReadWholeFile(session.workDir + "/" + name, text);
-        return text;
-    };
+    auto file = [&](const std::string& name) { return ReadFile(session.workDir + "/" + name); };
     int withTrades = 0;
     for (int round = 0; round < 12; ++round) {
         FormState& f = session.form;

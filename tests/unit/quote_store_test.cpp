@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "support/test_support.h"
 
 namespace kavro {
 namespace {
@@ -88,23 +88,10 @@ void ExpectSameStore(const QuoteStore& a, const QuoteStore& b) {
 
 class QuoteStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_quotes_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
     std::string WriteLines(const std::string& name, const std::vector<std::string>& lines) {
         std::string text;
         for (const auto& l : lines) text += l + "\r\n";
-        return Write(name, text);
+        return tmp_.write(name, text);
     }
     LoadResult Hourly(const std::string& path, Pair pair = Pair::EUR) {
         return LoadHourlyQuotes(*store, path, pair, progress);
@@ -113,7 +100,7 @@ class QuoteStoreTest : public ::testing::Test {
         return LoadDailyQuotes(*store, path, pair, progress);
     }
 
-    std::string dir_;
+    testing::TempDir tmp_{"kavro_quotes"};
     std::unique_ptr<QuoteStore> store = std::make_unique<QuoteStore>();
     RecordingProgress progress;
 };
@@ -242,8 +229,8 @@ TEST_F(QuoteStoreTest, CapacityIsEightyThousandHoursAndTwentyThousandDays) {
     std::string text;
     text.reserve(line.size() * (QuoteStore::kHourCapacity + 1));
     for (int i = 0; i < QuoteStore::kHourCapacity; ++i) text += line;
-    const auto full = Write("full.PRN", text);
-    const auto over = Write("over.PRN", text + line);
+    const auto full = tmp_.write("full.PRN", text);
+    const auto over = tmp_.write("over.PRN", text + line);
 
     ASSERT_EQ(Hourly(over).status, Status::Failed);
     ExpectSameStore(*store, QuoteStore{});
@@ -253,13 +240,13 @@ TEST_F(QuoteStoreTest, CapacityIsEightyThousandHoursAndTwentyThousandDays) {
     EXPECT_EQ(store->hourOfBar[QuoteStore::kHourCapacity], 5.0f);
     // A full store takes no further bar.
     const QuoteStore before = *store;
-    EXPECT_EQ(Hourly(Write("more.PRN", line + line)).status, Status::Failed);
+    EXPECT_EQ(Hourly(tmp_.write("more.PRN", line + line)).status, Status::Failed);
     ExpectSameStore(*store, before);
 
     std::vector<Day> days(QuoteStore::kDayCapacity, Day{"1.1000", "1.2000", "1.0000", "1.1500"});
-    const auto fullDays = Write("fulld.PRN", DailyFile(days));
+    const auto fullDays = tmp_.write("fulld.PRN", DailyFile(days));
     days.push_back(days.back());
-    const auto overDays = Write("overd.PRN", DailyFile(days));
+    const auto overDays = tmp_.write("overd.PRN", DailyFile(days));
     EXPECT_EQ(Daily(overDays).status, Status::Failed);
     ExpectSameStore(*store, before);
     ASSERT_EQ(Daily(fullDays).status, Status::Ok);
@@ -286,7 +273,7 @@ float ExpectedAverage(const std::vector<Day>& days, int d) {
 
 TEST_F(QuoteStoreTest, AverageOfTwoHundredDaysTakesTheCurrentOpen) {
     const auto days = AverageFixture(205);
-    ASSERT_EQ(Daily(Write("d.PRN", DailyFile(days))).status, Status::Ok);
+    ASSERT_EQ(Daily(tmp_.write("d.PRN", DailyFile(days))).status, Status::Ok);
     for (int d = 1; d <= 199; ++d) ASSERT_EQ(store->dayAverage200[d], 0.0f) << d;
 
     const float day200 = ExpectedAverage(days, 200);
@@ -328,7 +315,7 @@ float ExpectedStochastic(const std::vector<Day>& days, int d, float* hiOut = nul
 
 TEST_F(QuoteStoreTest, StochasticUsesTheDayAndTheTwentyThreeBefore) {
     const auto days = StochasticFixture(30);
-    ASSERT_EQ(Daily(Write("d.PRN", DailyFile(days))).status, Status::Ok);
+    ASSERT_EQ(Daily(tmp_.write("d.PRN", DailyFile(days))).status, Status::Ok);
     for (int d = 1; d <= 23; ++d) ASSERT_EQ(store->dayStochastic[d], 0.0f) << d;
     EXPECT_EQ(store->dayHigh24[5], Stored(days[4].high));
     EXPECT_EQ(store->dayLow24[5], Stored(days[4].low));
@@ -349,13 +336,13 @@ TEST_F(QuoteStoreTest, StochasticUsesTheDayAndTheTwentyThreeBefore) {
 
 TEST_F(QuoteStoreTest, ZeroRangeTakesBackTheWholeDailyLoad) {
     const Day flat{"1.1000", "1.1000", "1.1000", "1.1000"};
-    EXPECT_EQ(Daily(Write("flat.PRN", DailyFile(std::vector<Day>(24, flat)))).status, Status::Failed);
+    EXPECT_EQ(Daily(tmp_.write("flat.PRN", DailyFile(std::vector<Day>(24, flat)))).status, Status::Failed);
     ExpectSameStore(*store, QuoteStore{});
 
-    ASSERT_EQ(Daily(Write("good.PRN", DailyFile(StochasticFixture(30)))).status, Status::Ok);
+    ASSERT_EQ(Daily(tmp_.write("good.PRN", DailyFile(StochasticFixture(30)))).status, Status::Ok);
     const QuoteStore before = *store;
     // Days 31 to 53 still reach the first file's range; day 54's window is flat.
-    const auto r = Daily(Write("flat2.PRN", DailyFile(std::vector<Day>(30, flat), 31)));
+    const auto r = Daily(tmp_.write("flat2.PRN", DailyFile(std::vector<Day>(30, flat), 31)));
     EXPECT_EQ(r.status, Status::Failed);
     EXPECT_EQ(progress.barCounts.back(), 54);
     ExpectSameStore(*store, before);
@@ -364,8 +351,8 @@ TEST_F(QuoteStoreTest, ZeroRangeTakesBackTheWholeDailyLoad) {
 TEST_F(QuoteStoreTest, SecondDailyFileContinuesAndReachesBack) {
     const auto all = AverageFixture(210);
     const std::vector<Day> first(all.begin(), all.begin() + 150), second(all.begin() + 150, all.end());
-    ASSERT_EQ(Daily(Write("a.PRN", DailyFile(first))).status, Status::Ok);
-    const auto r = Daily(Write("b.PRN", DailyFile(second, 151)));
+    ASSERT_EQ(Daily(tmp_.write("a.PRN", DailyFile(first))).status, Status::Ok);
+    const auto r = Daily(tmp_.write("b.PRN", DailyFile(second, 151)));
     ASSERT_EQ(r.status, Status::Ok);
     EXPECT_EQ(r.barsStored, 60);
     EXPECT_EQ(store->dayBarCount, 210);
@@ -377,11 +364,11 @@ TEST_F(QuoteStoreTest, SecondDailyFileContinuesAndReachesBack) {
 }
 
 TEST_F(QuoteStoreTest, UnreadableFileLeavesTheStoreAlone) {
-    ASSERT_EQ(Daily(Write("d.PRN", DailyFile(StochasticFixture(3)))).status, Status::Ok);
+    ASSERT_EQ(Daily(tmp_.write("d.PRN", DailyFile(StochasticFixture(3)))).status, Status::Ok);
     const QuoteStore before = *store;
     progress = {};
-    std::filesystem::create_directory(dir_ + "/folder");
-    for (const std::string& path : {std::string(), dir_ + "/missing.PRN", dir_ + "/folder"}) {
+    std::filesystem::create_directory(tmp_.file("folder"));
+    for (const std::string& path : {std::string(), tmp_.file("missing.PRN"), tmp_.file("folder")}) {
         EXPECT_EQ(Hourly(path).status, Status::CannotRead) << path;
         EXPECT_EQ(Daily(path).status, Status::CannotRead) << path;
     }
@@ -390,7 +377,7 @@ TEST_F(QuoteStoreTest, UnreadableFileLeavesTheStoreAlone) {
 }
 
 TEST_F(QuoteStoreTest, EmptyFiles) {
-    const auto empty = Write("empty.PRN", "");
+    const auto empty = tmp_.write("empty.PRN", "");
     const auto r = Hourly(empty);
     EXPECT_EQ(r.status, Status::Failed);
     ExpectSameStore(*store, QuoteStore{});
@@ -421,11 +408,11 @@ TEST_F(QuoteStoreTest, ArbitraryBytesNeverBreakTheStore) {
         "20190102 05:00  " + std::string(27, '.') + "\r\n" + good,
         good + "\r\n" + good + "\r\n" + std::string(1 << 16, 'x'),
     };
-    ASSERT_EQ(Daily(Write("seed.PRN", DailyFile(StochasticFixture(30)))).status, Status::Ok);
+    ASSERT_EQ(Daily(tmp_.write("seed.PRN", DailyFile(StochasticFixture(30)))).status, Status::Ok);
     ASSERT_EQ(Hourly(WriteLines("seedh.PRN", {good, good})).status, Status::Ok);
     int n = 0;
     for (const auto& bytes : inputs) {
-        const auto path = Write(std::to_string(n++) + ".junk", bytes);
+        const auto path = tmp_.write(std::to_string(n++) + ".junk", bytes);
         for (Pair pair : {Pair::EUR, Pair::JPY}) {
             for (bool hourly : {true, false}) {
                 const QuoteStore before = *store;

@@ -318,21 +318,17 @@ TEST(Othet, ShowsTheReportOrSaysThereIsNone) {
     RecordingDialogs dialogs;
     FixedClock clock;
     RecordingShell shell;
-    char tmpl[] = "/tmp/kavro-othet-XXXXXX";
-    Session s(Ports{pump, dialogs, clock, shell}, Locale{}, mkdtemp(tmpl));
+    const TempDir dir("kavro-othet");
+    Session s(Ports{pump, dialogs, clock, shell}, Locale{}, dir.path());
     s.form.text10 = "old";
     ToolbarButton(s, "Othet");
     EXPECT_EQ(s.form.text10, "");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
     // The name is matched without regard to case.
-    {
-        std::ofstream out(s.workDir + "/ripot", std::ios::binary);
-        out << " 0  100  20  5 \r\n 1  100  20  6 \r\n";
-    }
+    dir.write("ripot", " 0  100  20  5 \r\n 1  100  20  6 \r\n");
     ToolbarButton(s, "Othet");
     EXPECT_EQ(s.form.text10, " 0  100  20  5 \r\n 1  100  20  6 \r\n");
-    std::filesystem::remove_all(s.workDir);
 }
 
 }  // namespace

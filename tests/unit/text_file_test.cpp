@@ -3,28 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "support/test_support.h"
 
 namespace kavro {
 namespace {
 
 class TextFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "kavro_text_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-    }
-    std::string dir_;
+    testing::TempDir tmp_{"kavro_text"};
 };
 
 TEST(SplitLines, CarriageReturnEndsALineLineFeedAloneDoesNot) {
@@ -58,24 +48,24 @@ TEST(SplitLines, CarriageReturnEndsALineLineFeedAloneDoesNot) {
 
 TEST_F(TextFileTest, ReadsEveryByte) {
     const std::string bytes("12\r\n\0\xff\x1a\n\r end", 13);
-    Write("data.bin", bytes);
+    tmp_.write("data.bin", bytes);
     std::string out;
-    ASSERT_TRUE(ReadWholeFile(Path("data.bin"), out));
+    ASSERT_TRUE(ReadWholeFile(tmp_.file("data.bin"), out));
     EXPECT_EQ(out, bytes);
 
-    Write("empty", "");
+    tmp_.write("empty", "");
     out = "old";
-    ASSERT_TRUE(ReadWholeFile(Path("empty"), out));
+    ASSERT_TRUE(ReadWholeFile(tmp_.file("empty"), out));
     EXPECT_EQ(out, "");
 }
 
 TEST_F(TextFileTest, RefusesWhatIsNotAPlainFile) {
-    ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
-    std::filesystem::create_directory(Path("folder"));
-    std::filesystem::create_symlink(Path("nowhere"), Path("dangling"));
+    ASSERT_EQ(mkfifo(tmp_.file("pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(tmp_.file("folder"));
+    std::filesystem::create_symlink(tmp_.file("nowhere"), tmp_.file("dangling"));
     // A directory, a pipe (opening it would block) and missing or empty names.
-    for (const std::string& path :
-         {Path("folder"), Path("pipe"), Path("missing"), Path("dangling"), std::string(), dir_ + "/"}) {
+    for (const std::string& path : {tmp_.file("folder"), tmp_.file("pipe"), tmp_.file("missing"),
+                                    tmp_.file("dangling"), std::string(), tmp_.path() + "/"}) {
         std::string out = "kept";
         EXPECT_FALSE(ReadWholeFile(path, out)) << path;
         EXPECT_EQ(out, "kept") << path;
@@ -83,7 +73,7 @@ TEST_F(TextFileTest, RefusesWhatIsNotAPlainFile) {
 }
 
 TEST_F(TextFileTest, TruncateAndAppend) {
-    const std::string f = Path("RIPOT");
+    const std::string f = tmp_.file("RIPOT");
     ASSERT_TRUE(AppendToFile(f, "one\r\n"));
     ASSERT_TRUE(AppendToFile(f, "two\r\n"));
     std::string out;
@@ -94,8 +84,8 @@ TEST_F(TextFileTest, TruncateAndAppend) {
     ASSERT_TRUE(ReadWholeFile(f, out));
     EXPECT_EQ(out, "");
 
-    EXPECT_FALSE(AppendToFile(Path("no/such/dir/RIPOT"), "x"));
-    EXPECT_FALSE(TruncateFile(Path("no/such/dir/RIPOT")));
+    EXPECT_FALSE(AppendToFile(tmp_.file("no/such/dir/RIPOT"), "x"));
+    EXPECT_FALSE(TruncateFile(tmp_.file("no/such/dir/RIPOT")));
 }
 
 TEST(JoinPath, AddsOneSlash) {

@@ -60,8 +60,8 @@ TEST_P(KachRefuses, UnreadableOrZeroSettingsWithTheStartMessage) {
     EXPECT_EQ(s().run.passesStarted, 0);
     // Kach's first step has emptied both reports; nothing else was written.
     EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
-    EXPECT_EQ(Read(s().ripotPath()), "");
-    EXPECT_EQ(Read(s().ripot1Path()), "");
+    EXPECT_EQ(ReadFile(s().ripotPath()), "");
+    EXPECT_EQ(ReadFile(s().ripot1Path()), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, KachRefuses,
@@ -118,12 +118,12 @@ TEST_F(ZeroBestRun, WritesTheReportsInTheirFormats) {
     EXPECT_EQ(s().run.passesDone, 2);  // two forward passes, no search pass
     // Each window ends on bar 481, hour 0 of hourly day 20.
     EXPECT_EQ(f.text10, "earlier" + D(20) + "  0  0  0  -100\r\n17.05.2020  0  0  0  -100");
-    EXPECT_EQ(Read(s().ripotPath()), D(20) + " 0  0  0 -100 \r\n17.05.2020 0  0  0 -100 \r\n");
+    EXPECT_EQ(ReadFile(s().ripotPath()), D(20) + " 0  0  0 -100 \r\n17.05.2020 0  0  0 -100 \r\n");
     const std::string d5 = DateOfHourDay(5), d12 = DateOfHourDay(12);
     const std::string buy = "Buy $-50 Open " + d5 + " 1 Close " + d5 + " 1 Profit $";
     const std::string sell = "Sell $-50 Open " + d12 + " 1 Close " + d12 + " 1 Profit $";
-    EXPECT_EQ(Read(s().ripot1Path()), buy + "-50 +4 -0\r\n" + sell + "-100 +4 -0\r\n" + buy +
-                                          "-150 +4 -0\r\n" + sell + "-200 +4 -0\r\n");
+    EXPECT_EQ(ReadFile(s().ripot1Path()), buy + "-50 +4 -0\r\n" + sell + "-100 +4 -0\r\n" + buy +
+                                              "-150 +4 -0\r\n" + sell + "-200 +4 -0\r\n");
     EXPECT_EQ(f.label1[6], D(20));
     EXPECT_EQ(f.label1[4], "17.05.2020");
     EXPECT_EQ(f.label1[5], "-200");
@@ -138,11 +138,11 @@ TEST_F(ZeroBestRun, EveryRunStartsItsJournalAfresh) {
     r.winCount = 7;
     r.forwardEquity = 1234;
     RunKach();
-    const std::string first = Read(s().ripot1Path());
+    const std::string first = ReadFile(s().ripot1Path());
     EXPECT_EQ(Lines(s().ripot1Path()).size(), 4u);
     EXPECT_NE(first.find("Profit $-50 +4 -0"), std::string::npos);
     RunKach();
-    EXPECT_EQ(Read(s().ripot1Path()), first);
+    EXPECT_EQ(ReadFile(s().ripot1Path()), first);
     EXPECT_EQ(r.forwardOpenedCount, 4);
     EXPECT_EQ(r.forwardEquity, -200);
 }
@@ -171,9 +171,9 @@ TEST_F(ZeroBestRun, DecimalCommaLocaleShowsCommasButWritesRipotWithPoints) {
     SetBar(BarOf(62, 10), 1.25f, 1.2601f, 1.25f);  // bought and closed at the target on one bar
     RunKach();
     const std::string d62 = DateOfHourDay(62);
-    EXPECT_EQ(Read(ss.ripot1Path()),
+    EXPECT_EQ(ReadFile(ss.ripot1Path()),
               "Buy $949 Open " + d62 + " 1,25 Close " + d62 + " 1,26 Profit $949 +1 -0\r\n");
-    EXPECT_EQ(Read(ss.ripotPath()), "17.05.2020 10  100  100  949 \r\n");
+    EXPECT_EQ(ReadFile(ss.ripotPath()), "17.05.2020 10  100  100  949 \r\n");
 }
 
 TEST_F(ThoroughDriver, FaultEndsOnlyItsPass) {
@@ -205,7 +205,7 @@ TEST_F(ThoroughDriver, WindowsPastTheStoreEndQuietlyWithEmptyDates) {
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(s().run.currentBar, 80001);
     EXPECT_EQ(s().run.passesDone, 3);
-    EXPECT_EQ(Read(s().ripotPath()), " 0  20  20  0 \r\n17.05.2020 0  20  20  0 \r\n");
+    EXPECT_EQ(ReadFile(s().ripotPath()), " 0  20  20  0 \r\n17.05.2020 0  20  20  0 \r\n");
     EXPECT_EQ(s().form.label1[6], "");
     EXPECT_EQ(s().form.text10, "  0  20  20  0\r\n17.05.2020  0  20  20  0");
 }

@@ -1,8 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "platform/dates.h"
 #include "platform/headless.h"
 #include "platform/text_file.h"
+#include "support/test_support.h"
 
 namespace kavro::testing {
 
@@ -32,23 +32,11 @@ class StepClock : public Clock {
 class ThoroughFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = (std::filesystem::temp_directory_path() / ("kavro-wf-" + std::string(info->test_suite_name()) +
-                                                         "-" + info->name() + "-" + std::to_string(getpid())))
-                  .string();
-        for (char& c : dir)
-            if (c == '\\') c = '_';
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
         session = std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, Locale{}, dir);
         session->form.check2 = true;
         session->form.dtPicker2.value = Date{2020, 5, 17};
     }
-    void TearDown() override {
-        session.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
+    void TearDown() override { session.reset(); }
 
     Session& s() { return *session; }
 
@@ -106,32 +94,14 @@ class ThoroughFixture : public ::testing::Test {
         for (int i = 0; i < 5 && s().form.timer3; ++i) Timer3Tick(s());
     }
 
-    std::string Read(const std::string& path) const {
-        std::string text;
-        ReadWholeFile(path, text);
-        return text;
-    }
-    std::vector<std::string> Lines(const std::string& path) const {
-        std::vector<std::string> out;
-        const std::string text = Read(path);
-        size_t start = 0;
-        while (start < text.size()) {
-            const size_t end = text.find("\r\n", start);
-            if (end == std::string::npos) {
-                out.push_back(text.substr(start));
-                break;
-            }
-            out.push_back(text.substr(start, end - start));
-            start = end + 2;
-        }
-        return out;
-    }
+    std::vector<std::string> Lines(const std::string& path) const { return CrLfLines(ReadFile(path)); }
 
     HeadlessPump pump;
     RecordingDialogs dialogs;
     StepClock clock;
     RecordingShell shell;
-    std::string dir;
+    TempDir tmp{"kavro-wf"};
+    std::string dir = tmp.path();
     std::unique_ptr<Session> session;
     int days = 0, hourDays = 0;
 

@@ -79,8 +79,8 @@ TEST_F(WindowRuns, NoWindowWhenTheIntervalOnlyHoldsTheOptimisationWindow) {
     RunKach();
     EXPECT_TRUE(ranges.empty());
     EXPECT_FALSE(s().form.timer3);
-    EXPECT_EQ(Read(s().ripotPath()), "");
-    EXPECT_EQ(Read(s().ripot1Path()), "");
+    EXPECT_EQ(ReadFile(s().ripotPath()), "");
+    EXPECT_EQ(ReadFile(s().ripot1Path()), "");
 }
 
 TEST_F(WindowRuns, RealWorkSearchStopsAtLastBar) {
@@ -106,7 +106,7 @@ TEST_F(WindowRuns, ChecksTheStopOfEveryBarAndHaltsTheRun) {
     EXPECT_EQ(s().form.label15, kStatusStopped);
     EXPECT_FALSE(s().run.stopRequested);
     EXPECT_EQ(Lines(s().ripotPath()).size(), 1u);  // only the finished window
-    EXPECT_EQ(Read(s().ripot1Path()), "");
+    EXPECT_EQ(ReadFile(s().ripot1Path()), "");
     EXPECT_EQ(s().run.passesDone, 2);
 }
 
@@ -167,7 +167,7 @@ TEST_F(SearchOrder, TakeProfitDownThenHourUpThenStopUpAndTiesGoToTheLater) {
     EXPECT_EQ(f.label1[5], "keep");
     EXPECT_EQ(f.label1[6], "keep");
     EXPECT_EQ(f.text10, "box");
-    EXPECT_EQ(Read(s().ripotPath()), "17.05.2020 23  20  30  0 \r\n");
+    EXPECT_EQ(ReadFile(s().ripotPath()), "17.05.2020 23  20  30  0 \r\n");
 }
 
 TEST_F(SearchOrder, BestIsTheLastOfTheEqualBestResults) {
