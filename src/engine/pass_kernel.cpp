@@ -184,37 +184,76 @@ PassKernel::Column& PassKernel::column(float distance) {
     return *slot;
 }
 
-int32_t PassKernel::upHit(Column& c, int32_t signal, float d) {
-    int32_t& hit = c.up[static_cast<size_t>(signal)];
+int32_t PassKernel::upHit(Column& c, int32_t signal) {
+    int32_t hit = c.up[static_cast<size_t>(signal)];
     if (hit == kUnknown) {
-        const long bar = signalBars_[static_cast<size_t>(signal)];
-        const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
-        // The highs table already leaves out prices of 0 or less.
-        hit = firstHighAtLeast(bar, UpLevel(e, d));
+        fillRow(signal);
+        hit = c.up[static_cast<size_t>(signal)];
     }
     return hit;
 }
 
-int32_t PassKernel::downHit(Column& c, int32_t signal, float d) {
-    int32_t& hit = c.down[static_cast<size_t>(signal)];
+int32_t PassKernel::downHit(Column& c, int32_t signal) {
+    int32_t hit = c.down[static_cast<size_t>(signal)];
     if (hit == kUnknown) {
-        const long bar = signalBars_[static_cast<size_t>(signal)];
-        const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
-        const float level = DownLevel(e, d);
-        hit = level > 0 ? firstLowAtMost(bar, level) : kNever;
+        fillRow(signal);
+        hit = c.down[static_cast<size_t>(signal)];
     }
     return hit;
+}
+
+void PassKernel::fillRow(int32_t signal) {
+    // Every distance's two exits of one opening, in one walk over the bars after it:
+    // the levels are ordered, so each bar settles the nearest levels it reaches.
+    const long bar = signalBars_[static_cast<size_t>(signal)];
+    const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
+    rowUp_.clear();
+    rowDown_.clear();
+    for (auto& [d, col] : columns_) {
+        int32_t& up = col->up[static_cast<size_t>(signal)];
+        int32_t& down = col->down[static_cast<size_t>(signal)];
+        if (up == kUnknown) rowUp_.push_back({UpLevel(e, d), &up});
+        if (down == kUnknown) {
+            const float level = DownLevel(e, d);
+            // A low of 0 or less never counts, so a level at or below 0 is never reached.
+            if (level > 0)
+                rowDown_.push_back({level, &down});
+            else
+                down = kNever;
+        }
+    }
+    std::sort(rowUp_.begin(), rowUp_.end(),
+              [](const Pending& a, const Pending& b) { return a.level < b.level; });
+    std::sort(rowDown_.begin(), rowDown_.end(),
+              [](const Pending& a, const Pending& b) { return a.level > b.level; });
+    constexpr long kWalk = 512;
+    const long end = std::min<long>(QuoteStore::kHourCapacity + 1, bar + kWalk);
+    const std::vector<float>& highs = highMax_[0];
+    const std::vector<float>& lows = lowMin_[0];
+    size_t u = 0, d = 0;
+    for (long c = bar; c < end && (u < rowUp_.size() || d < rowDown_.size()); ++c) {
+        const float high = highs[static_cast<size_t>(c)], low = lows[static_cast<size_t>(c)];
+        while (u < rowUp_.size() && high >= rowUp_[u].level) *rowUp_[u++].slot = static_cast<int32_t>(c);
+        while (d < rowDown_.size() && low <= rowDown_[d].level) *rowDown_[d++].slot = static_cast<int32_t>(c);
+    }
+    // What the walk did not settle lies beyond it: the range tables find it.
+    for (; u < rowUp_.size(); ++u) *rowUp_[u].slot = firstHighAtLeast(end, rowUp_[u].level);
+    for (; d < rowDown_.size(); ++d) *rowDown_[d].slot = firstLowAtMost(end, rowDown_[d].level);
 }
 
 void PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
+    for (float d : distances) column(d);
     auto first = std::lower_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(from));
     auto last = std::upper_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(to));
-    for (float d : distances) {
-        Column& c = column(d);
-        for (auto it = first; it != last; ++it) {
-            const auto s = static_cast<int32_t>(it - signalBars_.begin());
-            upHit(c, s, d);
-            downHit(c, s, d);
+    for (auto it = first; it != last; ++it) {
+        const auto s = static_cast<int32_t>(it - signalBars_.begin());
+        // One column is enough to tell: a row is filled for every column at once.
+        for (auto& [d, col] : columns_) {
+            if (col->up[static_cast<size_t>(s)] == kUnknown ||
+                col->down[static_cast<size_t>(s)] == kUnknown) {
+                fillRow(s);
+                break;
+            }
         }
     }
 }
@@ -243,8 +282,8 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
             // An entry price of 0 or less never closes.
             if (!(e > 0)) return;
             const int32_t s = signalOf_[static_cast<size_t>(c)];
-            const int32_t tpHit = buy ? upHit(tpColumn, s, k.tp) : downHit(tpColumn, s, k.tp);
-            const int32_t slHit = buy ? downHit(slColumn, s, k.tpi) : upHit(slColumn, s, k.tpi);
+            const int32_t tpHit = buy ? upHit(tpColumn, s) : downHit(tpColumn, s);
+            const int32_t slHit = buy ? downHit(slColumn, s) : upHit(slColumn, s);
             const int32_t exit = std::min(tpHit, slHit);
             if (exit > to) return;
             // The take-profit is tested first, so it wins a bar that reaches both levels.

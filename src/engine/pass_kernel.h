@@ -64,8 +64,9 @@ class PassKernel {
         std::vector<int32_t> up, down;  // per signal bar: first bar reaching entry + d / entry - d
     };
     Column& column(float distance);
-    int32_t upHit(Column& c, int32_t signal, float d);
-    int32_t downHit(Column& c, int32_t signal, float d);
+    int32_t upHit(Column& c, int32_t signal);
+    int32_t downHit(Column& c, int32_t signal);
+    void fillRow(int32_t signal);
     int32_t firstHighAtLeast(long from, float h) const;
     int32_t firstLowAtMost(long from, float l) const;
 
@@ -78,6 +79,11 @@ class PassKernel {
     std::vector<int32_t> signalBars_;
     std::map<float, std::vector<int32_t>> buyBars_, sellBars_;  // by hour
     std::map<float, std::unique_ptr<Column>> columns_;
+    struct Pending {
+        float level;
+        int32_t* slot;
+    };
+    std::vector<Pending> rowUp_, rowDown_;  // fillRow's buffers
 };
 
 }  // namespace kavro
