@@ -137,3 +137,18 @@ TEST_F(BatchThorough, RefusesSettingsItCannotRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// The default walk-forward on the sample, as recorded: the window test compares against the same files.
+TEST_F(BatchThorough, DefaultRunMatchesTheRecordedReports) {
+    const std::string d = tmp_.subdir("default");
+    const CommandResult r = Batch("--no-beep --dir " + d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(KeyValues(r.out)["PassesDone"], "187299");
+    const std::string expected = std::string(KAVRO_E2E_EXPECTED) + "/thorough_default.";
+    EXPECT_EQ(ReadFile(d + "/RIPOT"), ReadFile(expected + "RIPOT"));
+    EXPECT_EQ(ReadFile(d + "/RIPOT1"), ReadFile(expected + "RIPOT1"));
+}
+
+}  // namespace
