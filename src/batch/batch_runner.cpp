@@ -85,7 +85,7 @@ class BatchDialogs : public RecordingDialogs {
     void message(MessageKind kind, const std::string& text) override {
         RecordingDialogs::message(kind, text);
         err_ << (kind == MessageKind::Error ? kTitleError : kTitleInfo) << ": " << text << "\n";
-        if (kind == MessageKind::Error || text == kHourlyLoadFailedText() || text == kDailyLoadFailedText())
+        if (kind == MessageKind::Error || text == kHourlyLoadFailed || text == kDailyLoadFailed)
             failed = true;
     }
     void beep() override {
@@ -95,17 +95,8 @@ class BatchDialogs : public RecordingDialogs {
     bool failed = false;
 
   private:
-    static std::string kHourlyLoadFailedText();
-    static std::string kDailyLoadFailedText();
     std::ostream& err_;
 };
-
-std::string BatchDialogs::kHourlyLoadFailedText() {
-    return kHourlyLoadFailed;
-}
-std::string BatchDialogs::kDailyLoadFailedText() {
-    return kDailyLoadFailed;
-}
 
 bool ParsePair(const std::string& text, Pair& pair) {
     if (text == "EUR")
