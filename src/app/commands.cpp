@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "engine/simple_test.h"
 #include "platform/numbers.h"
@@ -107,31 +108,45 @@ void ReinitialiseWindow(Session& s) {
     s.shell.formReset();
 }
 
-void MenuHour(Session& s) {
-    if (s.loading) return;
+namespace {
+
+using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&);
+
+// Asks for a file and loads it. Returns the file's path when the load succeeded;
+// a cancelled dialog changes nothing, a failure says so and leaves the store as it was.
+std::optional<std::string> LoadFromDialog(Session& s, Loader load, const char* failureText, LoadResult& r) {
+    if (s.loading) return std::nullopt;
     const std::string path = s.dialogs.openFile(kQuoteFilter);
-    if (path.empty()) return;
-    LoadResult r;
+    if (path.empty()) return std::nullopt;
     {
         LoadGuard guard(s);
         FormLoadProgress progress(s);
-        r = LoadHourlyQuotes(s.store, path, s.form.pair, progress);
+        r = load(s.store, path, s.form.pair, progress);
     }
     if (r.status == LoadResult::Status::CannotRead) {
         ReportUnreadable(s, path);
-        return;
+        return std::nullopt;
     }
     if (r.status == LoadResult::Status::Failed) {
         ClearLoadDisplay(s);
-        s.dialogs.message(MessageKind::Information, kHourlyLoadFailed);
-        return;
+        s.dialogs.message(MessageKind::Information, failureText);
+        return std::nullopt;
     }
-    s.hourlyPath = path;
+    s.form.label15 = kStatusLoaded;
+    return path;
+}
+
+}  // namespace
+
+void MenuHour(Session& s) {
+    LoadResult r;
+    const auto path = LoadFromDialog(s, LoadHourlyQuotes, kHourlyLoadFailed, r);
+    if (!path) return;
+    s.hourlyPath = *path;
     const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
     s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
     s.form.dtPicker2 = DatePicker{r.latest, lo, hi};
     s.form.dtPicker3Hour = r.lastHour;
-    s.form.label15 = kStatusLoaded;
     s.dialogs.waitCursor(true);
     FindStartBar(s);
     s.dialogs.waitCursor(true);
@@ -139,26 +154,9 @@ void MenuHour(Session& s) {
 }
 
 void MenuDay(Session& s) {
-    if (s.loading) return;
-    const std::string path = s.dialogs.openFile(kQuoteFilter);
-    if (path.empty()) return;
     LoadResult r;
-    {
-        LoadGuard guard(s);
-        FormLoadProgress progress(s);
-        r = LoadDailyQuotes(s.store, path, s.form.pair, progress);
-    }
-    if (r.status == LoadResult::Status::CannotRead) {
-        ReportUnreadable(s, path);
-        return;
-    }
-    if (r.status == LoadResult::Status::Failed) {
-        ClearLoadDisplay(s);
-        s.dialogs.message(MessageKind::Information, kDailyLoadFailed);
-        return;
-    }
-    s.quoteFileName = path;
-    s.form.label15 = kStatusLoaded;
+    const auto path = LoadFromDialog(s, LoadDailyQuotes, kDailyLoadFailed, r);
+    if (path) s.quoteFileName = *path;
 }
 
 void StartDateChanged(Session& s) {
