@@ -188,6 +188,7 @@ void StartCommand(Session& s) {
     s.run.bestTotal.reset();
     for (int i = 0; i <= 3; ++i) f.label1[i].clear();
     s.run.runPassesStarted = s.run.runPassesDone = 0;
+    s.run.progressMax = 0;
     s.run.stopRequested = false;
 
     v.capture(f.pair, f.text11, f.text13);
