@@ -52,20 +52,27 @@ float BisectDown(float e, float d) {
     return FromOrdered(static_cast<int32_t>(lo));
 }
 
+// The neighbouring floats of a finite x (the ordered integers of adjacent floats differ by 1).
+float Above(float x) {
+    return FromOrdered(Ordered(x) + 1);
+}
+float Below(float x) {
+    return FromOrdered(Ordered(x) - 1);
+}
+
 // Smallest x with float(x - e) >= d (the take-profit test of a buy, the stop test of a sell).
 // Rounding is monotone, so x lies next to e + d: walk from there float by float.
 float UpLevel(float e, float d) {
-    const float inf = std::numeric_limits<float>::infinity();
     auto holds = [&](float x) { return x - e >= d; };
     float x = e + d;
-    if (std::isnan(x)) return inf;
-    for (int i = 0; i < 64; ++i) {
+    if (!std::isfinite(x)) return BisectUp(e, d);
+    for (int i = 0; i < 64 && std::isfinite(x); ++i) {
         if (holds(x)) {
-            const float below = std::nextafter(x, -inf);
+            const float below = Below(x);
             if (!holds(below)) return x;
             x = below;
         } else {
-            x = std::nextafter(x, inf);
+            x = Above(x);
         }
     }
     return BisectUp(e, d);
@@ -73,17 +80,16 @@ float UpLevel(float e, float d) {
 
 // Largest y with float(e - y) >= d (the stop test of a buy, the take-profit test of a sell).
 float DownLevel(float e, float d) {
-    const float inf = std::numeric_limits<float>::infinity();
     auto holds = [&](float y) { return e - y >= d; };
     float y = e - d;
-    if (std::isnan(y)) return -inf;
-    for (int i = 0; i < 64; ++i) {
+    if (!std::isfinite(y)) return BisectDown(e, d);
+    for (int i = 0; i < 64 && std::isfinite(y); ++i) {
         if (holds(y)) {
-            const float above = std::nextafter(y, inf);
+            const float above = Above(y);
             if (!holds(above)) return y;
             y = above;
         } else {
-            y = std::nextafter(y, -inf);
+            y = Below(y);
         }
     }
     return BisectDown(e, d);
@@ -241,8 +247,17 @@ void PassKernel::fillRow(int32_t signal) {
     for (; d < rowDown_.size(); ++d) *rowDown_[d].slot = firstLowAtMost(end, rowDown_[d].level);
 }
 
-void PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
+void PassKernel::ensureColumns(const std::vector<float>& distances) {
+    size_t missing = 0;
+    for (float d : distances) missing += columns_.count(d) == 0 ? 1 : 0;
+    if (missing == 0) return;
+    // A very fine grid would fill memory with exits: start the memo afresh instead.
+    if (columns_.size() + missing > kMaxColumns) columns_.clear();
     for (float d : distances) column(d);
+}
+
+void PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
+    ensureColumns(distances);
     auto first = std::lower_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(from));
     auto last = std::upper_bound(signalBars_.begin(), signalBars_.end(), static_cast<int32_t>(to));
     for (auto it = first; it != last; ++it) {
@@ -261,6 +276,7 @@ void PassKernel::precompute(const std::vector<float>& distances, long from, long
 KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitOrder order,
                              KernelScratch& scratch) {
     KernelResult r;
+    ensureColumns({k.tp, k.tpi});
     Column& tpColumn = column(k.tp);
     Column& slColumn = column(k.tpi);
 

@@ -50,14 +50,21 @@ class PassKernel {
     // True when every bar of from..to lies in the store and has no day-search fault.
     bool covers(long from, long to) const;
 
+    // Makes room in the exit memo for these distances, so that an opening's
+    // exits are found for all of them in one walk.
+    void ensureColumns(const std::vector<float>& distances);
+
     // Fills the exit memo of the openings in from..to for these distances, so
-    // that run() only reads afterwards (safe from several threads).
+    // that run() only reads afterwards (safe from several threads while the
+    // distances number at most kMaxColumns).
     void precompute(const std::vector<float>& distances, long from, long to);
 
     // The pass over bars from..to (from <= to, covers() true).
     KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch);
 
     static constexpr int32_t kNever = INT32_MAX;
+    // Distances whose exits are kept at once.
+    static constexpr size_t kMaxColumns = 64;
 
   private:
     struct Column {

@@ -1,5 +1,7 @@
 #include "engine/simple_test.h"
 
+#include <vector>
+
 #include "engine/counted_loop.h"
 #include "engine/strategy_rules.h"
 #include "engine/test_pass.h"
@@ -14,6 +16,24 @@ void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
     RunState& r = s.run;
     Settings& v = r.s;
     const float start = v.SL1;
+    if (r.fastPasses) {
+        // Every distance of the sweep known up front lets the kernel find an opening's exits in one walk.
+        std::vector<float> distances{static_cast<float>(static_cast<double>(v.TP1) * v.U)};
+        float stop = 0;
+        try {
+            CountedLoop(stop, start, stopEnd, step, [&] {
+                if (distances.size() <= PassKernel::kMaxColumns)
+                    distances.push_back(static_cast<float>(static_cast<double>(stop) * v.U));
+            });
+        } catch (const PassFault&) {
+            // The sweep itself reports the step.
+        }
+        if (distances.size() <= PassKernel::kMaxColumns) {
+            r.dayTable.prepare(s.store, r.lastBar);
+            r.kernel.prepare(s.store, r.dayTable);
+            r.kernel.ensureColumns(distances);
+        }
+    }
     for (;;) {
         CountedLoop(v.TPI1, start, stopEnd, step, [&] {
             v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);

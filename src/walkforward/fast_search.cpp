@@ -62,18 +62,17 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
 
     const float ppu = static_cast<float>(1.0 / PointSize(f.pair));
     const float savedPpu = r.pointsPerUnit, savedMax = r.progressMax;
-    r.pointsPerUnit = ppu;
-    try {
-        EstimateSearchPasses(s, settings.front().st);
-    } catch (const PassFault&) {
+    auto giveUp = [&] {
         r.pointsPerUnit = savedPpu;
         r.progressMax = savedMax;
         return false;
-    }
+    };
+    r.pointsPerUnit = ppu;
     const double pointValue = Val(f.text11), tradeCost = Val(f.text13);
     std::vector<KernelSetting> ks(settings.size());
     std::vector<float> distances;
     try {
+        EstimateSearchPasses(s, settings.front().st);
         for (size_t i = 0; i < settings.size(); ++i) {
             const SearchSetting& k = settings[i];
             ks[i] = KernelSetting{k.entryHour, k.tp, k.tpi, WinnerResult(k.tp, tradeCost, pointValue, ppu),
@@ -82,12 +81,12 @@ bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, do
             distances.push_back(k.tpi);
         }
     } catch (const PassFault&) {
-        r.pointsPerUnit = savedPpu;
-        r.progressMax = savedMax;
-        return false;
+        return giveUp();
     }
     std::sort(distances.begin(), distances.end());
     distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
+    // So fine a grid is left to the bar loop rather than to an exit memo without bounds.
+    if (distances.size() > PassKernel::kMaxColumns) return giveUp();
     // Fill the kernel's memo first: afterwards the passes only read it, from any thread.
     r.kernel.precompute(distances, w.from, w.to);
 
