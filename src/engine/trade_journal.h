@@ -32,7 +32,7 @@ class TradeJournal {
     JournalRow& at(size_t row);
     // The row for reading; an empty row beyond what was written.
     const JournalRow& row(size_t row) const;
-    // One past the highest row ever written.
+    // Rows held so far (at least one past the highest row written).
     size_t size() const { return rows_.size(); }
 
   private:
