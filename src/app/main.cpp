@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <csignal>
 #include <memory>
 
 #include "app/main_window.h"
@@ -7,6 +8,8 @@
 #include "platform/qt/qt_event_pump.h"
 
 int main(int argc, char** argv) {
+    // A file size limit makes a write fail with an error the reports handle, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kavro"));
 

@@ -1,6 +1,10 @@
 #include "quotes/quote_store.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <new>
 
 #include "platform/numbers.h"
 #include "platform/text_file.h"
@@ -45,23 +49,6 @@ bool ReadPrices(std::string_view line, const Columns& c, std::array<float, 4>& o
 
 bool ReadHour(std::string_view line, float& hour) {
     return StoreSingle(Val(Mid(line, 10, 2)), hour);
-}
-
-// Zeros the slots a failed load wrote, so the store is exactly as before.
-void ClearHourly(QuoteStore& s, int from, int to) {
-    for (int b = from; b <= to; ++b) {
-        s.hourOhlc[b] = {};
-        s.hourOfBar[b] = 0;
-        s.hourDate[b] = {};
-    }
-}
-
-void ClearDaily(QuoteStore& s, int from, int to) {
-    for (int d = from; d <= to; ++d) {
-        s.dayOhlc[d] = {};
-        s.dayDate[d] = {};
-        s.dayAverage200[d] = s.dayHigh24[d] = s.dayLow24[d] = s.dayStochastic[d] = 0;
-    }
 }
 
 // The daily figures of day d; false on a zero 24-day range.
@@ -109,73 +96,175 @@ bool DateOfText(std::string_view text, Date& out) {
     return DateFromParts(y, m, d, out);
 }
 
-LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
+void QuoteStore::reserveHours(size_t more) {
+    const size_t n = hourOhlc.size() + more;
+    hourOhlc.reserve(n);
+    hourOfBar.reserve(n);
+    hourDate.reserve(n);
+}
+
+void QuoteStore::reserveDays(size_t more) {
+    const size_t n = dayOhlc.size() + more;
+    dayOhlc.reserve(n);
+    dayDate.reserve(n);
+    dayAverage200.reserve(n);
+    dayHigh24.reserve(n);
+    dayLow24.reserve(n);
+    dayStochastic.reserve(n);
+}
+
+int QuoteStore::appendHour() {
+    truncateHours(hourBarCount);
+    hourOhlc.emplace_back();
+    hourOfBar.emplace_back();
+    hourDate.emplace_back();
+    ++generation;
+    return ++hourBarCount;
+}
+
+int QuoteStore::appendDay() {
+    truncateDays(dayBarCount);
+    dayOhlc.emplace_back();
+    dayDate.emplace_back();
+    dayAverage200.emplace_back();
+    dayHigh24.emplace_back();
+    dayLow24.emplace_back();
+    dayStochastic.emplace_back();
+    ++generation;
+    return ++dayBarCount;
+}
+
+void QuoteStore::truncateHours(int count) {
+    const size_t n = static_cast<size_t>(count) + 1;
+    hourOhlc.resize(n);
+    hourOfBar.resize(n);
+    hourDate.resize(n);
+    hourBarCount = count;
+    ++generation;
+}
+
+void QuoteStore::truncateDays(int count) {
+    const size_t n = static_cast<size_t>(count) + 1;
+    dayOhlc.resize(n);
+    dayDate.resize(n);
+    dayAverage200.resize(n);
+    dayHigh24.resize(n);
+    dayLow24.resize(n);
+    dayStochastic.resize(n);
+    dayBarCount = count;
+    ++generation;
+}
+
+namespace {
+
+// What a loader keeps of a line: the date, the hour and the widest price block end by column 59.
+constexpr size_t kKeptColumns = 64;
+
+// The line-by-line part both loaders share: count the lines (for the progress
+// maximum and to refuse a file the store cannot take), then hand each line to
+// `store`, which returns false on a fault. `capacityLeft` bounds the lines.
+// A failure after the first stored line leaves it to `takeBack`.
+template <typename Store, typename TakeBack>
+LoadResult LoadLines(const std::string& path, long capacityLeft, LoadProgress& progress, Store store,
+                     TakeBack takeBack) {
     LoadResult result;
-    std::string data;
-    if (!ReadWholeFile(path, data)) {
+    long lines = 0;
+    if (!CountLines(path, lines, capacityLeft + 1)) {
         result.status = LoadResult::Status::CannotRead;
         return result;
     }
-    const auto lines = SplitLines(data);
+    auto fail = [&](bool memory = false) {
+        takeBack();
+        result.status = LoadResult::Status::Failed;
+        result.barsStored = 0;
+        result.outOfMemory = memory;
+        return result;
+    };
+    progress.started(static_cast<int>(std::min<long>(lines, INT32_MAX)));
+    // More lines than the store has room for: the load would fail at the first one beyond.
+    if (lines > capacityLeft) return fail();
+    LineReader reader(kKeptColumns);
+    if (!reader.open(path)) {
+        result.status = LoadResult::Status::CannotRead;
+        return result;
+    }
+    try {
+        std::string_view line;
+        while (reader.next(line)) {
+            // The store is full: this line would be a bar above the capacity.
+            if (result.barsStored >= capacityLeft) return fail();
+            ++result.barsStored;
+            if (!store(line, lines)) return fail();
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(true);
+    }
+    if (reader.failed()) {
+        if (result.barsStored == 0) {
+            result.status = LoadResult::Status::CannotRead;
+            return result;
+        }
+        return fail();
+    }
+    return result;
+}
+
+}  // namespace
+
+LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
     const Columns cols = HourlyColumns(pair);
     const int before = store.hourBarCount;
+    std::string second, last;  // lines 2 and the last one, for the pickers
+    long lineNumber = 0;
+    bool reserved = false;
+    auto storeLine = [&](std::string_view line, long lines) {
+        if (!reserved) {
+            store.reserveHours(static_cast<size_t>(lines));
+            reserved = true;
+        }
+        const int b = store.appendHour();
+        progress.lineStored(b);
+        if (!ReadPrices(line, cols, store.hourOhlc[b]) || !ReadHour(line, store.hourOfBar[b])) return false;
+        store.hourDate[b] = DateText::from(line.substr(0, 8));
+        if (++lineNumber == 2) second = line;
+        last = line;
+        return true;
+    };
+    LoadResult result = LoadLines(path, store.hourCapacity - before, progress, storeLine,
+                                  [&] { store.truncateHours(before); });
+    if (result.status != LoadResult::Status::Ok) return result;
     auto fail = [&] {
-        ClearHourly(store, before + 1, store.hourBarCount);
-        store.hourBarCount = before;
-        ++store.generation;
+        store.truncateHours(before);
         result.status = LoadResult::Status::Failed;
         result.barsStored = 0;
         return result;
     };
-    progress.started(static_cast<int>(lines.size()));
-    for (const auto line : lines) {
-        if (store.hourBarCount >= QuoteStore::kHourCapacity) return fail();
-        const int b = ++store.hourBarCount;
-        ++result.barsStored;
-        progress.lineStored(b);
-        if (!ReadPrices(line, cols, store.hourOhlc[b]) || !ReadHour(line, store.hourOfBar[b])) return fail();
-        store.hourDate[b] = DateText::from(line.substr(0, 8));
-    }
-    ++store.generation;
     // The pickers take line 2 as the earliest date and the last line as the latest.
-    if (lines.size() < 2) return fail();
-    if (!DateOfText(lines[1], result.earliest) || !DateOfText(lines.back(), result.latest)) return fail();
+    if (lineNumber < 2) return fail();
+    if (!DateOfText(second, result.earliest) || !DateOfText(last, result.latest)) return fail();
     long hour = 0;
-    if (!ToIndex(Val(Mid(lines.back(), 10, 2)), -32768, 32767, hour)) return fail();
+    if (!ToIndex(Val(Mid(last, 10, 2)), -32768, 32767, hour)) return fail();
     result.lastHour = static_cast<int>(((hour % 24) + 24) % 24);
     return result;
 }
 
 LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
-    LoadResult result;
-    std::string data;
-    if (!ReadWholeFile(path, data)) {
-        result.status = LoadResult::Status::CannotRead;
-        return result;
-    }
-    const auto lines = SplitLines(data);
     const Columns cols = DailyColumns(pair);
     const int before = store.dayBarCount;
-    auto fail = [&] {
-        ClearDaily(store, before + 1, store.dayBarCount);
-        store.dayBarCount = before;
-        ++store.generation;
-        result.status = LoadResult::Status::Failed;
-        result.barsStored = 0;
-        return result;
-    };
-    progress.started(static_cast<int>(lines.size()));
-    for (const auto line : lines) {
-        if (store.dayBarCount >= QuoteStore::kDayCapacity) return fail();
-        const int d = ++store.dayBarCount;
-        ++result.barsStored;
+    bool reserved = false;
+    auto storeLine = [&](std::string_view line, long lines) {
+        if (!reserved) {
+            store.reserveDays(static_cast<size_t>(lines));
+            reserved = true;
+        }
+        const int d = store.appendDay();
         progress.lineStored(d);
-        if (!ReadPrices(line, cols, store.dayOhlc[d])) return fail();
+        if (!ReadPrices(line, cols, store.dayOhlc[d])) return false;
         store.dayDate[d] = DateText::from(line.substr(0, 8));
-        if (!ComputeDay(store, d)) return fail();
-    }
-    ++store.generation;
-    return result;
+        return ComputeDay(store, d);
+    };
+    return LoadLines(path, store.dayCapacity - before, progress, storeLine,
+                     [&] { store.truncateDays(before); });
 }
 
 }  // namespace kavro

@@ -25,28 +25,58 @@ struct DateText {
 };
 
 // Hourly and daily bars of one pair, numbered from 1 in load order. Slot 0
-// and every slot above the count hold zeros and empty text, so a reader that
-// stays within the capacity sees an empty bar beyond the loaded data.
+// holds zeros and empty text, and so does every number above the count up to
+// the capacity: a reader that stays within the capacity sees an empty bar
+// beyond the loaded data. The arrays hold slots 0..count only and grow with
+// each load; read past the count through the accessors.
 struct QuoteStore {
-    static constexpr int kHourCapacity = 80000;
-    static constexpr int kDayCapacity = 20000;
+    static constexpr long kHourCapacity = 10'000'000;
+    static constexpr long kDayCapacity = 10'000'000;
     enum { Open = 0, High = 1, Low = 2, Close = 3 };
+    using Ohlc = std::array<float, 4>;
 
+    explicit QuoteStore(long hourCapacity = kHourCapacity, long dayCapacity = kDayCapacity)
+        : hourCapacity(hourCapacity), dayCapacity(dayCapacity) {}
+
+    long hourCapacity, dayCapacity;  // the highest bar and day numbers a load may fill
     int hourBarCount = 0;
     int dayBarCount = 0;
     // Bumped by every change, so caches of derived data know when to rebuild.
     uint64_t generation = 0;
 
-    std::vector<std::array<float, 4>> hourOhlc = std::vector<std::array<float, 4>>(kHourCapacity + 1);
-    std::vector<float> hourOfBar = std::vector<float>(kHourCapacity + 1);
-    std::vector<DateText> hourDate = std::vector<DateText>(kHourCapacity + 1);
+    std::vector<Ohlc> hourOhlc = std::vector<Ohlc>(1);
+    std::vector<float> hourOfBar = std::vector<float>(1);
+    std::vector<DateText> hourDate = std::vector<DateText>(1);
 
-    std::vector<std::array<float, 4>> dayOhlc = std::vector<std::array<float, 4>>(kDayCapacity + 1);
-    std::vector<DateText> dayDate = std::vector<DateText>(kDayCapacity + 1);
-    std::vector<float> dayAverage200 = std::vector<float>(kDayCapacity + 1);
-    std::vector<float> dayHigh24 = std::vector<float>(kDayCapacity + 1);
-    std::vector<float> dayLow24 = std::vector<float>(kDayCapacity + 1);
-    std::vector<float> dayStochastic = std::vector<float>(kDayCapacity + 1);
+    std::vector<Ohlc> dayOhlc = std::vector<Ohlc>(1);
+    std::vector<DateText> dayDate = std::vector<DateText>(1);
+    std::vector<float> dayAverage200 = std::vector<float>(1);
+    std::vector<float> dayHigh24 = std::vector<float>(1);
+    std::vector<float> dayLow24 = std::vector<float>(1);
+    std::vector<float> dayStochastic = std::vector<float>(1);
+
+    // Slot readers for any number 0..capacity; above the count they read as empty.
+    const Ohlc& hourBar(size_t b) const { return b < hourOhlc.size() ? hourOhlc[b] : kEmptyOhlc; }
+    float hourOf(size_t b) const { return b < hourOfBar.size() ? hourOfBar[b] : 0.0f; }
+    const DateText& hourDateAt(size_t b) const { return b < hourDate.size() ? hourDate[b] : kEmptyDate; }
+    const Ohlc& day(size_t d) const { return d < dayOhlc.size() ? dayOhlc[d] : kEmptyOhlc; }
+    const DateText& dayDateAt(size_t d) const { return d < dayDate.size() ? dayDate[d] : kEmptyDate; }
+    float average200(size_t d) const { return d < dayAverage200.size() ? dayAverage200[d] : 0.0f; }
+    float stochastic(size_t d) const { return d < dayStochastic.size() ? dayStochastic[d] : 0.0f; }
+
+    // Room for `more` further bars or days without moving the arrays again.
+    void reserveHours(size_t more);
+    void reserveDays(size_t more);
+    // A new empty bar or day after the last one; returns its number.
+    int appendHour();
+    int appendDay();
+    // Drops the bars or days above `count` (a load taken back).
+    void truncateHours(int count);
+    void truncateDays(int count);
+
+  private:
+    static inline const Ohlc kEmptyOhlc{};
+    static inline const DateText kEmptyDate{};
 };
 
 // Told about a load as it goes: the file's line count first, then the bar
@@ -66,6 +96,7 @@ struct LoadResult {
     };
     Status status = Status::Ok;
     int barsStored = 0;
+    bool outOfMemory = false;  // Failed because the bars did not fit in memory
     // Hourly loads only: the pickers' dates (line 2 and the last line) and the last hour.
     Date earliest, latest;
     int lastHour = 0;

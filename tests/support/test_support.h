@@ -2,7 +2,9 @@
 // Plumbing shared by the unit and end-to-end tests: scratch directories, whole-file
 // reads, running a program, and the line formats the programs print and write.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -62,6 +64,39 @@ class TempDir {
 
   private:
     std::string path_;
+};
+
+// Limits the size any file of this process may grow to, while it lives: a write
+// beyond it fails as on a full disk (the signal that would end the process is ignored).
+class SizeLimit {
+  public:
+    SizeLimit() {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~SizeLimit() {
+        lift();
+        signal(SIGXFSZ, previous_);
+    }
+    SizeLimit(const SizeLimit&) = delete;
+    SizeLimit& operator=(const SizeLimit&) = delete;
+
+    void set(long bytes) const {
+        rlimit r = saved_;
+        r.rlim_cur = static_cast<rlim_t>(bytes);
+        setrlimit(RLIMIT_FSIZE, &r);
+        active_ = true;
+    }
+    void lift() const {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        active_ = false;
+    }
+    bool active() const { return active_; }
+
+  private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+    mutable bool active_ = false;
 };
 
 struct CommandResult {

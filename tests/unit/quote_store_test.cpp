@@ -224,33 +224,64 @@ TEST_F(QuoteStoreTest, HourlyFileOfOneLineFailsAndDailyLoadsIt) {
     EXPECT_EQ(store->dayStochastic[1], 0.0f);
 }
 
-TEST_F(QuoteStoreTest, CapacityIsEightyThousandHoursAndTwentyThousandDays) {
+TEST_F(QuoteStoreTest, CapacityBoundsTheBarsAndDays) {
+    constexpr long kHours = 3000, kDays = 500;
+    store = std::make_unique<QuoteStore>(kHours, kDays);
     const std::string line = HourLine("20190102", 5, "1.1000", "1.2000", "1.0000", "1.1500") + "\r\n";
     std::string text;
-    text.reserve(line.size() * (QuoteStore::kHourCapacity + 1));
-    for (int i = 0; i < QuoteStore::kHourCapacity; ++i) text += line;
+    for (long i = 0; i < kHours; ++i) text += line;
     const auto full = tmp_.write("full.PRN", text);
     const auto over = tmp_.write("over.PRN", text + line);
 
     ASSERT_EQ(Hourly(over).status, Status::Failed);
-    ExpectSameStore(*store, QuoteStore{});
+    ExpectSameStore(*store, QuoteStore(kHours, kDays));
 
     ASSERT_EQ(Hourly(full).status, Status::Ok);
-    EXPECT_EQ(store->hourBarCount, QuoteStore::kHourCapacity);
-    EXPECT_EQ(store->hourOfBar[QuoteStore::kHourCapacity], 5.0f);
+    EXPECT_EQ(store->hourBarCount, kHours);
+    EXPECT_EQ(store->hourOfBar[kHours], 5.0f);
     // A full store takes no further bar.
     const QuoteStore before = *store;
     EXPECT_EQ(Hourly(tmp_.write("more.PRN", line + line)).status, Status::Failed);
     ExpectSameStore(*store, before);
 
-    std::vector<Day> days(QuoteStore::kDayCapacity, Day{"1.1000", "1.2000", "1.0000", "1.1500"});
+    std::vector<Day> days(kDays, Day{"1.1000", "1.2000", "1.0000", "1.1500"});
     const auto fullDays = tmp_.write("fulld.PRN", DailyFile(days));
     days.push_back(days.back());
     const auto overDays = tmp_.write("overd.PRN", DailyFile(days));
     EXPECT_EQ(Daily(overDays).status, Status::Failed);
     ExpectSameStore(*store, before);
     ASSERT_EQ(Daily(fullDays).status, Status::Ok);
-    EXPECT_EQ(store->dayBarCount, QuoteStore::kDayCapacity);
+    EXPECT_EQ(store->dayBarCount, kDays);
+}
+
+TEST_F(QuoteStoreTest, TwentyYearsOfHoursLoadAndReadEmptyBeyond) {
+    // More bars than the store once held: a quarter million hourly lines.
+    const std::string line = HourLine("20190102", 7, "1.1000", "1.2000", "1.0000", "1.1500") + "\r\n";
+    std::string text;
+    text.reserve(line.size() * 250000);
+    for (int i = 0; i < 250000; ++i) text += line;
+    ASSERT_EQ(Hourly(tmp_.write("long.PRN", text)).status, Status::Ok);
+    EXPECT_EQ(store->hourBarCount, 250000);
+    EXPECT_EQ(store->hourBar(250000)[QuoteStore::Close], 1.15f);
+    // Past the loaded bars every number up to the capacity reads as an empty bar.
+    EXPECT_EQ(store->hourBar(250001)[QuoteStore::High], 0.0f);
+    EXPECT_EQ(store->hourOf(QuoteStore::kHourCapacity), 0.0f);
+    EXPECT_EQ(store->hourDateAt(QuoteStore::kHourCapacity).length, 0);
+    EXPECT_EQ(store->day(7)[QuoteStore::Open], 0.0f);
+}
+
+TEST_F(QuoteStoreTest, LinesAreReadOneByOneWhateverTheirLength) {
+    // A first line of a million characters without an end, then a normal line: only the
+    // columns the loader reads are kept, so the bars come out as for short lines.
+    const std::string first =
+        HourLine("20190101", 3, "1.1000", "1.2000", "1.0000", "1.1500") + std::string(1000000, 'x') + "\r\n";
+    const std::string second = HourLine("20190102", 4, "1.3000", "1.4000", "1.2000", "1.3500") + "\r\n";
+    const auto r = Hourly(tmp_.write("wide.PRN", first + second));
+    ASSERT_EQ(r.status, Status::Ok);
+    EXPECT_EQ(store->hourOhlc[1], (std::array<float, 4>{1.1f, 1.2f, 1.0f, 1.15f}));
+    EXPECT_EQ(store->hourOhlc[2], (std::array<float, 4>{1.3f, 1.4f, 1.2f, 1.35f}));
+    EXPECT_EQ(r.latest, (Date{2019, 1, 2}));
+    EXPECT_EQ(progress.lineCounts, std::vector<int>{2});
 }
 
 // Closes of very different size make the float sum depend on its order.
