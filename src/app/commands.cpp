@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "engine/run_checks.h"
 #include "engine/simple_test.h"
+#include "engine/test_pass.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
 #include "quotes/interval_lookup.h"
@@ -103,6 +105,10 @@ std::string FindReport(const Session& s) {
 
 }  // namespace
 
+std::string LoadFailureMessage(const char* wrongFileText, bool outOfMemory) {
+    return std::string(outOfMemory ? kLoadOutOfMemory : wrongFileText) + "\n" + kLoadTakenBack;
+}
+
 void ReinitialiseWindow(Session& s) {
     s.form.reinitialise(s.clock.today());
     s.shell.formReset();
@@ -129,16 +135,60 @@ std::optional<std::string> LoadFromDialog(Session& s, Loader load, const char* f
     }
     if (r.status == LoadResult::Status::Failed) {
         ClearLoadDisplay(s);
-        s.dialogs.message(MessageKind::Information, failureText);
+        s.dialogs.message(MessageKind::Information, LoadFailureMessage(failureText, r.outOfMemory));
         return std::nullopt;
     }
     s.form.label15 = kStatusLoaded;
     return path;
 }
 
+void LoadHourly(Session& s);
+void Dispatch(Session& s, std::string_view key);
+
+// Runs a command so that running out of memory ends what it was doing with a
+// message, never the program.
+template <typename Command>
+void Guarded(Session& s, Command command) {
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        s.form.timer1 = s.form.timer2 = s.form.timer3 = false;
+        s.form.label15.clear();
+        s.dialogs.message(MessageKind::Error, kOutOfMemory);
+    }
+}
+
 }  // namespace
 
 void MenuHour(Session& s) {
+    Guarded(s, [&] { LoadHourly(s); });
+}
+
+void MenuDay(Session& s) {
+    Guarded(s, [&] {
+        LoadResult r;
+        const auto path = LoadFromDialog(s, LoadDailyQuotes, kDailyLoadFailed, r);
+        if (path) s.quoteFileName = *path;
+    });
+}
+
+void StartDateChanged(Session& s) {
+    Guarded(s, [&] {
+        s.dialogs.waitCursor(true);
+        FindStartBar(s);
+    });
+}
+
+void EndDateChanged(Session& s) {
+    Guarded(s, [&] {
+        s.dialogs.waitCursor(true);
+        FindEndBar(s);
+    });
+}
+
+namespace {
+
+void LoadHourly(Session& s) {
     LoadResult r;
     const auto path = LoadFromDialog(s, LoadHourlyQuotes, kHourlyLoadFailed, r);
     if (!path) return;
@@ -153,55 +203,44 @@ void MenuHour(Session& s) {
     FindEndBar(s);
 }
 
-void MenuDay(Session& s) {
-    LoadResult r;
-    const auto path = LoadFromDialog(s, LoadDailyQuotes, kDailyLoadFailed, r);
-    if (path) s.quoteFileName = *path;
-}
-
-void StartDateChanged(Session& s) {
-    s.dialogs.waitCursor(true);
-    FindStartBar(s);
-}
-
-void EndDateChanged(Session& s) {
-    s.dialogs.waitCursor(true);
-    FindEndBar(s);
-}
+}  // namespace
 
 void StartCommand(Session& s) {
     FormState& f = s.form;
-    Settings& v = s.run.s;
-    if (!TruncateFile(s.ripotPath())) {
-        s.dialogs.message(MessageKind::Error, "Не удалось записать файл отчета " + s.ripotPath());
-        return;
-    }
-    float step = 0, lastHour = 0;
-    if (!ToSingle(f.text6, s.locale, step) || !ToSingle(f.text5, s.locale, lastHour)) {
+    RunState& r = s.run;
+    Settings& v = r.s;
+    const bool loaded = QuotesLoaded(s.store);
+    // A refused run leaves nothing behind in the status line.
+    auto refuse = [&](MessageKind kind, const std::string& text) {
         f.timer1 = false;
-        s.dialogs.message(MessageKind::Error, kStartFailed);
-        return;
-    }
+        f.label15.clear();
+        if (!text.empty()) s.dialogs.message(kind, text);
+    };
+    std::string message;
+    if (!EmptyReportFile(s.ripotPath(), message)) return refuse(MessageKind::Error, message);
+    float step = 0, lastHour = 0;
+    if (!ToSingle(f.text6, s.locale, step))
+        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded));
+    if (!ToSingle(f.text5, s.locale, lastHour))
+        return refuse(MessageKind::Error, FieldMessage(Field::LastHour, loaded));
     f.label15 = (step == 0 || lastHour == 0) ? kStatusTesting : kStatusEstimate;
     // Every run starts from Text4 and finds its own best; its counters count this run.
-    s.run.entryHour = 0;
-    s.run.bestTotal.reset();
+    r.entryHour = 0;
+    r.bestTotal.reset();
     for (int i = 0; i <= 3; ++i) f.label1[i].clear();
-    s.run.runPassesStarted = s.run.runPassesDone = 0;
-    s.run.progressMax = 0;
-    s.run.stopRequested = false;
+    r.runPassesStarted = r.runPassesDone = 0;
+    r.progressMax = 0;
+    r.stopRequested = false;
 
     v.capture(f.pair, f.text11, f.text13);
     // Each distance is stored as soon as it is read: one that fails leaves the earlier ones set.
     const std::string* texts[3] = {&f.text2, &f.text3, &f.text6};
+    const Field fields[3] = {Field::TakeProfit, Field::StopLoss, Field::Step};
     float* prices[3] = {&v.TP, &v.SL, &v.ST};
     double points[3] = {0, 0, 0};
     for (int i = 0; i < 3; ++i) {
-        if (!ValueInPoints(*texts[i], s.locale, points[i])) {
-            f.timer1 = false;
-            s.dialogs.message(MessageKind::Error, kStartFailed);
-            return;
-        }
+        if (!ValueInPoints(*texts[i], s.locale, points[i]))
+            return refuse(MessageKind::Error, FieldMessage(fields[i], loaded));
         *prices[i] = static_cast<float>(points[i] * static_cast<double>(v.U));
     }
     v.TP1 = static_cast<float>(points[0]);
@@ -209,19 +248,34 @@ void StartCommand(Session& s) {
     v.ST1 = static_cast<float>(points[2]);
     if (v.TP1 == 0 || v.SL1 == 0) {
         s.dialogs.beep();
-        f.timer1 = false;
-        return;
+        return refuse(MessageKind::Information, "");
     }
     double last = 0;
     ValueInPoints(f.text5, s.locale, last);
-    s.run.lastEntryHour = static_cast<float>(last);
-    // A full sweep with such a step would never end.
-    if (f.check1 && (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1))) {
-        f.timer1 = false;
-        s.dialogs.message(MessageKind::Error,
-                          "Шаг должен быть больше 0: введите в поле \"Шаг\" положительное число");
-        return;
-    }
+    r.lastEntryHour = static_cast<float>(last);
+    // A sweep with such a step would never end, or never begin.
+    if (v.ST1 < 0 || (f.check1 && v.ST1 == 0 && v.TP1 <= v.SL1))
+        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded, "введите число больше 0"));
+    double firstHour = 0;
+    if (!ValueInPoints(f.text4, s.locale, firstHour))
+        return refuse(MessageKind::Error, FieldMessage(Field::FirstHour, loaded));
+    if (firstHour < 0)
+        return refuse(MessageKind::Error,
+                      FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0"));
+    float stopEnd = 0;
+    ToSingle(f.text2, s.locale, stopEnd);
+    const double passes = SimpleTestPasses(v, f.check1, static_cast<float>(firstHour), r.lastEntryHour,
+                                           stopEnd, Val(f.text3), Val(f.text2));
+    if (passes == 0) return refuse(MessageKind::Information, kNoPasses);
+    if (const std::string big = RunSizeRefusal(passes, 1); !big.empty())
+        return refuse(MessageKind::Error, big);
+    const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
+    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
+                         f.pair == Pair::JPY))
+        return refuse(MessageKind::Error, kFaultOverflow);
+    r.dayTable.prepare(s.store, r.lastBar);
+    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
+                                                 static_cast<long>(std::floor(r.lastBar)));
     f.timer1 = true;
 }
 
@@ -260,6 +314,12 @@ void StopCommand(Session& s) {
 }
 
 void ToolbarButton(Session& s, std::string_view key) {
+    Guarded(s, [&] { Dispatch(s, key); });
+}
+
+namespace {
+
+void Dispatch(Session& s, std::string_view key) {
     if (key == "End") {
         s.run.stopRequested = true;
         s.shell.quit();
@@ -278,7 +338,6 @@ void ToolbarButton(Session& s, std::string_view key) {
     }
 }
 
-namespace {
 // Marks a tick as running for as long as it runs, however it ends.
 class TickGuard {
   public:
@@ -293,13 +352,13 @@ class TickGuard {
 void Timer1Tick(Session& s) {
     if (!s.form.timer1 || s.timer1Running) return;
     TickGuard guard(s.timer1Running);
-    RunSimpleTestTick(s);
+    Guarded(s, [&] { RunSimpleTestTick(s); });
 }
 
 void Timer3Tick(Session& s) {
     if (!s.form.timer3 || s.timer3Running) return;
     TickGuard guard(s.timer3Running);
-    RunThoroughTestTick(s);
+    Guarded(s, [&] { RunThoroughTestTick(s); });
 }
 
 void Timer2Tick(Session& s) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 #include <string_view>
 
 #include "app/session.h"
@@ -32,6 +33,18 @@ void StartCommand(Session& s);
 void KachCommand(Session& s);
 void OthetCommand(Session& s);
 void StopCommand(Session& s);
+
+// True when both an hourly and a daily file are loaded: a test needs both.
+inline bool QuotesLoaded(const QuoteStore& q) {
+    return q.hourBarCount > 0 && q.dayBarCount > 0;
+}
+
+// The message of a load that was taken back: why, then that the earlier quotes are kept.
+std::string LoadFailureMessage(const char* wrongFileText, bool outOfMemory);
+inline constexpr const char* kLoadTakenBack = "Файл не загружен, ранее загруженные котировки сохранены.";
+inline constexpr const char* kLoadOutOfMemory = "Не хватает памяти, чтобы загрузить этот файл.";
+inline constexpr const char* kOutOfMemory =
+    "Не хватает памяти: работа остановлена, программа продолжает работу.";
 
 // Texts shown by the commands.
 inline constexpr const char* kStartFailed = "Необходимо открыть файл с данными";

@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <chrono>
-#include <iostream>
+#include <cstdio>
 #include <map>
-#include <set>
+#include <ostream>
 
 #include "app/commands.h"
 #include "app/session.h"
@@ -17,66 +18,15 @@ namespace kavro {
 
 namespace {
 
-const char* kUsage =
-    "usage: kavro-batch info --hourly FILE --daily FILE [--pair EUR|GBP|CHF|JPY]\n"
-    "       kavro-batch simple --hourly FILE --daily FILE [--pair P]\n"
-    "           [--tp TEXT] [--sl TEXT] [--step TEXT] [--first-hour TEXT] [--last-hour TEXT]\n"
-    "           [--point-value TEXT] [--cost TEXT] [--full] [--no-beep]\n"
-    "           [--start YYYY-MM-DD] [--end YYYY-MM-DD] [--end-hour HH] [--dir DIR] [--locale NAME]\n"
-    "       kavro-batch thorough --hourly FILE --daily FILE [the options of simple]\n"
-    "           [--opt-len TEXT] [--fwd-len TEXT] [--real-work]\n";
+constexpr const char* kVersion = "kavro-batch 0.2";
 
+// The options of every command, as typed; a field option left out keeps the window's initial text.
 struct Options {
-    std::string command;
-    std::map<std::string, std::string> values;
-    std::set<std::string> flags;
-    bool has(const std::string& k) const { return values.count(k) > 0; }
+    std::string hourly, daily, pair = "EUR", locale, dir;
+    std::map<std::string, std::string> fields;  // option name -> text, only those given
+    std::string start, end, endHour;
+    bool full = false, noBeep = false, realWork = false;
 };
-
-bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string& error) {
-    if (args.empty()) {
-        error = "missing command";
-        return false;
-    }
-    o.command = args[0];
-    static const std::set<std::string> kCommon = {"--hourly", "--daily", "--pair"};
-    static const std::set<std::string> kRun = {"--tp",        "--sl",          "--step", "--first-hour",
-                                               "--last-hour", "--point-value", "--cost", "--start",
-                                               "--end",       "--end-hour",    "--dir",  "--locale"};
-    static const std::set<std::string> kThorough = {"--opt-len", "--fwd-len"};
-    std::set<std::string> valued = kCommon, flags;
-    if (o.command == "simple" || o.command == "thorough") {
-        valued.insert(kRun.begin(), kRun.end());
-        flags = {"--full", "--no-beep"};
-        if (o.command == "thorough") {
-            valued.insert(kThorough.begin(), kThorough.end());
-            flags.insert("--real-work");
-        }
-    } else if (o.command != "info") {
-        error = "unknown command '" + o.command + "'";
-        return false;
-    }
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (flags.count(a)) {
-            o.flags.insert(a);
-        } else if (valued.count(a)) {
-            if (i + 1 >= args.size()) {
-                error = "option " + a + " needs a value";
-                return false;
-            }
-            o.values[a] = args[++i];
-        } else {
-            error = "unknown option '" + a + "'";
-            return false;
-        }
-    }
-    if (!o.has("--hourly") || !o.has("--daily")) {
-        error = "--hourly and --daily are required";
-        return false;
-    }
-    return true;
-}
 
 // Messages go to stderr; errors and load failures make the run a failure.
 class BatchDialogs : public RecordingDialogs {
@@ -85,7 +35,8 @@ class BatchDialogs : public RecordingDialogs {
     void message(MessageKind kind, const std::string& text) override {
         RecordingDialogs::message(kind, text);
         err_ << (kind == MessageKind::Error ? kTitleError : kTitleInfo) << ": " << text << "\n";
-        if (kind == MessageKind::Error || text == kHourlyLoadFailed || text == kDailyLoadFailed)
+        if (kind == MessageKind::Error || text.rfind(kHourlyLoadFailed, 0) == 0 ||
+            text.rfind(kDailyLoadFailed, 0) == 0 || text.rfind(kLoadOutOfMemory, 0) == 0)
             failed = true;
     }
     void beep() override {
@@ -98,18 +49,11 @@ class BatchDialogs : public RecordingDialogs {
     std::ostream& err_;
 };
 
-bool ParsePair(const std::string& text, Pair& pair) {
-    if (text == "EUR")
-        pair = Pair::EUR;
-    else if (text == "GBP")
-        pair = Pair::GBP;
-    else if (text == "CHF")
-        pair = Pair::CHF;
-    else if (text == "JPY")
-        pair = Pair::JPY;
-    else
-        return false;
-    return true;
+Pair PairOf(const std::string& text) {
+    if (text == "GBP") return Pair::GBP;
+    if (text == "CHF") return Pair::CHF;
+    if (text == "JPY") return Pair::JPY;
+    return Pair::EUR;
 }
 
 std::string Escaped(const std::string& text) {
@@ -135,110 +79,123 @@ void PrintLabels(const Session& s, std::ostream& out, bool withText10) {
     out << "FirstBar=" << FormatGeneral(s.run.firstBar, s.locale) << "\n";
     out << "LastBar=" << FormatGeneral(s.run.lastBar, s.locale) << "\n";
     out << "PassesDone=" << s.run.passesDone << "\n";
+    out << "BarsWithoutDay=" << s.run.barsWithoutDay << "\n";
     if (withText10) out << "Text10=" << Escaped(f.text10) << "\n";
 }
 
-}  // namespace
+// The options every command shares: the two quote files and the pair.
+void AddQuoteOptions(CLI::App& cmd, Options& o) {
+    cmd.add_option("--hourly", o.hourly, "hourly quote file")->required()->type_name("FILE");
+    cmd.add_option("--daily", o.daily, "daily quote file")->required()->type_name("FILE");
+    cmd.add_option("--pair", o.pair, "currency pair (the files' column layout)")
+        ->check(CLI::IsMember({"EUR", "GBP", "CHF", "JPY"}))
+        ->type_name("EUR|GBP|CHF|JPY");
+}
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    Options o;
-    std::string error;
-    if (!ParseOptions(args, o, error)) {
-        err << "kavro-batch: " << error << "\n" << kUsage;
-        return 2;
-    }
-    Locale locale;
-    if (o.has("--locale") && !Locale::fromName(o.values["--locale"], locale)) {
-        err << "kavro-batch: unknown locale '" << o.values["--locale"] << "'\n" << kUsage;
-        return 2;
-    }
-    Pair pair = Pair::EUR;
-    if (o.has("--pair") && !ParsePair(o.values["--pair"], pair)) {
-        err << "kavro-batch: --pair must be EUR, GBP, CHF or JPY\n" << kUsage;
-        return 2;
-    }
-    Date start, end;
-    long endHour = -1;
-    if (o.has("--start") && !ParseIsoDate(o.values["--start"], start)) {
-        err << "kavro-batch: --start needs a date YYYY-MM-DD\n" << kUsage;
-        return 2;
-    }
-    if (o.has("--end") && !ParseIsoDate(o.values["--end"], end)) {
-        err << "kavro-batch: --end needs a date YYYY-MM-DD\n" << kUsage;
-        return 2;
-    }
-    if (o.has("--end-hour")) {
-        const std::string& h = o.values["--end-hour"];
-        if (h.empty() || h.size() > 2 || h.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(h) > 23) {
-            err << "kavro-batch: --end-hour needs an hour 0..23\n" << kUsage;
-            return 2;
-        }
+// A setting field: the text goes into the field exactly as typed.
+void AddField(CLI::App& cmd, Options& o, const std::string& name, const std::string& help) {
+    cmd.add_option_function<std::string>(
+           name, [&o, name](const std::string& text) { o.fields[name] = text; }, help)
+        ->type_name("TEXT");
+}
+
+// The options of both tests: the settings fields, the interval and where reports go.
+void AddRunOptions(CLI::App& cmd, Options& o) {
+    AddQuoteOptions(cmd, o);
+    AddField(cmd, o, "--tp", "take-profit in points (\"TP\", default 100)");
+    AddField(cmd, o, "--sl", "stop-loss in points (\"SL\", default 20)");
+    AddField(cmd, o, "--step", "step of the sweeps in points (default 5; 0 = single setting)");
+    AddField(cmd, o, "--first-hour", "first entry hour (default 0)");
+    AddField(cmd, o, "--last-hour", "last entry hour (default 23)");
+    AddField(cmd, o, "--point-value", "money per point (default 10)");
+    AddField(cmd, o, "--cost", "cost of a winning trade in price units (default 0.0005)");
+    cmd.add_flag("--full", o.full, "full sweep (\"Полный тест\")");
+    cmd.add_flag("--no-beep", o.noBeep, "no beep at the end");
+    cmd.add_option("--start", o.start, "start date")->type_name("YYYY-MM-DD");
+    cmd.add_option("--end", o.end, "end date")->type_name("YYYY-MM-DD");
+    cmd.add_option("--end-hour", o.endHour, "end hour")->type_name("HH");
+    cmd.add_option("--dir", o.dir, "folder for RIPOT and RIPOT1 (default: the working directory)")
+        ->type_name("DIR");
+    cmd.add_option("--locale", o.locale, "regional settings: C, en_US, en_GB, ru_RU, de_DE, fr_FR")
+        ->type_name("NAME");
+}
+
+// Checks what CLI11 cannot: dates, the end hour and the locale name. "" when all is well.
+std::string CheckValues(const Options& o, Date& start, Date& end, int& endHour, Locale& locale) {
+    if (!o.locale.empty() && !Locale::fromName(o.locale, locale)) return "unknown locale '" + o.locale + "'";
+    if (!o.start.empty() && !ParseIsoDate(o.start, start)) return "--start needs a date YYYY-MM-DD";
+    if (!o.end.empty() && !ParseIsoDate(o.end, end)) return "--end needs a date YYYY-MM-DD";
+    if (!o.endHour.empty()) {
+        const std::string& h = o.endHour;
+        if (h.size() > 2 || h.find_first_not_of("0123456789") != std::string::npos || std::stoi(h) > 23)
+            return "--end-hour needs an hour 0..23";
         endHour = std::stoi(h);
     }
+    return {};
+}
 
-    HeadlessPump pump;
-    BatchDialogs dialogs(err);
-    SystemClock clock;
-    RecordingShell shell;
-    Session s(Ports{pump, dialogs, clock, shell}, locale, o.has("--dir") ? o.values["--dir"] : "");
-    s.form.pair = pair;
-
-    dialogs.fileAnswers.push_back(o.values["--hourly"]);
+// Loads both files as the Open menu would; false (message already on stderr) when either fails.
+bool LoadQuotes(Session& s, BatchDialogs& dialogs, const Options& o, std::ostream& err) {
+    dialogs.fileAnswers.push_back(o.hourly);
     MenuHour(s);
     if (dialogs.failed || s.hourlyPath.empty()) {
-        if (!dialogs.failed) err << kTitleError << ": cannot load " << o.values["--hourly"] << "\n";
-        return 1;
+        if (!dialogs.failed) err << kTitleError << ": cannot load " << o.hourly << "\n";
+        return false;
     }
-    dialogs.fileAnswers.push_back(o.values["--daily"]);
+    dialogs.fileAnswers.push_back(o.daily);
     MenuDay(s);
-    if (dialogs.failed) return 1;
+    return !dialogs.failed;
+}
 
-    if (o.command == "info") {
-        const QuoteStore& q = s.store;
-        out << "HourBarCount=" << q.hourBarCount << "\n";
-        out << "DayBarCount=" << q.dayBarCount << "\n";
-        out << "FirstDate=" << IsoDate(s.form.dtPicker1.value) << "\n";
-        out << "LastDate=" << IsoDate(s.form.dtPicker2.value) << "\n";
-        char hh[8];
-        std::snprintf(hh, sizeof hh, "%02d", s.form.dtPicker3Hour);
-        out << "LastHour=" << hh << "\n";
-        out << "FirstBar=" << FormatGeneral(s.run.firstBar, s.locale) << "\n";
-        out << "LastBar=" << FormatGeneral(s.run.lastBar, s.locale) << "\n";
-        out << "DayAverage200=" << FormatGeneral(q.dayAverage200[q.dayBarCount], s.locale) << "\n";
-        out << "DayStochastic=" << FormatGeneral(q.dayStochastic[q.dayBarCount], s.locale) << "\n";
-        return 0;
-    }
+void PrintInfo(const Session& s, std::ostream& out) {
+    const QuoteStore& q = s.store;
+    out << "HourBarCount=" << q.hourBarCount << "\n";
+    out << "DayBarCount=" << q.dayBarCount << "\n";
+    out << "FirstDate=" << IsoDate(s.form.dtPicker1.value) << "\n";
+    out << "LastDate=" << IsoDate(s.form.dtPicker2.value) << "\n";
+    char hh[8];
+    std::snprintf(hh, sizeof hh, "%02d", s.form.dtPicker3Hour);
+    out << "LastHour=" << hh << "\n";
+    out << "FirstBar=" << FormatGeneral(s.run.firstBar, s.locale) << "\n";
+    out << "LastBar=" << FormatGeneral(s.run.lastBar, s.locale) << "\n";
+    out << "DayAverage200=" << FormatGeneral(q.dayAverage200[static_cast<size_t>(q.dayBarCount)], s.locale)
+        << "\n";
+    out << "DayStochastic=" << FormatGeneral(q.dayStochastic[static_cast<size_t>(q.dayBarCount)], s.locale)
+        << "\n";
+}
 
+// Fills the form from the options exactly as if typed, then picks the interval.
+void FillForm(Session& s, const Options& o, const Date& start, const Date& end, int endHour) {
     FormState& f = s.form;
-    auto set = [&](const char* opt, std::string& field) {
-        if (o.has(opt)) field = o.values[opt];
+    const std::map<std::string, std::string FormState::*> fields = {
+        {"--tp", &FormState::text2},        {"--sl", &FormState::text3},
+        {"--step", &FormState::text6},      {"--first-hour", &FormState::text4},
+        {"--last-hour", &FormState::text5}, {"--point-value", &FormState::text11},
+        {"--cost", &FormState::text13},     {"--opt-len", &FormState::text7},
+        {"--fwd-len", &FormState::text8},
     };
-    set("--tp", f.text2);
-    set("--sl", f.text3);
-    set("--step", f.text6);
-    set("--first-hour", f.text4);
-    set("--last-hour", f.text5);
-    set("--point-value", f.text11);
-    set("--cost", f.text13);
-    set("--opt-len", f.text7);
-    set("--fwd-len", f.text8);
-    f.check1 = o.flags.count("--full") > 0;
-    f.check2 = o.flags.count("--no-beep") > 0;
-    f.check3 = o.flags.count("--real-work") > 0;
-    if (o.has("--start")) {
+    for (const auto& [name, text] : o.fields) f.*fields.at(name) = text;
+    f.check1 = o.full;
+    f.check2 = o.noBeep;
+    f.check3 = o.realWork;
+    if (!o.start.empty()) {
         f.dtPicker1.value = start;
         StartDateChanged(s);
     }
-    if (o.has("--end")) {
+    if (!o.end.empty()) {
         f.dtPicker2.value = end;
         EndDateChanged(s);
     }
     if (endHour >= 0) {
-        f.dtPicker3Hour = static_cast<int>(endHour);
+        f.dtPicker3Hour = endHour;
         EndDateChanged(s);
     }
+}
 
+// Start or Kach, then the timer's ticks until the run ends; the exit status.
+int RunTest(Session& s, BatchDialogs& dialogs, HeadlessPump& pump, bool thorough, std::ostream& out,
+            std::ostream& err) {
+    FormState& f = s.form;
     const bool tty = isatty(2);
     auto lastShown = std::chrono::steady_clock::now();
     if (tty) {
@@ -251,10 +208,13 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 << "   " << std::flush;
         };
     }
-
-    const bool thorough = o.command == "thorough";
+    const size_t messagesBefore = dialogs.messages.size();
+    const int beepsBefore = dialogs.beeps;
     ToolbarButton(s, thorough ? "Kach" : "Start");
     bool& timer = thorough ? f.timer3 : f.timer1;
+    // A zero take-profit or stop-loss only beeps: say so, since nothing else will.
+    if (!timer && dialogs.messages.size() == messagesBefore && dialogs.beeps > beepsBefore)
+        err << "kavro-batch: take-profit or stop-loss is 0: no test pass ran\n";
     while (timer && !dialogs.failed) {
         const auto before = s.run.passesDone;
         if (thorough)
@@ -271,6 +231,68 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (tty) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
     PrintLabels(s, out, thorough);
     return dialogs.failed ? 1 : 0;
+}
+
+}  // namespace
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    CLI::App app{
+        "Kavro without a window: loads quote files, fills the settings fields, runs a test and "
+        "prints the result labels as Name=value lines.",
+        "kavro-batch"};
+    app.set_version_flag("--version", kVersion);
+    // An option given twice takes its last value, as a field typed over takes the new text.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.require_subcommand(1, 1);
+    app.footer("Exit status: 0 done, 1 a failure (the message goes to stderr), 2 bad usage.");
+    Options o;
+    CLI::App* info = app.add_subcommand("info", "load both files and print what they hold");
+    AddQuoteOptions(*info, o);
+    CLI::App* simple = app.add_subcommand("simple", "the simple test (\"Простое тестирование\")");
+    AddRunOptions(*simple, o);
+    CLI::App* thorough =
+        app.add_subcommand("thorough", "the walk-forward test (\"Качественное тестирование\")");
+    AddRunOptions(*thorough, o);
+    AddField(*thorough, o, "--opt-len", "optimisation window in months of 480 bars (default 3)");
+    AddField(*thorough, o, "--fwd-len", "forward window in months of 480 bars (default 1)");
+    thorough->add_flag("--real-work", o.realWork, "search the first window only (\"Реальная работа\")");
+
+    auto usage = [&](const std::string& message) {
+        const auto parsed = app.get_subcommands();
+        err << "kavro-batch: " << message << "\n"
+            << (parsed.empty() ? app.help() : parsed.front()->help("kavro-batch"));
+        return 2;
+    };
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        return usage(e.what());
+    }
+
+    Date start, end;
+    int endHour = -1;
+    Locale locale;
+    if (const std::string bad = CheckValues(o, start, end, endHour, locale); !bad.empty()) return usage(bad);
+
+    HeadlessPump pump;
+    BatchDialogs dialogs(err);
+    SystemClock clock;
+    RecordingShell shell;
+    Session s(Ports{pump, dialogs, clock, shell}, locale, o.dir);
+    s.form.pair = PairOf(o.pair);
+    if (!LoadQuotes(s, dialogs, o, err)) return 1;
+    if (info->parsed()) {
+        PrintInfo(s, out);
+        return 0;
+    }
+    FillForm(s, o, start, end, endHour);
+    return RunTest(s, dialogs, pump, thorough->parsed(), out, err);
 }
 
 }  // namespace kavro

@@ -102,40 +102,53 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
     q_ = &q;
     generation_ = q.generation;
     tableStamp_ = table.stamp();
-    const size_t n = QuoteStore::kHourCapacity + 1;
+    capacity_ = q.hourCapacity;
+    quietBeyond_ = table.quietBeyondData();
+    const size_t n = static_cast<size_t>(q.hourBarCount) + 1;
 
     // A price of 0 or less never counts, so it enters the tables as the value that never reaches a level.
-    levels_ = 1;
-    while ((size_t{1} << levels_) < n) ++levels_;
-    highMax_.assign(static_cast<size_t>(levels_) + 1, {});
-    lowMin_.assign(static_cast<size_t>(levels_) + 1, {});
-    highMax_[0].resize(n);
-    lowMin_[0].resize(n);
+    highs_.resize(n);
+    lows_.resize(n);
     for (size_t b = 0; b < n; ++b) {
         const float h = q.hourOhlc[b][QuoteStore::High], l = q.hourOhlc[b][QuoteStore::Low];
-        highMax_[0][b] = h > 0 ? h : -std::numeric_limits<float>::infinity();
-        lowMin_[0][b] = l > 0 ? l : std::numeric_limits<float>::infinity();
+        highs_[b] = h > 0 ? h : -std::numeric_limits<float>::infinity();
+        lows_[b] = l > 0 ? l : std::numeric_limits<float>::infinity();
     }
-    for (int k = 1; k <= levels_; ++k) {
+    const size_t blocks = (n + kBlock - 1) / kBlock;
+    int levels = 1;
+    while ((size_t{1} << levels) < blocks) ++levels;
+    blockHighMax_.assign(static_cast<size_t>(levels) + 1, {});
+    blockLowMin_.assign(static_cast<size_t>(levels) + 1, {});
+    blockHighMax_[0].assign(blocks, -std::numeric_limits<float>::infinity());
+    blockLowMin_[0].assign(blocks, std::numeric_limits<float>::infinity());
+    for (size_t b = 0; b < n; ++b) {
+        float& hi = blockHighMax_[0][b / kBlock];
+        float& lo = blockLowMin_[0][b / kBlock];
+        hi = std::max(hi, highs_[b]);
+        lo = std::min(lo, lows_[b]);
+    }
+    for (int k = 1; k <= levels; ++k) {
         const size_t half = size_t{1} << (k - 1);
-        const size_t len = n >= (size_t{1} << k) ? n - (size_t{1} << k) + 1 : 0;
-        highMax_[k].resize(len);
-        lowMin_[k].resize(len);
+        const size_t len = blocks >= (size_t{1} << k) ? blocks - (size_t{1} << k) + 1 : 0;
+        auto& hk = blockHighMax_[static_cast<size_t>(k)];
+        auto& lk = blockLowMin_[static_cast<size_t>(k)];
+        const auto& hp = blockHighMax_[static_cast<size_t>(k) - 1];
+        const auto& lp = blockLowMin_[static_cast<size_t>(k) - 1];
+        hk.resize(len);
+        lk.resize(len);
         for (size_t b = 0; b < len; ++b) {
-            highMax_[k][b] = std::max(highMax_[k - 1][b], highMax_[k - 1][b + half]);
-            lowMin_[k][b] = std::min(lowMin_[k - 1][b], lowMin_[k - 1][b + half]);
+            hk[b] = std::max(hp[b], hp[b + half]);
+            lk[b] = std::min(lp[b], lp[b + half]);
         }
     }
 
-    faultPrefix_.assign(n + 1, 0);
     signalOf_.assign(n, -1);
     signalBars_.clear();
     buyBars_.clear();
     sellBars_.clear();
     for (size_t b = 0; b < n; ++b) {
-        const BarDay& d = table.at(static_cast<long>(b));
-        faultPrefix_[b + 1] = faultPrefix_[b] + (d.fault ? 1 : 0);
-        if (d.fault || !(d.buy || d.sell)) continue;
+        const BarDay d = table.at(static_cast<long>(b));
+        if (!(d.buy || d.sell)) continue;
         signalOf_[b] = static_cast<int32_t>(signalBars_.size());
         signalBars_.push_back(static_cast<int32_t>(b));
         const float hour = q.hourOfBar[b];
@@ -146,16 +159,17 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
 }
 
 bool PassKernel::covers(long from, long to) const {
-    if (q_ == nullptr || from < 0 || to > QuoteStore::kHourCapacity || from > to) return false;
-    return faultPrefix_[static_cast<size_t>(to) + 1] == faultPrefix_[static_cast<size_t>(from)];
+    if (q_ == nullptr || from < 0 || to > capacity_ || from > to) return false;
+    return to < static_cast<long>(highs_.size()) || quietBeyond_;
 }
 
-// First bar at or after `from` whose value passes: blocks of growing size are
-// skipped while none of their bars passes (exits are mostly near their
+// First index at or after `from` whose value passes: blocks of growing size are
+// skipped while none of their entries passes (exits are mostly near their
 // opening, so the small blocks near it decide), then the last block is halved.
 template <typename Skip>
-int32_t FirstPassing(const std::vector<std::vector<float>>& table, int levels, long from, Skip skip) {
-    const long n = QuoteStore::kHourCapacity + 1;
+long FirstPassingIn(const std::vector<std::vector<float>>& table, long from, Skip skip) {
+    const long n = static_cast<long>(table[0].size());
+    const int levels = static_cast<int>(table.size()) - 1;
     long i = from;
     int k = 0;
     while (k <= levels && i + (1L << k) <= n && skip(table[static_cast<size_t>(k)][static_cast<size_t>(i)])) {
@@ -166,15 +180,30 @@ int32_t FirstPassing(const std::vector<std::vector<float>>& table, int levels, l
         const long len = 1L << k;
         if (i + len <= n && skip(table[static_cast<size_t>(k)][static_cast<size_t>(i)])) i += len;
     }
-    return i < n ? static_cast<int32_t>(i) : PassKernel::kNever;
+    return i;
+}
+
+template <typename Skip>
+int32_t PassKernel::firstPassing(const std::vector<float>& bars,
+                                 const std::vector<std::vector<float>>& blocks, long from, Skip skip) const {
+    const long n = static_cast<long>(bars.size());
+    // The rest of the first block bar by bar, then whole blocks, then bars again.
+    long b = from;
+    for (const long end = std::min(n, (from / kBlock + 1) * kBlock); b < end; ++b)
+        if (!skip(bars[static_cast<size_t>(b)])) return static_cast<int32_t>(b);
+    if (b >= n) return kNever;
+    const long block = FirstPassingIn(blocks, b / kBlock, skip);
+    for (b = block * kBlock; b < n && b < (block + 1) * kBlock; ++b)
+        if (!skip(bars[static_cast<size_t>(b)])) return static_cast<int32_t>(b);
+    return kNever;
 }
 
 int32_t PassKernel::firstHighAtLeast(long from, float h) const {
-    return FirstPassing(highMax_, levels_, from, [h](float v) { return v < h; });
+    return firstPassing(highs_, blockHighMax_, from, [h](float v) { return v < h; });
 }
 
 int32_t PassKernel::firstLowAtMost(long from, float l) const {
-    return FirstPassing(lowMin_, levels_, from, [l](float v) { return v > l; });
+    return firstPassing(lows_, blockLowMin_, from, [l](float v) { return v > l; });
 }
 
 PassKernel::Column& PassKernel::column(float distance) {
@@ -233,9 +262,9 @@ void PassKernel::fillRow(int32_t signal) {
     std::sort(rowDown_.begin(), rowDown_.end(),
               [](const Pending& a, const Pending& b) { return a.level > b.level; });
     constexpr long kWalk = 512;
-    const long end = std::min<long>(QuoteStore::kHourCapacity + 1, bar + kWalk);
-    const std::vector<float>& highs = highMax_[0];
-    const std::vector<float>& lows = lowMin_[0];
+    const long end = std::min<long>(static_cast<long>(highs_.size()), bar + kWalk);
+    const std::vector<float>& highs = highs_;
+    const std::vector<float>& lows = lows_;
     size_t u = 0, d = 0;
     for (long c = bar; c < end && (u < rowUp_.size() || d < rowDown_.size()); ++c) {
         const float high = highs[static_cast<size_t>(c)], low = lows[static_cast<size_t>(c)];
@@ -273,12 +302,26 @@ void PassKernel::precompute(const std::vector<float>& distances, long from, long
     }
 }
 
+int32_t PassKernel::directUp(int32_t bar, float e, float d) const {
+    return firstHighAtLeast(bar, UpLevel(e, d));
+}
+
+int32_t PassKernel::directDown(int32_t bar, float e, float d) const {
+    // A low of 0 or less never counts, so a level at or below 0 is never reached.
+    const float level = DownLevel(e, d);
+    return level > 0 ? firstLowAtMost(bar, level) : kNever;
+}
+
 KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitOrder order,
-                             KernelScratch& scratch) {
+                             KernelScratch& scratch, bool memo) {
     KernelResult r;
-    ensureColumns({k.tp, k.tpi});
-    Column& tpColumn = column(k.tp);
-    Column& slColumn = column(k.tpi);
+    Column* tpColumn = nullptr;
+    Column* slColumn = nullptr;
+    if (memo) {
+        ensureColumns({k.tp, k.tpi});
+        tpColumn = &column(k.tp);
+        slColumn = &column(k.tpi);
+    }
 
     // One side: open at each signal bar of the hour while flat, close at the first level reached.
     auto side = [&](const std::map<float, std::vector<int32_t>>& bars, bool buy,
@@ -297,9 +340,15 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
             entry = e;
             // An entry price of 0 or less never closes.
             if (!(e > 0)) return;
-            const int32_t s = signalOf_[static_cast<size_t>(c)];
-            const int32_t tpHit = buy ? upHit(tpColumn, s) : downHit(tpColumn, s);
-            const int32_t slHit = buy ? downHit(slColumn, s) : upHit(slColumn, s);
+            int32_t tpHit, slHit;
+            if (memo) {
+                const int32_t s = signalOf_[static_cast<size_t>(c)];
+                tpHit = buy ? upHit(*tpColumn, s) : downHit(*tpColumn, s);
+                slHit = buy ? downHit(*slColumn, s) : upHit(*slColumn, s);
+            } else {
+                tpHit = buy ? directUp(c, e, k.tp) : directDown(c, e, k.tp);
+                slHit = buy ? directDown(c, e, k.tpi) : directUp(c, e, k.tpi);
+            }
             const int32_t exit = std::min(tpHit, slHit);
             if (exit > to) return;
             // The take-profit is tested first, so it wins a bar that reaches both levels.

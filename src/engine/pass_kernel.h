@@ -47,7 +47,8 @@ class PassKernel {
     // neither changed since the last call.
     void prepare(const QuoteStore& q, const DayMatchTable& table);
 
-    // True when every bar of from..to lies in the store and has no day-search fault.
+    // True when the pass over from..to needs nothing the kernel lacks: the bars
+    // lie within the capacity, and those above the loaded ones cannot signal.
     bool covers(long from, long to) const;
 
     // Makes room in the exit memo for these distances, so that an opening's
@@ -59,8 +60,12 @@ class PassKernel {
     // distances number at most kMaxColumns).
     void precompute(const std::vector<float>& distances, long from, long to);
 
-    // The pass over bars from..to (from <= to, covers() true).
-    KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch);
+    // The pass over bars from..to (from <= to, covers() true). With `memo` the
+    // exits come from the exit memo (filled as needed); without it each exit is
+    // searched on the spot and nothing is written, so any number of distances
+    // can run from several threads.
+    KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch,
+                     bool memo = true);
 
     static constexpr int32_t kNever = INT32_MAX;
     // Distances whose exits are kept at once.
@@ -74,15 +79,25 @@ class PassKernel {
     int32_t upHit(Column& c, int32_t signal);
     int32_t downHit(Column& c, int32_t signal);
     void fillRow(int32_t signal);
+    int32_t directUp(int32_t bar, float e, float d) const;
+    int32_t directDown(int32_t bar, float e, float d) const;
     int32_t firstHighAtLeast(long from, float h) const;
     int32_t firstLowAtMost(long from, float l) const;
+    template <typename Skip>
+    int32_t firstPassing(const std::vector<float>& bars, const std::vector<std::vector<float>>& blocks,
+                         long from, Skip skip) const;
 
     const QuoteStore* q_ = nullptr;
     uint64_t generation_ = ~0ull, tableStamp_ = ~0ull;
-    int levels_ = 0;
-    std::vector<std::vector<float>> highMax_, lowMin_;  // sparse tables over bars 0..capacity
-    std::vector<int32_t> faultPrefix_;                  // faults among bars 0..b-1
-    std::vector<int32_t> signalOf_;                     // bar -> signal index, -1 if none
+    long capacity_ = 0;
+    bool quietBeyond_ = false;
+    // Highs and lows of the loaded bars 0..HourBarCount (a price of 0 or less as
+    // the value that never reaches a level), and sparse tables of their maxima
+    // and minima over blocks of kBlock bars, for exits far from their opening.
+    static constexpr long kBlock = 64;
+    std::vector<float> highs_, lows_;
+    std::vector<std::vector<float>> blockHighMax_, blockLowMin_;
+    std::vector<int32_t> signalOf_;  // bar -> signal index, -1 if none
     std::vector<int32_t> signalBars_;
     std::map<float, std::vector<int32_t>> buyBars_, sellBars_;  // by hour
     std::map<float, std::unique_ptr<Column>> columns_;

@@ -36,6 +36,7 @@ struct RunState {
     Settings s;
 
     float firstBar = 0, lastBar = 0;  // the test interval
+    long barsWithoutDay = 0;          // bars of the run's interval whose date no daily bar has
     float entryHour = 0, lastEntryHour = 0, entryHourSpan = 0;
     float progressMax = 0;
     float currentBar = 0;

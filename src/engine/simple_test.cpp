@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/counted_loop.h"
+#include "engine/run_checks.h"
 #include "engine/strategy_rules.h"
 #include "engine/test_pass.h"
 #include "platform/numbers.h"
@@ -58,19 +59,21 @@ void FullSweep(Session& s) {
     FormState& f = s.form;
     RunState& r = s.run;
     Settings& v = r.s;
-    double tp = 0, sl = 0, st = 0;
-    if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
-        !ValueInPoints(f.text6, s.locale, st))
-        throw PassFault{"Необходимо открыть файл с данными"};
-    v.setDistances(tp, sl, st);
+    const bool loaded = s.store.hourBarCount > 0 && s.store.dayBarCount > 0;
+    auto read = [&](const std::string& text, Field field) {
+        double value = 0;
+        if (!ValueInPoints(text, s.locale, value)) throw PassFault{FieldMessage(field, loaded)};
+        return value;
+    };
+    const double tp = read(f.text2, Field::TakeProfit), sl = read(f.text3, Field::StopLoss);
+    v.setDistances(tp, sl, read(f.text6, Field::Step));
     const std::string savedTarget = f.text2;
     if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
     float stopEnd = 0;
-    if (!ToSingle(savedTarget, s.locale, stopEnd)) throw PassFault{"Необходимо открыть файл с данными"};
+    if (!ToSingle(savedTarget, s.locale, stopEnd)) throw PassFault{FieldMessage(Field::TakeProfit, loaded)};
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        double hour = 0;
-        if (!ValueInPoints(f.text4, s.locale, hour)) throw PassFault{"Необходимо открыть файл с данными"};
+        const double hour = read(f.text4, Field::FirstHour);
         r.entryHour = static_cast<float>(hour);
         v.TP1 = target;
         HourLoop(s, stopEnd, v.ST1, true);

@@ -17,68 +17,83 @@ struct PassFault {
 // Stop was pressed: the pass records nothing.
 struct PassStopped {};
 
-inline constexpr const char* kFaultDailyHistory =
-    "Дневные котировки не доходят до начала выбранного интервала: загрузите файл с дневными котировками "
-    "(Открыть - День), начинающийся раньше, или выберите более позднюю начальную дату";
 inline constexpr const char* kFaultBarIndex = "Номер часового бара выходит за пределы хранилища котировок";
 inline constexpr const char* kFaultOverflow =
     "Переполнение при вычислении результата сделки: проверьте поля \"Условия\"";
 
 // The day search of one hourly bar: the day index it leaves and whether that
-// day's date is the bar's date. A fault means an index outside the store.
+// day's date is the bar's date.
 struct DayMatch {
     long day = 0;
     bool matched = false;
-    bool fault = false;
 };
 
-// The search exactly as written: a 32-bit counter from
-// DayBarCount - (LastBar - CurrentBar) / 23 - 200 up to DayBarCount in steps
-// of 1, comparing the rounded counter's date text with the bar's. Slow: used
-// for fractional bar numbers, and as the reference the fast table is checked against.
-DayMatch SearchDayLiteral(const QuoteStore& q, float lastBar, float currentBar);
+// The day search as written, with the one change that lets every bar find its
+// day: a 32-bit counter from DayBarCount - (LastBar - CurrentBar) / 23 - 200
+// up to DayBarCount in steps of 1 compares the rounded counter's date text with
+// the bar's (an index below 1 reads nothing); when it ends without a match but
+// the daily store holds the date, the day is the highest index holding it;
+// otherwise the day is the counter after its last step, unmatched. Never
+// faults. Slow: the reference the fast table is checked against.
+DayMatch SearchDayLiteral(const QuoteStore& q, float lastBar, float currentBar, const DateText& date);
 
 // What a bar's day says to the two signals, given the bar's day search.
 struct BarDay {
-    int32_t day = 0;     // day index the search left
-    bool fault = false;  // the search or its day - 1 lies outside the store
-    bool buy = false;    // same date, average rose by more than the threshold, stochastic fell
-    bool sell = false;   // same date, average fell by more than the threshold, stochastic rose
+    int32_t day = 0;    // day index the search left
+    bool buy = false;   // same date, average rose by more than the threshold, stochastic fell
+    bool sell = false;  // same date, average fell by more than the threshold, stochastic rose
 };
 
-// The day search of every storable bar for one store state and one LastBar,
+// Signal conditions 1 to 3 of both sides for the day a search found.
+BarDay EvaluateDay(const QuoteStore& q, const DayMatch& m);
+
+// The day search of every loaded bar for one store state and one LastBar,
 // found through a sorted date index instead of a scan.
 class DayMatchTable {
   public:
     // Rebuilds when the store or LastBar changed since the last call.
     void prepare(const QuoteStore& q, float lastBar);
-    // `bar` must lie in 0..kHourCapacity.
-    const BarDay& at(long bar) const { return bars_[static_cast<size_t>(bar)]; }
-    // The fast search on its own (what at() holds, before the signal conditions).
-    DayMatch search(const QuoteStore& q, float lastBar, long bar) const;
+    // The day of bar `bar` (0..capacity); bars above the loaded ones are searched on the spot.
+    BarDay at(long bar) const {
+        return static_cast<size_t>(bar) < bars_.size() ? bars_[static_cast<size_t>(bar)] : beyond(bar);
+    }
+    // The fast search for any bar number, whole or not (what at() holds, before the signals).
+    DayMatch search(const QuoteStore& q, float lastBar, float currentBar) const;
+    // Loaded bars among first..last (whole numbers) whose date no daily bar has.
+    long barsWithoutDay(long first, long last) const { return countIn(withoutDay_, first, last); }
+    // Loaded bars among first..last whose date several daily bars share: only
+    // their day may depend on where the search starts.
+    long barsWithSharedDay(long first, long last) const { return countIn(sharedDay_, first, last); }
+    // True when no bar above the loaded ones can give a signal (no daily bar has an empty date).
+    bool quietBeyondData() const { return !emptyDateHeld_; }
     // Changes whenever the table is rebuilt.
     uint64_t stamp() const { return stamp_; }
 
   private:
-    struct Entry {
-        uint64_t key;
-        int32_t day;
-        bool operator<(const Entry& o) const { return key != o.key ? key < o.key : day < o.day; }
+    struct Key {
+        uint64_t chars;
+        uint8_t length;
+        auto operator<=>(const Key&) const = default;
     };
-    static uint64_t KeyOf(const DateText& t);
-    void buildIndex(const QuoteStore& q);
+    struct Entry {
+        Key key;
+        int32_t day;
+        auto operator<=>(const Entry&) const = default;
+    };
+    static Key KeyOf(const DateText& t);
+    BarDay beyond(long bar) const;
+    long countIn(const std::vector<int32_t>& prefix, long first, long last) const;
 
-    std::vector<Entry> index_;  // (date key, day) sorted
-    std::vector<BarDay> bars_;
+    const QuoteStore* q_ = nullptr;
+    std::vector<Entry> index_;                     // (date, day) of days 1..DayBarCount, sorted
+    std::vector<BarDay> bars_;                     // bars 0..HourBarCount
+    std::vector<int32_t> withoutDay_, sharedDay_;  // prefix counts over bars 0..HourBarCount
+    bool emptyDateHeld_ = false;
     uint64_t generation_ = ~0ull;
     float lastBar_ = -1.0f;
-    int dayCount_ = -1;
     bool valid_ = false;
     uint64_t stamp_ = 0;
 };
-
-// Signal conditions 1 to 3 of both sides for day j of a bar with date `date`.
-BarDay EvaluateDay(const QuoteStore& q, const DayMatch& m);
 
 // Money result of a winner and of a loser: floor of the 64-bit product, stored as 32-bit.
 // Non-finite results are faults.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/run_checks.h"
 #include "engine/strategy_rules.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
@@ -35,10 +36,10 @@ void ComputeProgressMax(Session& s, float st) {
 void ReadEntryHour(Session& s) {
     RunState& r = s.run;
     double hour = 0;
-    if (!ValueInPoints(s.form.text4, s.locale, hour))
-        throw PassFault{"Начальный час в поле \"Время\" не является числом"};
+    const bool loaded = s.store.hourBarCount > 0 && s.store.dayBarCount > 0;
+    if (!ValueInPoints(s.form.text4, s.locale, hour)) throw PassFault{FieldMessage(Field::FirstHour, loaded)};
     // A negative first hour would send a sweep back to it forever.
-    if (hour < 0) throw PassFault{"Начальный час в поле \"Время\" не может быть отрицательным"};
+    if (hour < 0) throw PassFault{FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0")};
     r.entryHour = static_cast<float>(hour);
     r.entryHourSpan = r.lastEntryHour - r.entryHour;
 }
@@ -50,8 +51,7 @@ void RecordPass(Session& s, float st, float tpi1, float tp1) {
     RunState& r = s.run;
     // The report line goes first: a pass whose line cannot be written records nothing.
     PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
-    if (!AppendToFile(s.ripotPath(), ReportLine(row)))
-        throw PassFault{"Не удалось записать строку в файл отчета " + s.ripotPath()};
+    AppendReportLine(s.ripotPath(), ReportLine(row));
 
     if (r.runPassesStarted == 1) {
         r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
@@ -89,7 +89,7 @@ bool TryKernelPass(Session& s, const PassSetup& p, float tpi, float tp) {
         r.lastBar != std::floor(r.lastBar))
         return false;
     const long from = static_cast<long>(r.firstBar), to = static_cast<long>(r.lastBar);
-    if (from < 0 || to > QuoteStore::kHourCapacity) return false;
+    if (from < 0 || to > s.store.hourCapacity) return false;
     r.dayTable.prepare(s.store, r.lastBar);
     r.kernel.prepare(s.store, r.dayTable);
     if (!r.kernel.covers(from, to)) return false;
@@ -142,6 +142,19 @@ void ShowBestPass(Session& s, const PassRow& row) {
     label[0] = FormatGeneral(row.total, s.locale);
 }
 
+void AppendReportLine(const std::string& path, std::string_view line) {
+    std::string cause;
+    if (!AppendToFile(path, line, &cause))
+        throw PassFault{"Не удалось записать строку в файл отчета " + path + ": " + cause};
+}
+
+bool EmptyReportFile(const std::string& path, std::string& message) {
+    std::string cause;
+    if (TruncateFile(path, &cause)) return true;
+    message = "Не удалось записать файл отчета " + path + ": " + cause;
+    return false;
+}
+
 void CheckStop(Session& s) {
     if (s.run.stopRequested) throw PassStopped{};
 }
@@ -181,13 +194,13 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     auto journalEntry = [&](long bar, float price, TradeSide side) {
         JournalRow& row = r.journal.at(static_cast<size_t>(r.openedTradeCount));
         row.entryPrice = price;
-        row.entryDate = q.hourDate[static_cast<size_t>(bar)];
+        row.entryDate = q.hourDateAt(static_cast<size_t>(bar));
         row.side = side;
     };
     auto journalExit = [&](long bar, float profit, float exitPrice) {
         JournalRow& row = r.journal.at(static_cast<size_t>(r.closedTradeCount));
         row.profit = profit;
-        row.exitDate = q.hourDate[static_cast<size_t>(bar)];
+        row.exitDate = q.hourDateAt(static_cast<size_t>(bar));
         row.exitPrice = exitPrice;
     };
 
@@ -202,16 +215,15 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     const float endBar = r.lastBar;
     for (; r.currentBar <= endBar; r.currentBar += 1.0f) {
         long bar = 0;
-        if (!ToIndex(r.currentBar, 0, QuoteStore::kHourCapacity, bar)) throw PassFault{kFaultBarIndex};
+        if (!ToIndex(r.currentBar, 0, q.hourCapacity, bar)) throw PassFault{kFaultBarIndex};
         r.dayTable.prepare(q, r.lastBar);
         const BarDay day = r.dayTable.at(bar);
         s.pump.yield();
         CheckStop(s);
-        if (day.fault) throw PassFault{kFaultDailyHistory};
 
-        const auto& ohlc = q.hourOhlc[static_cast<size_t>(bar)];
+        const auto& ohlc = q.hourBar(static_cast<size_t>(bar));
         const float open = ohlc[QuoteStore::Open], high = ohlc[QuoteStore::High], low = ohlc[QuoteStore::Low];
-        const bool hourMatches = q.hourOfBar[static_cast<size_t>(bar)] == r.entryHour;
+        const bool hourMatches = q.hourOf(static_cast<size_t>(bar)) == r.entryHour;
 
         ApplyBarRules(
             pos, day.buy && hourMatches, day.sell && hourMatches, open, high, low, tp, tpi,

@@ -9,6 +9,12 @@ namespace kavro {
 // result. Throws PassFault or PassStopped; then nothing of the pass is recorded.
 void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1);
 
+// Appends one line to a report file; a line that cannot be written ends the
+// pass with a PassFault that names the file and the cause.
+void AppendReportLine(const std::string& path, std::string_view line);
+// Empties a report file before a run; false, with the message to show, when it cannot.
+bool EmptyReportFile(const std::string& path, std::string& message);
+
 // Throws PassStopped when Stop was pressed; called after every yield.
 void CheckStop(Session& s);
 

@@ -5,19 +5,16 @@
 #include <cmath>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "engine/pass_kernel.h"
-#include "platform/numbers.h"
 #include "walkforward/pass_bar.h"
+#include "walkforward/search_order.h"
 #include "walkforward/walkforward_passes.h"
 
 namespace kavro {
 
 namespace {
-
-bool Whole(float x) {
-    return x == std::floor(x);
-}
 
 // Bars a window's passes walk: from its start to its end, stopping early at LastBar.
 struct WindowBars {
@@ -26,135 +23,248 @@ struct WindowBars {
     float endBar = 0;     // CurrentBar after each pass
 };
 
+// Walks the pass's own 32-bit bar counter once to find the bars it visits. The
+// kernel needs them to be consecutive bars; a fractional start also needs dates
+// that one day each holds, since only their day does not depend on the start.
 bool WindowRange(const Session& s, double windowOffset, WindowBars& w) {
     const RunState& r = s.run;
+    const QuoteStore& q = s.store;
     w.windowEnd =
         static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(s.form.text7) * 480.0);
-    const float start = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
-    if (!Whole(start) || !Whole(w.windowEnd) || !Whole(r.lastBar) || !(start <= w.windowEnd)) return false;
-    if (start < 0 || w.windowEnd > static_cast<float>(QuoteStore::kHourCapacity)) return false;
-    w.from = static_cast<long>(start);
-    if (r.lastBar >= start && r.lastBar <= w.windowEnd) {
-        w.to = static_cast<long>(r.lastBar);
-        w.endBar = r.lastBar;
-    } else {
-        w.to = static_cast<long>(w.windowEnd);
-        w.endBar = w.windowEnd + 1.0f;
+    float c = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
+    if (!(c <= w.windowEnd) || !(w.windowEnd - c <= static_cast<float>(q.hourCapacity))) return false;
+    const bool whole = c == std::floor(c);
+    bool first = true;
+    long prev = 0;
+    for (;;) {
+        long i = 0;
+        if (!ToIndex(c, 0, q.hourCapacity, i)) return false;
+        if (first)
+            w.from = i;
+        else if (i != prev + 1)
+            return false;
+        first = false;
+        prev = i;
+        if (c == r.lastBar) break;
+        const float next = c + 1.0f;
+        if (next == c) return false;
+        c = next;
+        if (!(c <= w.windowEnd)) break;
     }
-    return true;
+    w.to = prev;
+    w.endBar = c;
+    return whole || r.dayTable.barsWithSharedDay(w.from, w.to) == 0;
 }
 
-}  // namespace
-
-bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, double windowOffset,
-                      double windowCount) {
-    FormState& f = s.form;
-    RunState& r = s.run;
-    if (!r.fastPasses || settings.empty()) return false;
-    // The step in price units feeds only the estimate; it is the same for a whole window.
-    for (const SearchSetting& k : settings)
-        if (k.st != settings.front().st) return false;
-    WindowBars w;
-    if (!WindowRange(s, windowOffset, w)) return false;
-    r.dayTable.prepare(s.store, r.lastBar);
-    r.kernel.prepare(s.store, r.dayTable);
-    if (!r.kernel.covers(w.from, w.to)) return false;
-
-    const float ppu = static_cast<float>(1.0 / PointSize(f.pair));
-    const float savedPpu = r.pointsPerUnit, savedMax = r.progressMax;
-    auto giveUp = [&] {
-        r.pointsPerUnit = savedPpu;
-        r.progressMax = savedMax;
-        return false;
+// Every distance the window's loops will hand the passes, in price units.
+bool WindowDistances(Session& s, const std::string& savedTarget, std::vector<float>& distances) {
+    const Settings& v = s.run.s;
+    float stopEnd = 0;
+    if (!ToSingle(savedTarget, s.locale, stopEnd)) return false;
+    auto add = [&](float points) {
+        distances.push_back(static_cast<float>(static_cast<double>(points) * v.U));
     };
-    r.pointsPerUnit = ppu;
-    const double pointValue = Val(f.text11), tradeCost = Val(f.text13);
-    std::vector<KernelSetting> ks(settings.size());
-    std::vector<float> distances;
     try {
-        EstimateSearchPasses(s, settings.front().st);
-        for (size_t i = 0; i < settings.size(); ++i) {
-            const SearchSetting& k = settings[i];
-            ks[i] = KernelSetting{k.entryHour, k.tp, k.tpi, WinnerResult(k.tp, tradeCost, pointValue, ppu),
-                                  LoserResult(k.tpi, pointValue, ppu)};
-            distances.push_back(k.tp);
-            distances.push_back(k.tpi);
-        }
+        float counter = 0;
+        CountedLoop(counter, v.TP1, v.SL1, -v.ST1, [&] { add(counter); });
+        CountedLoop(counter, v.SL1, stopEnd, v.ST1, [&] { add(counter); });
     } catch (const PassFault&) {
-        return giveUp();
+        return false;  // the loops themselves will report it
     }
     std::sort(distances.begin(), distances.end());
     distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
-    // So fine a grid is left to the bar loop rather than to an exit memo without bounds.
-    if (distances.size() > PassKernel::kMaxColumns) return giveUp();
-    // Fill the kernel's memo first: afterwards the passes only read it, from any thread.
-    r.kernel.precompute(distances, w.from, w.to);
+    return true;
+}
 
-    std::vector<KernelResult> results(settings.size());
-    const float startTime = s.clock.secondsSinceMidnight();
-    results[0] = r.kernel.run(ks[0], w.from, w.to, ProfitOrder::BuyFirst, r.scratch);
-    const float firstEndTime = s.clock.secondsSinceMidnight();
-    // Settings 1.. in contiguous chunks, one per core; a chunk whose thread cannot
-    // start is done here.
-    auto runRange = [&](size_t a, size_t b, KernelScratch& scratch) {
-        for (size_t i = a; i < b; ++i)
-            results[i] = r.kernel.run(ks[i], w.from, w.to, ProfitOrder::BuyFirst, scratch);
-    };
-    const size_t rest = settings.size() - 1;
+// Runs the kernel for `count` settings from `first` on, in contiguous chunks
+// over the cores; a chunk whose thread cannot start is done here.
+template <typename RunOne>
+void RunParallel(size_t first, size_t count, RunOne runOne, KernelScratch& scratch) {
     const unsigned threads =
-        rest >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
-    const size_t chunk = (rest + threads - 1) / threads;
+        count >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
+    const size_t chunk = (count + threads - 1) / threads;
+    auto range = [&](size_t a, size_t b, KernelScratch& sc) {
+        for (size_t i = a; i < b; ++i) runOne(i, sc);
+    };
     std::vector<std::thread> pool;
     for (unsigned t = 1; t < threads; ++t) {
-        const size_t a = 1 + t * chunk, b = std::min(settings.size(), a + chunk);
+        const size_t a = first + t * chunk, b = std::min(first + count, a + chunk);
         if (a >= b) break;
         try {
-            pool.emplace_back([&runRange, a, b] {
-                KernelScratch scratch;
-                runRange(a, b, scratch);
+            pool.emplace_back([&range, a, b] {
+                KernelScratch sc;
+                range(a, b, sc);
             });
         } catch (const std::system_error&) {
-            runRange(a, b, r.scratch);
+            range(a, b, scratch);
         }
     }
-    runRange(1, std::min(settings.size(), 1 + chunk), r.scratch);
+    range(first, std::min(first + count, first + chunk), scratch);
     for (auto& t : pool) t.join();
+}
 
-    // Record the passes in search order, as each pass's end would have.
-    Position& pos = r.pos;
-    bool bestChanged = false;
-    for (size_t i = 0; i < settings.size(); ++i) {
-        const SearchSetting& k = settings[i];
-        const KernelResult& kr = results[i];
-        ++r.passesStarted;
-        ++r.runPassesStarted;
-        if (kr.buyTouched) pos.buyEntryPrice = kr.buyEntryPrice;
-        if (kr.sellTouched) pos.sellEntryPrice = kr.sellEntryPrice;
-        if (r.runPassesStarted == 1) {
-            const double estimate = windowCount * (static_cast<double>(r.progressMax) *
-                                                   static_cast<double>(firstEndTime - startTime));
-            r.remainingSeconds = std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX
-                                     ? static_cast<float>(estimate)
-                                     : 0.0f;
-            f.timer2 = true;
-        }
-        ++r.passesDone;
-        ++r.runPassesDone;
-        bestChanged |= TakeAsBest(r, PassRow{k.entryHour, k.tp1, k.tpi1, kr.profit});
+// Settings handed over by the search loops, run and recorded a chunk at a time.
+class ChunkedSearch {
+  public:
+    ChunkedSearch(Session& s, const WindowBars& w, bool memo, double windowCount)
+        : s_(s), r_(s.run), w_(w), memo_(memo), windowCount_(windowCount) {
+        const FormState& f = s.form;
+        pointValue_ = Val(f.text11);
+        tradeCost_ = Val(f.text13);
     }
-    const SearchSetting& last = settings.back();
-    const KernelResult& lastResult = results.back();
-    pos.buyOpen = lastResult.buyOpen ? 1.0f : 0.0f;
-    pos.sellOpen = lastResult.sellOpen ? 1.0f : 0.0f;
-    r.passProfit = lastResult.profit;
-    r.passRow = PassRow{last.entryHour, last.tp1, last.tpi1, lastResult.profit};
-    r.searchWindowEnd = w.windowEnd;
-    r.currentBar = w.endBar;
-    r.passStartTime = startTime;
-    r.passEndTime = s.clock.secondsSinceMidnight();
-    ShowCurrentPass(s, r.passRow);
-    if (bestChanged)
-        ShowBestPass(s, PassRow{r.best.entryHour, r.best.targetPoints, r.best.stopPoints, *r.bestTotal});
+
+    void add() {
+        const Settings& v = r_.s;
+        const float ppu = r_.pointsPerUnit;
+        settings_.push_back({v.TPI1, v.TP1, r_.entryHour});
+        kernel_.push_back({r_.entryHour, v.TP, v.TPI, WinnerResult(v.TP, tradeCost_, pointValue_, ppu),
+                           LoserResult(v.TPI, pointValue_, ppu)});
+        if (settings_.size() == kChunk) flush();
+    }
+
+    // Runs and records what is pending; then lets the window breathe.
+    void flush() {
+        if (settings_.empty()) return;
+        results_.resize(settings_.size());
+        size_t first = 0;
+        if (r_.runPassesStarted == 0) {
+            // The run's first pass alone, timed for the estimate.
+            startTime_ = s_.clock.secondsSinceMidnight();
+            results_[0] = runOne(0, r_.scratch);
+            firstEndTime_ = s_.clock.secondsSinceMidnight();
+            first = 1;
+        }
+        RunParallel(
+            first, settings_.size() - first,
+            [&](size_t i, KernelScratch& sc) { results_[i] = runOne(i, sc); }, r_.scratch);
+        record();
+        settings_.clear();
+        kernel_.clear();
+        s_.pump.yield();
+        CheckStop(s_);
+    }
+
+    // The state the last pass leaves, as its end would; false when no pass ran.
+    bool finish() {
+        if (!any_) return false;
+        Position& pos = r_.pos;
+        pos.buyOpen = last_.buyOpen ? 1.0f : 0.0f;
+        pos.sellOpen = last_.sellOpen ? 1.0f : 0.0f;
+        r_.passProfit = last_.profit;
+        r_.searchWindowEnd = w_.windowEnd;
+        r_.currentBar = w_.endBar;
+        r_.passStartTime = startTime_;
+        r_.passEndTime = s_.clock.secondsSinceMidnight();
+        ShowCurrentPass(s_, r_.passRow);
+        if (bestChanged_)
+            ShowBestPass(s_,
+                         PassRow{r_.best.entryHour, r_.best.targetPoints, r_.best.stopPoints, *r_.bestTotal});
+        return true;
+    }
+
+  private:
+    static constexpr size_t kChunk = size_t{1} << 15;
+
+    struct Recorded {
+        float tpi1, tp1, entryHour;
+    };
+
+    KernelResult runOne(size_t i, KernelScratch& sc) {
+        return r_.kernel.run(kernel_[i], w_.from, w_.to, ProfitOrder::BuyFirst, sc, memo_);
+    }
+
+    void record() {
+        Position& pos = r_.pos;
+        for (size_t i = 0; i < settings_.size(); ++i) {
+            const Recorded& k = settings_[i];
+            const KernelResult& kr = results_[i];
+            ++r_.passesStarted;
+            ++r_.runPassesStarted;
+            if (kr.buyTouched) pos.buyEntryPrice = kr.buyEntryPrice;
+            if (kr.sellTouched) pos.sellEntryPrice = kr.sellEntryPrice;
+            if (r_.runPassesStarted == 1) {
+                const double estimate = windowCount_ * (static_cast<double>(r_.progressMax) *
+                                                        static_cast<double>(firstEndTime_ - startTime_));
+                r_.remainingSeconds = std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX
+                                          ? static_cast<float>(estimate)
+                                          : 0.0f;
+                s_.form.timer2 = true;
+            }
+            ++r_.passesDone;
+            ++r_.runPassesDone;
+            r_.passRow = PassRow{k.entryHour, k.tp1, k.tpi1, kr.profit};
+            bestChanged_ |= TakeAsBest(r_, r_.passRow);
+        }
+        last_ = results_[settings_.size() - 1];
+        any_ = true;
+    }
+
+    Session& s_;
+    RunState& r_;
+    const WindowBars& w_;
+    bool memo_;
+    double windowCount_;
+    double pointValue_ = 0, tradeCost_ = 0;
+    std::vector<Recorded> settings_;
+    std::vector<KernelSetting> kernel_;
+    std::vector<KernelResult> results_;
+    KernelResult last_;
+    bool any_ = false, bestChanged_ = false;
+    float startTime_ = 0, firstEndTime_ = 0;
+};
+
+}  // namespace
+
+bool FastSearchWindow(Session& s, const std::string& savedTarget, double windowOffset, double windowCount) {
+    FormState& f = s.form;
+    RunState& r = s.run;
+    if (!r.fastPasses) return false;
+    // Commands given during the run take effect here, between windows.
+    s.pump.yield();
+    CheckStop(s);
+    r.dayTable.prepare(s.store, r.lastBar);
+    WindowBars w;
+    if (!WindowRange(s, windowOffset, w)) return false;
+    r.kernel.prepare(s.store, r.dayTable);
+    if (!r.kernel.covers(w.from, w.to)) return false;
+    std::vector<float> distances;
+    if (!WindowDistances(s, savedTarget, distances) || distances.empty()) return false;
+
+    const float ppu = static_cast<float>(1.0 / PointSize(f.pair));
+    const float savedPpu = r.pointsPerUnit, savedMax = r.progressMax;
+    r.pointsPerUnit = ppu;
+    try {
+        EstimateSearchPasses(s, static_cast<float>(static_cast<double>(r.s.ST1) * r.s.U));
+        // A money result that overflows faults the bar loop's pass only when a trade closes.
+        const double pointValue = Val(f.text11), tradeCost = Val(f.text13);
+        for (float d : distances) {
+            WinnerResult(d, tradeCost, pointValue, ppu);
+            LoserResult(d, pointValue, ppu);
+        }
+    } catch (const PassFault&) {
+        r.pointsPerUnit = savedPpu;
+        r.progressMax = savedMax;
+        return false;
+    }
+    // Few distances: fill the exit memo first, so that the passes only read it from any thread.
+    const bool memo = distances.size() <= PassKernel::kMaxColumns;
+    if (memo) r.kernel.precompute(distances, w.from, w.to);
+
+    ChunkedSearch search(s, w, memo, windowCount);
+    try {
+        ForEachSetting(s, savedTarget, [&] { search.add(); });
+        search.flush();
+    } catch (const PassFault&) {
+        // The loops stopped where the passes one by one would have: record what came before.
+        search.flush();
+        search.finish();
+        throw;
+    }
+    if (!search.finish()) {
+        // No setting at all: nothing a pass would have touched changes.
+        r.pointsPerUnit = savedPpu;
+        r.progressMax = savedMax;
+    }
     return true;
 }
 

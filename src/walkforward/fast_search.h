@@ -1,23 +1,18 @@
 #pragma once
-#include <vector>
+#include <string>
 
 #include "app/session.h"
 
 namespace kavro {
 
-// One setting of a window's search, as the search loops hand it to a pass.
-struct SearchSetting {
-    float tpi, tp, st, tpi1, tp1, entryHour;
-};
-
 // Runs every optimisation pass of one window through the pass kernel, spread
-// over the machine's cores, then records them in search order exactly as the
-// passes one by one would (pass rows, labels, best setting with ties to the
-// later one, the run's first time estimate). Returns false, having changed
-// nothing, when the window needs the bar loop: bars with a day-search fault or
-// outside the store, fractional bar numbers, a faulting pass estimate or an
-// overflowing money result.
-bool FastSearchWindow(Session& s, const std::vector<SearchSetting>& settings, double windowOffset,
-                      double windowCount);
+// over the machine's cores a chunk of settings at a time, and records them in
+// search order exactly as the passes one by one would (pass rows, labels, best
+// setting with ties to the later one, the run's first time estimate). The
+// settings are enumerated as the search loops go, never listed whole. Returns
+// false, having changed nothing, when the window needs the bar loop: bars
+// beyond the store, a window moved by a fraction of a bar over dates that
+// several days share, a faulting pass estimate or an overflowing money result.
+bool FastSearchWindow(Session& s, const std::string& savedTarget, double windowOffset, double windowCount);
 
 }  // namespace kavro

@@ -73,7 +73,7 @@ class ForwardPass {
         ++r_.forwardOpenedCount;
         JournalRow& row = r_.journal.at(static_cast<size_t>(r_.forwardOpenedCount));
         row.entryPrice = b.open;
-        row.entryDate = s_.store.hourDate[static_cast<size_t>(b.index)];
+        row.entryDate = s_.store.hourDateAt(static_cast<size_t>(b.index));
         row.side = side;
     }
 
@@ -82,7 +82,7 @@ class ForwardPass {
     void writeExit(size_t m, const PassBar& b, double result, float exitPrice) {
         JournalRow& row = r_.journal.at(m);
         row.profit = static_cast<float>(result);
-        row.exitDate = s_.store.hourDate[static_cast<size_t>(b.index)];
+        row.exitDate = s_.store.hourDateAt(static_cast<size_t>(b.index));
         row.exitPrice = exitPrice;
     }
 
@@ -100,9 +100,7 @@ class ForwardPass {
     // exit date, exit price or win/loss count; a zero price drops them.
     void closeAtWindowEnd(long day) {
         const QuoteStore& q = s_.store;
-        const float price = day >= 0 && day <= QuoteStore::kDayCapacity
-                                ? q.dayOhlc[static_cast<size_t>(day)][QuoteStore::Close]
-                                : 0.0f;
+        const float price = day >= 0 ? q.day(static_cast<size_t>(day))[QuoteStore::Close] : 0.0f;
         const double ppu = r_.pointsPerUnit;
         if (pos_.buyOpen == 1 && price > 0) {
             const size_t m = nextExitRow();

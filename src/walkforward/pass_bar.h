@@ -22,30 +22,26 @@ inline double PointSize(Pair pair) {
 // one yield, the Stop check, then the day search's own fault.
 inline PassBar ReadPassBar(Session& s, float currentBar) {
     PassBar b;
+    const QuoteStore& q = s.store;
     // Whole bar numbers in range skip the general rounding: this runs for every bar of every pass.
-    const bool whole = currentBar >= 0 && currentBar <= static_cast<float>(QuoteStore::kHourCapacity) &&
+    const bool whole = currentBar >= 0 && currentBar <= static_cast<float>(q.hourCapacity) &&
                        static_cast<float>(static_cast<long>(currentBar)) == currentBar;
     if (whole)
         b.index = static_cast<long>(currentBar);
-    else if (!ToIndex(currentBar, 0, QuoteStore::kHourCapacity, b.index))
+    else if (!ToIndex(currentBar, 0, q.hourCapacity, b.index))
         throw PassFault{kFaultBarIndex};
-    const QuoteStore& q = s.store;
-    if (whole) {
-        s.run.dayTable.prepare(q, s.run.lastBar);
-        b.day = s.run.dayTable.at(b.index);
-    } else {
-        // Windows moved by a fractional number of bars: the table only knows whole bar numbers.
-        b.day = EvaluateDay(q, SearchDayLiteral(q, s.run.lastBar, currentBar));
-    }
+    s.run.dayTable.prepare(q, s.run.lastBar);
+    // Windows moved by a fractional number of bars search from their own bar number.
+    b.day = whole ? s.run.dayTable.at(b.index)
+                  : EvaluateDay(q, s.run.dayTable.search(q, s.run.lastBar, currentBar));
     s.pump.yield();
     CheckStop(s);
-    if (b.day.fault) throw PassFault{kFaultDailyHistory};
     const size_t i = static_cast<size_t>(b.index);
-    const auto& ohlc = q.hourOhlc[i];
+    const auto& ohlc = q.hourBar(i);
     b.open = ohlc[QuoteStore::Open];
     b.high = ohlc[QuoteStore::High];
     b.low = ohlc[QuoteStore::Low];
-    b.hour = q.hourOfBar[i];
+    b.hour = q.hourOf(i);
     return b;
 }
 

@@ -7,9 +7,9 @@ namespace kavro {
 
 std::string WindowDate(const QuoteStore& q, float bar, const Locale& locale) {
     long i = 0;
-    if (!ToIndex(bar, 0, QuoteStore::kHourCapacity, i)) return {};
+    if (!ToIndex(bar, 0, q.hourCapacity, i)) return {};
     Date d;
-    if (!DateOfText(q.hourDate[static_cast<size_t>(i)].view(), d)) return {};
+    if (!DateOfText(q.hourDateAt(static_cast<size_t>(i)).view(), d)) return {};
     return ShortDate(d, locale);
 }
 

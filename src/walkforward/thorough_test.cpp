@@ -5,11 +5,13 @@
 
 #include "app/commands.h"
 #include "engine/counted_loop.h"
+#include "engine/run_checks.h"
 #include "engine/strategy_rules.h"
 #include "engine/test_pass.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
 #include "walkforward/fast_search.h"
+#include "walkforward/search_order.h"
 #include "walkforward/thorough_report.h"
 #include "walkforward/walkforward_passes.h"
 
@@ -17,60 +19,26 @@ namespace kavro {
 
 namespace {
 
-const char* kHourOutOfRange = "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
-
-// Beyond this many windows the window counter could no longer count them one by one.
-constexpr double kMaxWindows = 1e15;
-
-// Text7 and Text8 as the window count needs them: no division by zero, nothing unreadable.
-bool WindowLengthsReadable(const FormState& f) {
-    const double opt = Val(f.text7), fwd = Val(f.text8);
-    return std::isfinite(opt) && std::isfinite(fwd) && opt >= 0 && fwd > 0;
-}
-
-double InPoints(const Session& s, const std::string& text) {
-    double value = 0;
-    if (!ValueInPoints(text, s.locale, value)) throw PassFault{kStartFailed};
-    return value;
+// Text7 and Text8 as the window count needs them: no division by zero, nothing
+// unreadable. Returns the message for the first field that fails, "" when both read.
+std::string WindowLengthsRefusal(const Session& s) {
+    const double opt = Val(s.form.text7), fwd = Val(s.form.text8);
+    const bool loaded = QuotesLoaded(s.store);
+    if (!std::isfinite(opt) || opt < 0)
+        return FieldMessage(Field::OptimisationMonths, loaded, "введите число не меньше 0");
+    if (!std::isfinite(fwd) || fwd <= 0)
+        return FieldMessage(Field::ForwardMonths, loaded, "введите число больше 0");
+    return {};
 }
 
 // Window set-up: the distances are read again for every window. Returns Text2 as read.
 std::string SetUpWindow(Session& s) {
     const FormState& f = s.form;
     Settings& v = s.run.s;
-    const double tp = InPoints(s, f.text2), sl = InPoints(s, f.text3), st = InPoints(s, f.text6);
+    const double tp = InPoints(s, f.text2, Field::TakeProfit), sl = InPoints(s, f.text3, Field::StopLoss),
+                 st = InPoints(s, f.text6, Field::Step);
     v.setDistances(tp, sl, st);
     return f.text2;
-}
-
-// Every setting of one window, handed to `pass` in search order: take-profit
-// from the largest down, then entry hour up, then stop-loss up.
-template <typename Pass>
-void ForEachSetting(Session& s, const std::string& savedTarget, Pass pass) {
-    const FormState& f = s.form;
-    RunState& r = s.run;
-    Settings& v = r.s;
-    float target = 0;
-    CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        r.entryHour = static_cast<float>(InPoints(s, f.text4));
-        v.TP1 = target;
-        for (;;) {
-            float stopEnd = 0;
-            if (!ToSingle(savedTarget, s.locale, stopEnd)) throw PassFault{kStartFailed};
-            CountedLoop(v.TPI1, v.SL1, stopEnd, v.ST1, [&] {
-                v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
-                v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);
-                v.ST = static_cast<float>(static_cast<double>(v.ST1) * v.U);
-                pass();
-            });
-            if (r.entryHour == 24) r.entryHour = 0;
-            if (r.lastEntryHour > 23) r.lastEntryHour = 23;
-            if (r.lastEntryHour <= r.entryHour) break;
-            const float next = r.entryHour + 1.0f;
-            if (next == r.entryHour) throw PassFault{kHourOutOfRange};
-            r.entryHour = next;
-        }
-    });
 }
 
 // The search of one window. The best setting is kept by the passes themselves.
@@ -78,32 +46,9 @@ void ForEachSetting(Session& s, const std::string& savedTarget, Pass pass) {
 void SearchWindow(Session& s, const std::string& savedTarget, double& windowOffset, double& windowCount) {
     RunState& r = s.run;
     Settings& v = r.s;
-    if (r.fastPasses) {
-        // Commands given during the run take effect here, between windows.
-        s.pump.yield();
-        CheckStop(s);
-        const Settings savedSettings = v;
-        const float savedHour = r.entryHour, savedLastHour = r.lastEntryHour;
-        std::vector<SearchSetting> settings;
-        bool listed = true;
-        try {
-            ForEachSetting(s, savedTarget, [&] {
-                settings.push_back({v.TPI, v.TP, v.ST, v.TPI1, v.TP1, r.entryHour});
-            });
-        } catch (const PassFault&) {
-            listed = false;
-        }
-        if (listed && FastSearchWindow(s, settings, windowOffset, windowCount)) return;
-        v = savedSettings;
-        r.entryHour = savedHour;
-        r.lastEntryHour = savedLastHour;
-    }
+    if (FastSearchWindow(s, savedTarget, windowOffset, windowCount)) return;
     ForEachSetting(s, savedTarget,
                    [&] { RunSearchPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1, windowOffset, windowCount); });
-}
-
-void WriteReportLine(const std::string& path, const std::string& line) {
-    if (!AppendToFile(path, line)) throw PassFault{"Не удалось записать строку в файл отчета " + path};
 }
 
 // RIPOT1: one line per closed trade of this run, each appended on its own.
@@ -112,7 +57,14 @@ void ExportJournal(const Session& s) {
     const std::string path = s.ripot1Path();
     const float wins = static_cast<float>(r.winCount), losses = static_cast<float>(r.lossCount);
     for (int64_t i = 1; i <= r.closedTradeCount; ++i)
-        WriteReportLine(path, TradeReportLine(r.journal.row(static_cast<size_t>(i)), wins, losses, s.locale));
+        AppendReportLine(path,
+                         TradeReportLine(r.journal.row(static_cast<size_t>(i)), wins, losses, s.locale));
+}
+
+// The report box keeps what earlier runs wrote: a run's first line starts on a line of its own.
+void AppendToBox(std::string& box, const std::string& text) {
+    if (!box.empty() && box.back() != '\n') box += "\r\n";
+    box += text;
 }
 
 void Tick(Session& s) {
@@ -127,11 +79,11 @@ void Tick(Session& s) {
 
     double windowCount = 1;
     if (!f.check3) {
-        if (!WindowLengthsReadable(f)) throw PassFault{kStartFailed};
-        windowCount = ThoroughWindowCount(static_cast<double>(r.lastBar) - static_cast<double>(r.firstBar),
-                                          Val(f.text7), Val(f.text8));
+        if (const std::string refusal = WindowLengthsRefusal(s); !refusal.empty()) throw PassFault{refusal};
+        windowCount = RunWindowCount(s);
         // A huge negative count only means no window; a huge positive one could never be counted.
-        if (!std::isfinite(windowCount) || windowCount > kMaxWindows) throw PassFault{kStartFailed};
+        if (!std::isfinite(windowCount) || windowCount > kMaxWindows)
+            throw PassFault{RunSizeRefusal(0, std::isfinite(windowCount) ? windowCount : INFINITY)};
     }
     f.progressMin = 0;
     // A run without windows shows an empty bar rather than a maximum below its minimum.
@@ -159,18 +111,18 @@ void Tick(Session& s) {
         const WindowResult result{r.best.entryHour, r.passRow.target, r.passRow.stop, r.passProfit};
         if (w < windowCount) {
             const std::string date = WindowDate(s.store, r.currentBar, s.locale);
-            if (!f.check3) f.text10 += WindowBoxLine(date, result, s.locale) + "\r\n";
-            WriteReportLine(s.ripotPath(), WindowReportLine(date, result));
+            if (!f.check3) AppendToBox(f.text10, WindowBoxLine(date, result, s.locale) + "\r\n");
+            AppendReportLine(s.ripotPath(), WindowReportLine(date, result));
         }
         if (w == windowCount) {
             f.timer3 = false;
             // The last line carries the chosen end date and no line end.
             const std::string date = ShortDate(f.dtPicker2.value, s.locale);
             if (!f.check3) {
-                f.text10 += WindowBoxLine(date, result, s.locale);
+                AppendToBox(f.text10, WindowBoxLine(date, result, s.locale));
                 f.label1[4] = date;
             }
-            WriteReportLine(s.ripotPath(), WindowReportLine(date, result));
+            AppendReportLine(s.ripotPath(), WindowReportLine(date, result));
         }
         if (!f.check2) s.dialogs.beep();
     }
@@ -179,6 +131,11 @@ void Tick(Session& s) {
 }
 
 }  // namespace
+
+double RunWindowCount(const Session& s) {
+    return ThoroughWindowCount(static_cast<double>(s.run.lastBar) - static_cast<double>(s.run.firstBar),
+                               Val(s.form.text7), Val(s.form.text8));
+}
 
 double ThoroughWindowCount(double barSpan, double optLen, double fwdLen) {
     const double x = (barSpan - optLen * 480.0) / (fwdLen * 480.0);
@@ -189,34 +146,67 @@ void StartThoroughTest(Session& s) {
     FormState& f = s.form;
     RunState& r = s.run;
     Settings& v = r.s;
+    const bool loaded = QuotesLoaded(s.store);
+    // A refused run leaves nothing behind in the status line.
+    auto refuse = [&](MessageKind kind, const std::string& text) {
+        f.timer3 = false;
+        f.label15.clear();
+        if (!text.empty()) s.dialogs.message(kind, text);
+    };
     for (const std::string& path : {s.ripotPath(), s.ripot1Path()}) {
-        if (!TruncateFile(path)) {
-            s.dialogs.message(MessageKind::Error, "Не удалось записать файл отчета " + path);
-            return;
-        }
+        std::string message;
+        if (!EmptyReportFile(path, message)) return refuse(MessageKind::Error, message);
     }
     // Refuse what the run could not read or would divide by zero with.
     double tp = 0, sl = 0, st = 0;
     float firstHour = 0, lastHour = 0;
-    if (!ValueInPoints(f.text2, s.locale, tp) || !ValueInPoints(f.text3, s.locale, sl) ||
-        !ValueInPoints(f.text6, s.locale, st) || !ToSingle(f.text4, s.locale, firstHour) ||
-        !ToSingle(f.text5, s.locale, lastHour) || !WindowLengthsReadable(f)) {
-        f.timer3 = false;
-        s.dialogs.message(MessageKind::Error, kStartFailed);
-        return;
-    }
+    if (!ValueInPoints(f.text2, s.locale, tp))
+        return refuse(MessageKind::Error, FieldMessage(Field::TakeProfit, loaded));
+    if (!ValueInPoints(f.text3, s.locale, sl))
+        return refuse(MessageKind::Error, FieldMessage(Field::StopLoss, loaded));
+    if (!ValueInPoints(f.text6, s.locale, st))
+        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded));
+    if (!ToSingle(f.text4, s.locale, firstHour))
+        return refuse(MessageKind::Error, FieldMessage(Field::FirstHour, loaded));
+    if (!ToSingle(f.text5, s.locale, lastHour))
+        return refuse(MessageKind::Error, FieldMessage(Field::LastHour, loaded));
+    if (const std::string refusal = WindowLengthsRefusal(s); !refusal.empty())
+        return refuse(MessageKind::Error, refusal);
     r.passProfit = 0;
     f.label15 = kStatusEstimate;
     v.capture(f.pair, f.text11, f.text13);
     v.setDistances(tp, sl, st);
     if (v.TP1 == 0 || v.SL1 == 0) {
         s.dialogs.beep();
-        f.timer3 = false;
-        return;
+        return refuse(MessageKind::Information, "");
     }
     double last = 0;
     ValueInPoints(f.text5, s.locale, last);
     r.lastEntryHour = static_cast<float>(last);
+    if (!loaded) return refuse(MessageKind::Error, kOpenDataFile);
+    if (!(v.ST1 > 0))
+        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded, "введите число больше 0"));
+
+    // The size of the run, before anything of it starts.
+    const double windows = f.check3 ? 1 : RunWindowCount(s);
+    if (!(windows >= 1))
+        return refuse(MessageKind::Information,
+                      "Интервал короче окна оптимизации: ни одно окно не помещается. Уменьшите поле «Период» "
+                      "(оптимизация) или выберите более длинный интервал");
+    double hour = 0;
+    ValueInPoints(f.text4, s.locale, hour);
+    float stopEnd = 0;
+    ToSingle(f.text2, s.locale, stopEnd);
+    const double perWindow = SearchPassesPerWindow(v, static_cast<float>(hour), r.lastEntryHour, stopEnd);
+    if (const std::string big = RunSizeRefusal(windows * perWindow, windows); !big.empty())
+        return refuse(MessageKind::Error, big);
+    const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
+    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
+                         f.pair == Pair::JPY))
+        return refuse(MessageKind::Error, kFaultOverflow);
+    r.dayTable.prepare(s.store, r.lastBar);
+    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
+                                                 static_cast<long>(std::floor(r.lastBar)));
 
     // The run's trade report lists this run's trades only, with this run's counts.
     r.journal.clear();

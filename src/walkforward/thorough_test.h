@@ -14,5 +14,7 @@ void RunThoroughTestTick(Session& s);
 // optimisation and forward windows of optLen * 480 and fwdLen * 480 bars: the
 // quotient rounded up (below 1 means no window runs).
 double ThoroughWindowCount(double barSpan, double optLen, double fwdLen);
+// The window count of the current interval and window lengths (Text7, Text8).
+double RunWindowCount(const Session& s);
 
 }  // namespace kavro

@@ -53,9 +53,25 @@ TEST_F(BatchInfo, BadUsageExitsWithTwo) {
     for (const auto& args : cases) {
         const CommandResult r = RunBatch(args);
         EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err.find("usage:"), std::string::npos) << args;
+        EXPECT_NE(r.err.find("Usage: kavro-batch"), std::string::npos) << args;
         EXPECT_EQ(r.out, "") << args;
     }
+    // An unknown option names itself.
+    const CommandResult r = RunBatch("simple --hourly " + h + " --daily " + d + " --bogus");
+    EXPECT_NE(r.err.find("--bogus"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchInfo, HelpAndVersionGoToStdoutAndSucceed) {
+    for (const std::string args : {"--help", "simple --help", "thorough --help", "info -h"}) {
+        const CommandResult r = RunBatch(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_NE(r.out.find("Usage: kavro-batch"), std::string::npos) << args << r.out;
+        EXPECT_EQ(r.err, "") << args;
+    }
+    EXPECT_NE(RunBatch("thorough --help").out.find("--real-work"), std::string::npos);
+    const CommandResult v = RunBatch("--version");
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out.rfind("kavro-batch ", 0), 0u) << v.out;
 }
 
 TEST_F(BatchInfo, FilesThatDoNotLoadExitWithOne) {

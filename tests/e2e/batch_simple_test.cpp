@@ -23,7 +23,8 @@ class BatchSimple : public ::testing::Test {
 TEST_F(BatchSimple, DefaultSweepMatchesTheRecordedReport) {
     const CommandResult r = Run("");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("PassesDone=408\n"), std::string::npos);
+    // The hourly sample runs two days past the daily one: 48 bars find no day.
+    EXPECT_NE(r.out.find("PassesDone=408\nBarsWithoutDay=48\n"), std::string::npos);
     EXPECT_NE(r.out.find("Label1(0)=13749\n"), std::string::npos);
     EXPECT_NE(r.out.find("Label1(1)=35\nLabel1(2)=100\nLabel1(3)=5\n"), std::string::npos);
     EXPECT_NE(r.out.find("FirstBar=2\nLastBar=13980\n"), std::string::npos);
@@ -46,17 +47,26 @@ TEST_F(BatchSimple, FieldsAreReadUnderTheChosenLocale) {
     CommandResult r = Run("--locale ru_RU --tp 12,5 --sl 10 --step 0 --first-hour 9 --last-hour 9");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Label6(1)=12\n"), std::string::npos);
-    // Under a decimal point it is no number at all.
+    // Under a decimal point it is no number at all: the message names the field.
     r = Run("--tp 12,5 --step 0");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Необходимо открыть файл с данными"), std::string::npos);
+    EXPECT_EQ(r.err, "Ошибка: Поле «TP» в рамке «TP/SL»: введите число\n");
 }
 
 TEST_F(BatchSimple, RunsThatCannotEndOrCannotStartFailCleanly) {
-    // Equal stop and target with a step: no pass would ever run.
+    // Equal stop and target with a step: no pass would run. Nothing failed, but say so.
     CommandResult r = Run("--sl 100");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("PassesDone=0\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Сообщение: Настройки не дают ни одного прохода"), std::string::npos) << r.err;
+    // A zero take-profit only beeps in the window: here a note says no pass ran.
+    r = Run("--tp 0");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "kavro-batch: take-profit or stop-loss is 0: no test pass ran\n");
+    // Passes beyond counting are refused before the first one.
+    r = Run("--tp 1e30");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Ошибка: Тест из 4.80e+30 проходов слишком велик"), std::string::npos) << r.err;
     r = Run("--full --step 0 --tp 20 --sl 20");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Шаг"), std::string::npos);

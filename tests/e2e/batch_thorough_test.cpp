@@ -125,15 +125,27 @@ TEST_F(BatchThorough, RealWorkSearchesTheFirstWindowOnly) {
 }
 
 TEST_F(BatchThorough, RefusesSettingsItCannotRun) {
-    for (const char* bad : {" --fwd-len 0", " --opt-len -1", " --tp abc", " --first-hour x"}) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {" --fwd-len 0", "Поле «Период» (проверка): введите число больше 0"},
+        {" --opt-len -1", "Поле «Период» (оптимизация): введите число не меньше 0"},
+        {" --tp abc", "Поле «TP» в рамке «TP/SL»: введите число"},
+        {" --first-hour x", "Поле «Первый час» в рамке «Время»: введите число"},
+        {" --point-value 1e300", "Переполнение при вычислении результата сделки"},
+        {" --tp 1e5", "Тест из 8098380081 проходов слишком велик"},
+    };
+    for (const auto& [bad, message] : cases) {
         const std::string d = tmp_.subdir("refused");
         std::ofstream(d + "/RIPOT", std::ios::binary) << "old\r\n";
         const CommandResult r = Batch(std::string(kSearch) + bad + " --dir " + d);
         EXPECT_EQ(r.status, 1) << bad;
-        EXPECT_NE(r.err.find("Необходимо открыть файл с данными"), std::string::npos) << bad << r.err;
+        EXPECT_NE(r.err.find("Ошибка: " + message), std::string::npos) << bad << r.err;
         EXPECT_EQ(KeyValues(r.out)["PassesDone"], "0") << bad;
         EXPECT_EQ(ReadFile(d + "/RIPOT"), "") << bad;
     }
+    // An optimisation window longer than the interval: no window, nothing failed, and a note says so.
+    const CommandResult r = Batch(std::string(kSearch) + " --opt-len 100 --dir " + tmp_.subdir("none"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("Сообщение: Интервал короче окна оптимизации"), std::string::npos) << r.err;
 }
 
 }  // namespace

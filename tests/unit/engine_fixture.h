@@ -32,7 +32,7 @@ class EngineFixture : public ::testing::Test {
     // Appends one day with the given average and stochastic; returns its number.
     int AddDay(float average, float stochastic, float close = 1.1f) {
         QuoteStore& q = session.store;
-        const int d = ++q.dayBarCount;
+        const int d = q.appendDay();
         q.dayDate[d] = DateText::from(DayText(d));
         q.dayOhlc[d] = {close, close, close, close};
         q.dayAverage200[d] = average;
@@ -57,7 +57,7 @@ class EngineFixture : public ::testing::Test {
     // Appends an hourly bar on day d; returns its number.
     int AddBar(int d, float hour, float open, float high, float low, float close) {
         QuoteStore& q = session.store;
-        const int b = ++q.hourBarCount;
+        const int b = q.appendHour();
         q.hourDate[b] = DateText::from(DayText(d));
         q.hourOfBar[b] = hour;
         q.hourOhlc[b] = {open, high, low, close};

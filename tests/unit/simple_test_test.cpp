@@ -162,17 +162,20 @@ TEST_F(SimpleTest, SweepDirectionAndHourRules) {
     EXPECT_EQ(lines[1], " 0  20  95  0 ");
     EXPECT_EQ(lines[16], " 0  20  20  0 ");
 
-    // Equal texts: no pass, and the timer keeps ticking.
-    session.form.text3 = "20";
-    session.form.text5 = "23";
-    ToolbarButton(session, "Start");
-    Timer1Tick(session);
-    Timer1Tick(session);
-    EXPECT_TRUE(session.form.timer1);
-    EXPECT_TRUE(ReportLines().empty());
-    ToolbarButton(session, "Stop");
-    EXPECT_FALSE(session.form.timer1);
-    EXPECT_EQ(session.form.label15, "Тест остановлен");
+    // Equal texts, or a negative step: no pass would run, so Start refuses the run
+    // instead of leaving its timer ticking without work.
+    for (const auto& [stop, step] : {std::pair{"20", "5"}, std::pair{"100", "-5"}}) {
+        dialogs.messages.clear();
+        session.form.text3 = stop;
+        session.form.text6 = step;
+        session.form.text5 = "23";
+        ToolbarButton(session, "Start");
+        EXPECT_FALSE(session.form.timer1);
+        EXPECT_EQ(session.form.label15, "");
+        EXPECT_TRUE(ReportLines().empty());
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+    }
+    EXPECT_EQ(dialogs.messages[0].text, "Поле «Шаг»: введите число больше 0");
 }
 
 TEST_F(SimpleTest, SingleSettingRunCoversItsHoursEveryTime) {
@@ -227,20 +230,28 @@ TEST_F(SimpleTest, EndlessFullSweepsAreRefused) {
     EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
-TEST_F(SimpleTest, StartRefusesUnreadableFields) {
-    for (auto field : {&FormState::text2, &FormState::text5, &FormState::text6}) {
-        dialogs.messages.clear();
-        FormState fresh;
-        session.form.text2 = fresh.text2;
-        session.form.text5 = fresh.text5;
-        session.form.text6 = fresh.text6;
-        session.form.*field = "abc";
-        ToolbarButton(session, "Start");
-        EXPECT_FALSE(session.form.timer1);
-        ASSERT_EQ(dialogs.messages.size(), 1u);
-        EXPECT_EQ(dialogs.messages[0].text, "Необходимо открыть файл с данными");
+TEST_F(SimpleTest, StartRefusesUnreadableFieldsByName) {
+    const std::vector<std::pair<std::string FormState::*, const char*>> cases = {
+        {&FormState::text2, "Поле «TP» в рамке «TP/SL»: введите число"},
+        {&FormState::text3, "Поле «SL» в рамке «TP/SL»: введите число"},
+        {&FormState::text4, "Поле «Первый час» в рамке «Время»: введите число"},
+        {&FormState::text5, "Поле «Последний час» в рамке «Время»: введите число"},
+        {&FormState::text6, "Поле «Шаг»: введите число"},
+    };
+    for (const bool loaded : {true, false}) {
+        if (!loaded) session.store.dayBarCount = 0;  // the daily file is missing
+        for (const auto& [field, message] : cases) {
+            dialogs.messages.clear();
+            session.form = FormState{};
+            session.form.*field = "abc";
+            ToolbarButton(session, "Start");
+            EXPECT_FALSE(session.form.timer1);
+            EXPECT_EQ(session.form.label15, "");
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].text, loaded ? message : "Необходимо открыть файл с данными");
+        }
     }
-    // A zero target only beeps.
+    // A zero target only beeps, and leaves the status line empty.
     dialogs.messages.clear();
     session.form = FormState{};
     session.form.text2 = "0";
@@ -248,23 +259,67 @@ TEST_F(SimpleTest, StartRefusesUnreadableFields) {
     EXPECT_FALSE(session.form.timer1);
     EXPECT_EQ(dialogs.beeps, 1);
     EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(session.form.label15, "");
 }
 
-TEST_F(SimpleTest, AFaultStopsTheRunAndKeepsEarlierLines) {
-    // The daily data disappears (as far as the pass can tell) during pass 5.
-    pump.onYield = [&] {
-        if (session.run.passesDone == 4) {
-            session.store.dayBarCount = 0;
-            ++session.store.generation;
+TEST_F(SimpleTest, RunsTooBigToFinishAreRefusedWithTheirSize) {
+    struct Case {
+        const char *tp, *step, *last;
+        bool full;
+        const char* count;
+    };
+    const std::vector<Case> cases = {
+        {"1e30", "5", "23", false, "4.80e+30"},        // the stop sweep to a huge target
+        {"100", "0.00001", "23", false, "192000024"},  // a tiny step
+        {"2000", "1", "23", true, "94184664"},         // a full sweep just below the limit runs
+        {"100", "0", "1e9", false, "1000000001"},      // a single-setting run over countless hours
+    };
+    for (const Case& c : cases) {
+        dialogs.messages.clear();
+        session.form = FormState{};
+        session.form.text2 = c.tp;
+        session.form.text6 = c.step;
+        session.form.text5 = c.last;
+        session.form.check1 = c.full;
+        ToolbarButton(session, "Start");
+        const bool refused = !dialogs.messages.empty();
+        EXPECT_EQ(refused, std::string(c.count) != "94184664") << c.tp;
+        if (refused) {
+            EXPECT_FALSE(session.form.timer1);
+            EXPECT_NE(dialogs.messages[0].text.find(std::string("Тест из ") + c.count + " проходов"),
+                      std::string::npos)
+                << dialogs.messages[0].text;
         }
+    }
+    session.form.timer1 = false;
+    // Money results that overflow: refused before the first pass.
+    dialogs.messages.clear();
+    session.form = FormState{};
+    session.form.text11 = "1e300";
+    ToolbarButton(session, "Start");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kFaultOverflow);
+    EXPECT_FALSE(session.form.timer1);
+}
+
+TEST_F(SimpleTest, AReportThatCannotGrowStopsTheRunAndKeepsEarlierLinesWhole) {
+    // The report may not grow past its first four lines and a few bytes: the fifth
+    // line gets partly in, is cut back off, and the run ends with the cause.
+    const SizeLimit limit;
+    pump.onYield = [&] {
+        if (session.run.passesDone == 4 && !limit.active())
+            limit.set(static_cast<long>(ReadFile(session.ripotPath()).size()) + 3);
     };
     RunSimpleTest();
+    limit.lift();
     EXPECT_FALSE(session.form.timer1);
     EXPECT_EQ(session.run.passesDone, 4);
+    const std::string report = ReadFile(session.ripotPath());
     EXPECT_EQ(ReportLines().size(), 4u);
+    EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
-    EXPECT_NE(dialogs.messages[0].text.find("Дневные котировки"), std::string::npos);
+    EXPECT_NE(dialogs.messages[0].text.find("превышен допустимый размер файла"), std::string::npos);
 }
 
 TEST_F(SimpleTest, StopHaltsARunningSweepAtTheNextYield) {
@@ -311,6 +366,50 @@ TEST_F(SimpleTest, IntervalEdges) {
     EXPECT_EQ(pump.calls, 0);
     EXPECT_EQ(ReportLines(), std::vector<std::string>{" 0  100  20  0 "});
     EXPECT_EQ(session.form.label6[3], "0");
+}
+
+// Real hourly files hold fewer or more than 23 bars a day, so the day search's
+// estimate misses a bar's day by more than its 200-day margin on long intervals.
+class DayDensity : public EngineFixture, public ::testing::WithParamInterface<std::pair<int, int>> {};
+
+TEST_P(DayDensity, AnEarlyBarStillTradesOnItsDay) {
+    // `days` daily bars, the last 2000 of them with `barsPerDay` hourly bars each
+    // (hours 0..barsPerDay-1); a buy signal on the second hourly day, at hour 5.
+    const auto [days, barsPerDay] = GetParam();
+    AddQuietDays(days);
+    const int firstHourDay = days - 2000 + 1;
+    for (int d = firstHourDay; d <= days; ++d)
+        for (int h = 0; h < barsPerDay; ++h) AddBar(d, static_cast<float>(h), 1.1f, 1.1f, 1.1f, 1.1f);
+    MakeBuyDay(firstHourDay + 1);
+    const int entry = barsPerDay + 6;  // hour 5 of the second day
+    session.store.hourOhlc[static_cast<size_t>(entry + 3)] = {1.1f, 1.1102f, 1.1f, 1.1f};
+    SetInterval(1, session.store.hourBarCount);
+    session.form.text6 = "0";
+    session.form.text4 = session.form.text5 = "5";
+    RunSimpleTest();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(session.run.openedTradeCount, 1);
+    EXPECT_EQ(session.run.passProfit, 949.0f);
+    ASSERT_TRUE(session.run.journal.row(1).entryDate.has_value());
+    EXPECT_EQ(session.run.journal.row(1).entryDate->view(), DayText(firstHourDay + 1));
+    EXPECT_EQ(session.run.barsWithoutDay, 0);
+}
+
+// 20 bars a day: the estimate lands some 260 days late for the first bars. 24 bars
+// a day on the first days of the daily file: it lands before day 1.
+INSTANTIATE_TEST_SUITE_P(FewerAndMore, DayDensity,
+                         ::testing::Values(std::pair{2200, 20}, std::pair{2000, 24}));
+
+TEST_F(SimpleTest, BarsWithoutADayAreCountedPerRun) {
+    session.store.dayDate[283] = DateText::from("19990101");
+    session.store.dayDate[285] = DateText::from("19990102");
+    ++session.store.generation;
+    RunSimpleTest();
+    EXPECT_EQ(session.run.barsWithoutDay, 48);
+    // Only the interval counts.
+    SetInterval(BarOf(284, 0), BarOf(286, 23));
+    RunSimpleTest();
+    EXPECT_EQ(session.run.barsWithoutDay, 24);
 }
 
 TEST(Othet, ShowsTheReportOrSaysThereIsNone) {

@@ -1,5 +1,8 @@
 // The Kach command and Timer3's run: what Kach captures and refuses, the reports
 // (Text10, RIPOT, RIPOT1), a fresh journal per run, faults and bars past the store.
+#include <filesystem>
+
+#include "engine/strategy_rules.h"
 #include "platform/numbers.h"
 #include "thorough_fixture.h"
 #include "walkforward/thorough_test.h"
@@ -10,6 +13,9 @@ namespace {
 using ThoroughDriver = ThoroughFixture;
 
 TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
+    BuildStore(400, 100);
+    s().run.firstBar = 1;
+    s().run.lastBar = 2400;
     StartThoroughTest(s());
     const Settings& v = s().run.s;
     EXPECT_EQ(v.U, 0.0001f);
@@ -37,42 +43,98 @@ TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
     EXPECT_EQ(dialogs.beeps, 1);
     EXPECT_FALSE(s().form.timer3);
     EXPECT_TRUE(dialogs.messages.empty());
+    // A refused run leaves the status line empty.
+    EXPECT_EQ(s().form.label15, "");
 }
 
 struct Refusal {
     std::string FormState::*field;
     const char* text;
+    const char* message;  // with quotes loaded
 };
 
 class KachRefuses : public ThoroughFixture, public ::testing::WithParamInterface<Refusal> {};
 
-TEST_P(KachRefuses, UnreadableOrZeroSettingsWithTheStartMessage) {
-    s().form.*GetParam().field = GetParam().text;
-    s().run.firstBar = 1;
-    s().run.lastBar = 2400;
-    AppendToFile(s().ripotPath(), "old\r\n");
-    AppendToFile(s().ripot1Path(), "old\r\n");
-    RunKach();
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
-    EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
-    EXPECT_FALSE(s().form.timer3);
-    EXPECT_EQ(s().run.passesStarted, 0);
-    // Kach's first step has emptied both reports; nothing else was written.
-    EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
-    EXPECT_EQ(ReadFile(s().ripotPath()), "");
-    EXPECT_EQ(ReadFile(s().ripot1Path()), "");
+TEST_P(KachRefuses, UnreadableOrTooBigSettingsNameTheirField) {
+    for (const bool loaded : {false, true}) {
+        SCOPED_TRACE(loaded ? "quotes loaded" : "no quotes");
+        dialogs.messages.clear();
+        if (loaded) BuildStore(400, 100);
+        s().form.*GetParam().field = GetParam().text;
+        s().run.firstBar = 1;
+        s().run.lastBar = 2400;
+        AppendToFile(s().ripotPath(), "old\r\n");
+        AppendToFile(s().ripot1Path(), "old\r\n");
+        RunKach();
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
+        EXPECT_EQ(dialogs.messages[0].text, loaded ? GetParam().message : kStartFailed);
+        EXPECT_FALSE(s().form.timer3);
+        EXPECT_EQ(s().form.label15, "");
+        EXPECT_EQ(s().run.passesStarted, 0);
+        // Kach's first step has emptied both reports; nothing else was written.
+        EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
+        EXPECT_EQ(ReadFile(s().ripotPath()), "");
+        EXPECT_EQ(ReadFile(s().ripot1Path()), "");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, KachRefuses,
-                         ::testing::Values(Refusal{&FormState::text8, "0"}, Refusal{&FormState::text8, "-1"},
-                                           Refusal{&FormState::text8, "abc"},
-                                           Refusal{&FormState::text8, "1e-300"},  // countless windows
-                                           Refusal{&FormState::text7, "-0.5"},
-                                           Refusal{&FormState::text7, "1e999"},
-                                           Refusal{&FormState::text2, "abc"}, Refusal{&FormState::text3, ""},
-                                           Refusal{&FormState::text4, "x"}, Refusal{&FormState::text5, "1,5"},
-                                           Refusal{&FormState::text6, "5x"}));
+constexpr const char* kForward = "Поле «Период» (проверка): введите число больше 0";
+constexpr const char* kTooManyPasses =
+    "Тест из 3072768048 проходов слишком велик (допускается не более 100000000): сблизьте поля «TP» и «SL» в "
+    "рамке «TP/SL», увеличьте поле «Шаг» или сократите часы в рамке «Время»";
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, KachRefuses,
+    ::testing::Values(
+        Refusal{&FormState::text8, "0", kForward}, Refusal{&FormState::text8, "-1", kForward},
+        Refusal{&FormState::text8, "abc", kForward},
+        Refusal{&FormState::text8, "1e-300",  // countless windows
+                "Тест из 2.00e+300 окон слишком велик (допускается не более 100000): увеличьте поле «Период» "
+                "(проверка) или выберите более короткий интервал"},
+        Refusal{&FormState::text7, "-0.5", "Поле «Период» (оптимизация): введите число не меньше 0"},
+        Refusal{&FormState::text7, "1e999", "Поле «Период» (оптимизация): введите число не меньше 0"},
+        Refusal{&FormState::text2, "abc", "Поле «TP» в рамке «TP/SL»: введите число"},
+        Refusal{&FormState::text3, "", "Поле «SL» в рамке «TP/SL»: введите число"},
+        Refusal{&FormState::text4, "x", "Поле «Первый час» в рамке «Время»: введите число"},
+        Refusal{&FormState::text5, "1,5", "Поле «Последний час» в рамке «Время»: введите число"},
+        Refusal{&FormState::text6, "5x", "Поле «Шаг»: введите число"},
+        Refusal{&FormState::text6, "-5", "Поле «Шаг»: введите число больше 0"},
+        // 19,997 take-profit values, as many stops, 24 hours, two windows: far too many passes.
+        Refusal{&FormState::text2, "1e5",
+                "Тест из 19194240432 проходов слишком велик (допускается не более "
+                "100000000): сблизьте поля «TP» и «SL» в рамке «TP/SL», увеличьте "
+                "поле «Шаг» или сократите часы в рамке «Время»"},
+        Refusal{&FormState::text6, "0.01", kTooManyPasses}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return "Case" + std::to_string(info.index); });
+
+TEST_F(ThoroughDriver, RunsThatWouldDoNothingOrOverflowAreRefused) {
+    BuildStore(400, 100);
+    s().run.firstBar = 1;
+    s().run.lastBar = 1000;  // shorter than the 1440-bar optimisation window
+    RunKach();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
+    EXPECT_NE(dialogs.messages[0].text.find("ни одно окно"), std::string::npos);
+    EXPECT_EQ(s().form.label15, "");
+
+    // A point value whose results overflow is refused as the simple test refuses it.
+    dialogs.messages.clear();
+    s().run.lastBar = 2400;
+    s().form.text11 = "1e300";
+    RunKach();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kFaultOverflow);
+    EXPECT_EQ(s().run.passesStarted, 0);
+
+    // No quotes at all: nothing to test.
+    dialogs.messages.clear();
+    s().form.text11 = "10";
+    s().store = QuoteStore();
+    RunKach();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
+}
 
 TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
     BuildStore(400, 100);
@@ -85,7 +147,7 @@ TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
     };
     RunKach();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
+    EXPECT_EQ(dialogs.messages[0].text, "Поле «Первый час» в рамке «Время»: введите число");
     EXPECT_FALSE(s().form.timer3);
     EXPECT_EQ(Lines(s().ripotPath()).size(), 1u);
 }
@@ -117,7 +179,8 @@ TEST_F(ZeroBestRun, WritesTheReportsInTheirFormats) {
     const FormState& f = s().form;
     EXPECT_EQ(s().run.passesDone, 2);  // two forward passes, no search pass
     // Each window ends on bar 481, hour 0 of hourly day 20.
-    EXPECT_EQ(f.text10, "earlier" + D(20) + "  0  0  0  -100\r\n17.05.2020  0  0  0  -100");
+    // The run's first line starts on a line of its own after what the box held.
+    EXPECT_EQ(f.text10, "earlier\r\n" + D(20) + "  0  0  0  -100\r\n17.05.2020  0  0  0  -100");
     EXPECT_EQ(ReadFile(s().ripotPath()), D(20) + " 0  0  0 -100 \r\n17.05.2020 0  0  0 -100 \r\n");
     const std::string d5 = DateOfHourDay(5), d12 = DateOfHourDay(12);
     const std::string buy = "Buy $-50 Open " + d5 + " 1 Close " + d5 + " 1 Profit $";
@@ -176,25 +239,30 @@ TEST_F(ZeroBestRun, DecimalCommaLocaleShowsCommasButWritesRipotWithPoints) {
     EXPECT_EQ(ReadFile(ss.ripotPath()), "17.05.2020 10  100  100  949 \r\n");
 }
 
-TEST_F(ThoroughDriver, FaultEndsOnlyItsPass) {
+TEST_F(ThoroughDriver, EarlyWindowsFindTheirDaysWhereTheSearchOnceFaulted) {
     // 200 days of hourly bars but only 100 daily bars before them: the day search of
-    // every bar before 2489 starts below day 0 and faults.
+    // every bar before 2489 starts below day 1, which used to fault the pass.
     BuildStore(300, 200);
+    BuyDay(5);
+    SetBar(BarOf(5, 0), 1.0f, 1.0021f, 1.0f);  // bought and closed at the target on one bar
     s().run.firstBar = 1;
     s().run.lastBar = 4800;  // seven windows
     s().form.text2 = s().form.text3 = "20";
     s().form.text4 = s().form.text5 = "0";
     RunKach();
-    // Searches start at 1, 481, ..., 2881: only the seventh is clear of the fault.
-    // Forward passes start at 1441, 1921, ..., 4321: the first three fault.
+    // Every search and every forward pass runs to its end.
     EXPECT_EQ(s().run.passesStarted, 14);
-    EXPECT_EQ(s().run.passesDone, 5);
+    EXPECT_EQ(s().run.passesDone, 14);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(s().form.timer3);
-    EXPECT_EQ(Lines(s().ripotPath()).size(), 7u);
+    const auto lines = Lines(s().ripotPath());
+    ASSERT_EQ(lines.size(), 7u);
+    // The first window's search found the trade of hour-day 5 and chose hour 0.
+    EXPECT_EQ(s().run.runPassesDone, 14);
 }
 
 TEST_F(ThoroughDriver, WindowsPastTheStoreEndQuietlyWithEmptyDates) {
+    s().store = QuoteStore(80000, 20000);
     BuildStore(400, 100);
     s().run.firstBar = 78000;
     s().run.lastBar = 79930;  // two windows; the second forward pass reaches bar 80400

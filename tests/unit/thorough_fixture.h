@@ -44,8 +44,10 @@ class ThoroughFixture : public ::testing::Test {
         days = dayCount;
         hourDays = hourDayCount;
         QuoteStore& q = s().store;
-        q.dayBarCount = days;
-        q.hourBarCount = hourDays * 24;
+        q.truncateDays(0);
+        q.truncateHours(0);
+        for (int d = 1; d <= days; ++d) q.appendDay();
+        for (int b = 1; b <= hourDays * 24; ++b) q.appendHour();
         steps.assign(static_cast<size_t>(days) + 1, 0.0f);
         for (int d = 1; d <= days; ++d) {
             Date date;

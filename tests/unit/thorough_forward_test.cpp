@@ -135,6 +135,8 @@ TEST_F(ForwardPass, SearchStartingPastTheLastDayClosesAtThatDay) {
 }
 
 TEST_F(ForwardPass, BarBeyondTheStoreEndsThePassQuietly) {
+    s().store = QuoteStore(80000, 20000);
+    BuildStore(400, 100);
     const auto doneBefore = s().run.passesDone;
     Forward(79990, 10, 100, 20);
     EXPECT_EQ(s().run.currentBar, 80001);
@@ -170,18 +172,22 @@ TEST_F(ForwardPass, FractionalBarsSearchFromTheirOwnNumber) {
     BuyDay(62);
     RunState& r = s().run;
     r.dayTable.prepare(s().store, r.lastBar);
+    const QuoteStore& q = s().store;
+    auto literal = [&](float at) {
+        long bar = 0;
+        ToIndex(at, 0, q.hourCapacity, bar);
+        return EvaluateDay(q, SearchDayLiteral(q, r.lastBar, at, q.hourDateAt(static_cast<size_t>(bar))));
+    };
     for (long b : {1L, 100L, BarOf(62, 10), 2400L, 2401L, 2480L, 2481L, 7005L}) {
-        const BarDay literal =
-            EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, static_cast<float>(b)));
-        const BarDay& table = r.dayTable.at(b);
-        EXPECT_EQ(literal.day, table.day) << b;
-        EXPECT_EQ(literal.buy, table.buy) << b;
-        EXPECT_EQ(literal.fault, table.fault) << b;
+        const BarDay lit = literal(static_cast<float>(b));
+        const BarDay table = r.dayTable.at(b);
+        EXPECT_EQ(lit.day, table.day) << b;
+        EXPECT_EQ(lit.buy, table.buy) << b;
     }
-    EXPECT_TRUE(EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, BarOf(62, 10) + 0.3f)).buy);
+    EXPECT_TRUE(literal(BarOf(62, 10) + 0.3f).buy);
     // Bar 2411.5 reads bar 2412's empty date, but its search ends at 400.5, which rounds
     // to day 400; bar 2412's own search ends at 400.52, day 401.
-    EXPECT_EQ(EvaluateDay(s().store, SearchDayLiteral(s().store, r.lastBar, 2411.5f)).day, 400);
+    EXPECT_EQ(literal(2411.5f).day, 400);
     EXPECT_EQ(r.dayTable.at(2412).day, 401);
 }
 

@@ -1,0 +1,127 @@
+#include "engine/run_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "engine/strategy_rules.h"
+
+namespace kavro {
+
+namespace {
+
+const char* Caption(Field field) {
+    switch (field) {
+        case Field::TakeProfit:
+            return "Поле «TP» в рамке «TP/SL»";
+        case Field::StopLoss:
+            return "Поле «SL» в рамке «TP/SL»";
+        case Field::FirstHour:
+            return "Поле «Первый час» в рамке «Время»";
+        case Field::LastHour:
+            return "Поле «Последний час» в рамке «Время»";
+        case Field::Step:
+            return "Поле «Шаг»";
+        case Field::OptimisationMonths:
+            return "Поле «Период» (оптимизация)";
+        case Field::ForwardMonths:
+            return "Поле «Период» (проверка)";
+    }
+    return "";
+}
+
+// A count for a message: whole digits while they are few, else a power of ten.
+std::string Count(double n) {
+    char buf[40];
+    if (n < 1e15)
+        std::snprintf(buf, sizeof buf, "%.0f", n);
+    else
+        std::snprintf(buf, sizeof buf, "%.2e", n);
+    return buf;
+}
+
+}  // namespace
+
+std::string FieldMessage(Field field, bool quotesLoaded) {
+    return FieldMessage(field, quotesLoaded, "введите число");
+}
+
+std::string FieldMessage(Field field, bool quotesLoaded, const std::string& expected) {
+    if (!quotesLoaded) return kOpenDataFile;
+    return std::string(Caption(field)) + ": " + expected;
+}
+
+double LoopLength(float start, float end, float step) {
+    const double a = start, b = end, d = step;
+    if (step >= 0) {
+        if (!(a <= b)) return 0;
+        if (d == 0) return INFINITY;
+        return std::floor((b - a) / d) + 1;
+    }
+    if (!(a >= b)) return 0;
+    return std::floor((a - b) / -d) + 1;
+}
+
+double HourCount(float first, float last, bool hour24Rule) {
+    const double top = std::min<double>(last, 23);
+    double start = first, count = 0;
+    if (hour24Rule && first == 24) {
+        // Hour 24 runs once, then the hours go on from 1.
+        if (top <= 0) return 1;
+        start = 1;
+        count = 1;
+    }
+    if (!std::isfinite(start)) return INFINITY;
+    return count + (top <= start ? 1 : std::ceil(top - start) + 1);
+}
+
+double SimpleTestPasses(const Settings& v, bool fullSweep, float firstHour, float lastHour, float stopEnd,
+                        double stopText, double targetText) {
+    double passes = 0;
+    if (!fullSweep && v.ST1 > 0) {
+        if (stopText < targetText)
+            passes += LoopLength(v.SL1, v.TP1, v.ST1) * HourCount(firstHour, lastHour, true);
+        else if (stopText > targetText)
+            passes += LoopLength(v.SL1, v.TP1, -v.ST1) * HourCount(firstHour, lastHour, false);
+    }
+    // A single-setting run ends after its hour span: one pass per hour, however far.
+    if (v.ST1 == 0) passes += std::max(0.0, std::floor(static_cast<double>(lastHour) - firstHour)) + 1;
+    if (fullSweep)
+        passes += LoopLength(v.TP1, v.SL1, -v.ST1) * HourCount(firstHour, lastHour, true) *
+                  LoopLength(v.SL1, stopEnd, v.ST1);
+    return std::isnan(passes) ? 0 : passes;
+}
+
+double SearchPassesPerWindow(const Settings& v, float firstHour, float lastHour, float stopEnd) {
+    const double passes = LoopLength(v.TP1, v.SL1, -v.ST1) * HourCount(firstHour, lastHour, true) *
+                          LoopLength(v.SL1, stopEnd, v.ST1);
+    return std::isnan(passes) ? 0 : passes;
+}
+
+std::string RunSizeRefusal(double passes, double windows) {
+    if (windows > kMaxWindows)
+        return "Тест из " + Count(windows) +
+               " окон слишком велик (допускается не более 100000): увеличьте поле «Период» (проверка) "
+               "или выберите более короткий интервал";
+    if (passes > kMaxPasses)
+        return "Тест из " + Count(passes) +
+               " проходов слишком велик (допускается не более 100000000): сблизьте поля «TP» и «SL» в рамке "
+               "«TP/SL», увеличьте поле «Шаг» или сократите часы в рамке «Время»";
+    return {};
+}
+
+bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeCost, bool jpy) {
+    const float ppu = static_cast<float>(1.0 / (jpy ? 0.01 : 0.0001));
+    try {
+        for (float points : {a, b}) {
+            const float d = static_cast<float>(static_cast<double>(points) * u);
+            WinnerResult(d, tradeCost, pointValue, ppu);
+            LoserResult(d, pointValue, ppu);
+        }
+    } catch (const PassFault&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kavro

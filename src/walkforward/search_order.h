@@ -1,0 +1,55 @@
+#pragma once
+#include <string>
+
+#include "app/commands.h"
+#include "app/session.h"
+#include "engine/counted_loop.h"
+#include "engine/run_checks.h"
+#include "platform/numbers.h"
+
+namespace kavro {
+
+inline constexpr const char* kHourOutOfRange =
+    "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
+
+// A field's value in points, read the long way; an unreadable text ends the run.
+inline double InPoints(const Session& s, const std::string& text, Field field) {
+    double value = 0;
+    if (!ValueInPoints(text, s.locale, value)) throw PassFault{FieldMessage(field, QuotesLoaded(s.store))};
+    return value;
+}
+
+// Every setting of one window, handed to `pass` in search order: take-profit
+// from the largest down, then entry hour up, then stop-loss up. The loops
+// leave their counters in the settings and the run state as they go, as the
+// passes read them.
+template <typename Pass>
+void ForEachSetting(Session& s, const std::string& savedTarget, Pass pass) {
+    const FormState& f = s.form;
+    RunState& r = s.run;
+    Settings& v = r.s;
+    float target = 0;
+    CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
+        r.entryHour = static_cast<float>(InPoints(s, f.text4, Field::FirstHour));
+        v.TP1 = target;
+        for (;;) {
+            float stopEnd = 0;
+            if (!ToSingle(savedTarget, s.locale, stopEnd))
+                throw PassFault{FieldMessage(Field::TakeProfit, QuotesLoaded(s.store))};
+            CountedLoop(v.TPI1, v.SL1, stopEnd, v.ST1, [&] {
+                v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
+                v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);
+                v.ST = static_cast<float>(static_cast<double>(v.ST1) * v.U);
+                pass();
+            });
+            if (r.entryHour == 24) r.entryHour = 0;
+            if (r.lastEntryHour > 23) r.lastEntryHour = 23;
+            if (r.lastEntryHour <= r.entryHour) break;
+            const float next = r.entryHour + 1.0f;
+            if (next == r.entryHour) throw PassFault{kHourOutOfRange};
+            r.entryHour = next;
+        }
+    });
+}
+
+}  // namespace kavro
