@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -93,6 +94,38 @@ TEST_F(BatchInfo, FilesThatDoNotLoadExitWithOne) {
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_NE(r.err.find(c.inErr), std::string::npos) << c.args << "\nstderr: " << r.err;
     }
+}
+
+// Memory follows the bars a load stores, not the size of the file: a file of long
+// lines loads within a limit smaller than the file, and a file whose bars do not fit
+// ends with a message and exit 1, never an abort. (The sanitizers reserve far more
+// address space than any such limit, so they skip this.)
+TEST_F(BatchInfo, MemoryFollowsTheBarsNotTheFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address-space limits do not apply under AddressSanitizer";
+#endif
+    const std::string line = "20190102 05:00  1.1000,1.2000,1.0000,1.1500,";
+    auto write = [&](const std::string& name, long lines, size_t padding) {
+        const std::string path = tmp_.file(name);
+        std::ofstream out(path, std::ios::binary);
+        const std::string text = line + std::string(padding, ' ') + "\r\n";
+        for (long i = 0; i < lines; ++i) out << text;
+        return path;
+    };
+    const std::string d = SamplePath("EURUSD_D1.PRN");
+    // 200,000 lines of 500 characters: a 100 MB file, 6 MB of bars.
+    const std::string wide = write("wide.PRN", 200000, 450);
+    CommandResult r = RunCommand("ulimit -v 90000; exec " + std::string(KAVRO_BATCH) + " info --hourly " +
+                                 wide + " --daily " + d);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(KeyValues(r.out)["HourBarCount"], "200000");
+    // Two million bars need some 60 MB: far more than the limit leaves.
+    const std::string many = write("many.PRN", 2000000, 0);
+    r = RunCommand("ulimit -v 40000; exec " + std::string(KAVRO_BATCH) + " info --hourly " + many +
+                   " --daily " + d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Не хватает памяти, чтобы загрузить этот файл."), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 }  // namespace
