@@ -1,8 +1,10 @@
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -51,6 +53,26 @@ bool Closed(QWidget* w) {
     return p.isNull();
 }
 
+// Empty when the info box shows each of its lines in full without scrolling;
+// otherwise what does not fit.
+QString CutOff(const QPlainTextEdit* box) {
+    const QFontMetricsF fm(box->font());
+    const QStringList lines = box->toPlainText().split(QLatin1Char('\n'));
+    const qreal margin = box->document()->documentMargin();
+    const QSize room = box->viewport()->size();
+    if (box->horizontalScrollBar()->isVisible()) return QStringLiteral("horizontal scroll bar");
+    if (box->verticalScrollBar()->isVisible()) return QStringLiteral("vertical scroll bar");
+    // The view's own measure: a range to scroll means something lies outside.
+    if (box->horizontalScrollBar()->maximum() > 0) return QStringLiteral("scrolls sideways");
+    if (box->verticalScrollBar()->maximum() > 0) return QStringLiteral("scrolls up and down");
+    for (const QString& line : lines)
+        if (fm.horizontalAdvance(line) + 2 * margin > room.width())
+            return QStringLiteral("%1 wider than %2 px").arg(line).arg(room.width());
+    if (lines.size() * fm.lineSpacing() + 2 * margin > room.height())
+        return QStringLiteral("%1 lines taller than %2 px").arg(lines.size()).arg(room.height());
+    return {};
+}
+
 int CountColour(const QImage& img, QRgb colour) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -66,6 +88,7 @@ class ChartWindowTest : public QObject {
     void cleanup();
     void grafBuildsFromTheRunAndReopensWithTheSameVariables();
     void keysAndMouseReachTheModel();
+    void infoBoxGrowsToShowWholeRecords();
     void ocDrawsTheOscillatorOnTheSurface();
 };
 
@@ -141,6 +164,43 @@ void ChartWindowTest::keysAndMouseReachTheModel() {
     QTest::mouseDClick(w, Qt::LeftButton, {}, QPoint(10, 10));
     for (const auto& [index, line] : w->model().userLines()) QVERIFY(!line.visible);
     QCOMPARE(CountColour(w->grab().toImage(), qRgb(255, 0, 0)), 0);
+}
+
+void ChartWindowTest::infoBoxGrowsToShowWholeRecords() {
+    Bench b;
+    ChartWindow* w = b.open();
+    QPlainTextEdit* box = w->infoBox();
+    const QSize designed(2055 / 15, 1695 / 15);
+    QCOMPARE(box->size(), designed);  // nothing shown yet
+
+    const QPoint overBar2(int(2.5 * b.s.chart.sngLeft / 15), 300);
+    Move(w, overBar2, Qt::NoButton);
+    QCOMPARE(box->toPlainText().count(QLatin1Char('\n')), 7);
+    QVERIFY(box->toPlainText().contains(QStringLiteral("\nДата закрытия-20")));
+    QCOMPARE(CutOff(box), QString());
+    const QSize fitted = box->size();
+    QVERIFY(fitted.width() >= designed.width() && fitted.height() >= designed.height());
+
+    // Longer counts widen the box ...
+    const int64_t wins = b.s.run.winCount;
+    b.s.run.winCount = 1234567;
+    Move(w, overBar2, Qt::NoButton);
+    QVERIFY(box->toPlainText().contains(QStringLiteral("\nПрибыльные сделки1234567\n")));
+    QCOMPARE(CutOff(box), QString());
+    QVERIFY(box->width() > fitted.width());
+    const QSize grown = box->size();
+
+    // ... and shorter ones leave it as it is, so it does not change size as the pointer moves on.
+    b.s.run.winCount = wins;
+    Move(w, overBar2, Qt::NoButton);
+    QVERIFY(!box->toPlainText().contains(QStringLiteral("1234567")));
+    QCOMPARE(box->size(), grown);
+    QCOMPARE(CutOff(box), QString());
+
+    // Dragged with the right button it keeps its size; its place is the model's.
+    Move(w, QPoint(150, 200), Qt::RightButton);
+    QCOMPARE(box->pos(), QPoint(150, 200 - 1695 / 15));  // the middle band: the box ends at the pointer
+    QCOMPARE(box->size(), grown);
 }
 
 void ChartWindowTest::ocDrawsTheOscillatorOnTheSurface() {
