@@ -1,4 +1,5 @@
 #include <QFontMetricsF>
+#include <QInputDialog>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -11,17 +12,36 @@
 #include "app/commands.h"
 #include "chart/chart_window.h"
 #include "platform/headless.h"
+#include "platform/qt/qt_dialogs.h"
 
 using namespace kavro;
 
 namespace {
 
+// Qt's own boxes, but for the open-file dialog and the messages, which answer
+// at once so that a run needs no hand.
+class QtBoxes : public QtDialogs {
+  public:
+    std::deque<std::string> fileAnswers;
+
+  protected:
+    void showModal(QMessageBox&) override {}
+    void ringBell() override {}
+    QString askOpenFile(const QString&) override {
+        if (fileAnswers.empty()) return {};
+        const QString f = QString::fromStdString(fileAnswers.front());
+        fileAnswers.pop_front();
+        return f;
+    }
+};
+
 // A session without a main window after a single-setting run (entry hour 10)
 // on the bundled EURUSD sample.
+template <class D = RecordingDialogs>
 struct Bench {
     QTemporaryDir dir;
     HeadlessPump pump;
-    RecordingDialogs dialogs;
+    D dialogs;
     FixedClock clock;
     RecordingShell shell;
     Session s{Ports{pump, dialogs, clock, shell}, Locale{}, dir.path().toStdString()};
@@ -90,6 +110,7 @@ class ChartWindowTest : public QObject {
     void keysAndMouseReachTheModel();
     void infoBoxGrowsToShowWholeRecords();
     void ocDrawsTheOscillatorOnTheSurface();
+    void ocAsksThePeriodInAModalBoxEachTime();
 };
 
 // A failed check leaves its window open; it must not outlive its session.
@@ -99,7 +120,7 @@ void ChartWindowTest::cleanup() {
 }
 
 void ChartWindowTest::grafBuildsFromTheRunAndReopensWithTheSameVariables() {
-    Bench b;
+    Bench<> b;
     const int64_t n = b.s.run.closedTradeCount;
     QVERIFY(n > 100);
     ChartWindow* w = b.open();
@@ -128,7 +149,7 @@ void ChartWindowTest::grafBuildsFromTheRunAndReopensWithTheSameVariables() {
 }
 
 void ChartWindowTest::keysAndMouseReachTheModel() {
-    Bench b;
+    Bench<> b;
     ChartWindow* w = b.open();
     const double spacing = b.s.chart.sngLeft;
     QTest::keyClick(w, Qt::Key_Left);
@@ -167,7 +188,7 @@ void ChartWindowTest::keysAndMouseReachTheModel() {
 }
 
 void ChartWindowTest::infoBoxGrowsToShowWholeRecords() {
-    Bench b;
+    Bench<> b;
     ChartWindow* w = b.open();
     QPlainTextEdit* box = w->infoBox();
     const QSize designed(2055 / 15, 1695 / 15);
@@ -204,7 +225,7 @@ void ChartWindowTest::infoBoxGrowsToShowWholeRecords() {
 }
 
 void ChartWindowTest::ocDrawsTheOscillatorOnTheSurface() {
-    Bench b;
+    Bench<> b;
     ChartWindow* w = b.open();
     QTest::keyClick(w, Qt::Key_Down);
     QTest::mousePress(w, Qt::LeftButton, {}, QPoint(40, 250));
@@ -239,6 +260,51 @@ void ChartWindowTest::ocDrawsTheOscillatorOnTheSurface() {
     QTest::mouseClick(w->oscButton(), Qt::LeftButton);
     QCOMPARE(CountColour(w->surface(), qRgb(255, 0, 0)), 0);
     QCOMPARE(CountColour(w->surface(), qRgb(0, 0, 255)), 0);
+}
+
+void ChartWindowTest::ocAsksThePeriodInAModalBoxEachTime() {
+    Bench<QtBoxes> b;
+    ChartWindow* w = b.open();
+    struct Asked {
+        QString title, prompt, text;
+        bool modal;
+    };
+    std::vector<Asked> asked;
+    // Answers the box from its own event loop: `answer` typed and OK, or Cancel when null.
+    auto answerNextBox = [&](const QString& answer) {
+        QTimer::singleShot(0, w, [&asked, answer] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QInputDialog*>(top);
+                if (!box || !box->isVisible()) continue;
+                asked.push_back({box->windowTitle(), box->labelText(), box->textValue(), box->isModal()});
+                if (answer.isNull()) {
+                    box->reject();
+                } else {
+                    box->setTextValue(answer);
+                    box->accept();
+                }
+            }
+        });
+    };
+
+    answerNextBox(QStringLiteral("20"));
+    QTest::mouseClick(w->oscButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), size_t(1));
+    QCOMPARE(asked[0].title, QStringLiteral("Oc"));
+    QCOMPARE(asked[0].prompt, QStringLiteral("Введите период осцилятора"));
+    QCOMPARE(asked[0].text, QStringLiteral("12"));
+    QVERIFY(asked[0].modal);
+    QCOMPARE(b.s.chart.per, std::string("20"));
+    const QImage surface = w->surface().copy();
+    QVERIFY(CountColour(surface, qRgb(255, 0, 0)) > 100);
+
+    // Asked again with the default, not the last answer; Cancel changes nothing.
+    answerNextBox(QString());
+    QTest::mouseClick(w->oscButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), size_t(2));
+    QCOMPARE(asked[1].text, QStringLiteral("12"));
+    QCOMPARE(b.s.chart.per, std::string("20"));
+    QCOMPARE(w->surface(), surface);
 }
 
 QTEST_MAIN(ChartWindowTest)
