@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -106,11 +107,11 @@ ChartWindow::ChartWindow(Session& s, QWidget* owner)
     info.setColor(QPalette::Base, info.color(QPalette::ToolTipBase));
     info.setColor(QPalette::Text, info.color(QPalette::ToolTipText));
     text1_->setPalette(info);
-    // Eight short lines in a 137 x 113 pixel box: a small font and thin margins.
-    QFont small = text1_->font();
-    small.setPixelSize(10);
-    text1_->setFont(small);
+    // The box keeps the platform's font and grows to its text instead (fitInfoBox),
+    // so it never needs to scroll.
     text1_->document()->setDocumentMargin(2);
+    text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     text1_->installEventFilter(this);
 
     command1_->setGeometry(ToPixels(kOcLeft), 0, ToPixels(kOcWidth), ToPixels(kOcHeight));
@@ -141,10 +142,30 @@ void ChartWindow::placeForGraf() {
     if (QScreen* sc = screen()) move(sc->availableGeometry().topLeft());
 }
 
+// Room for every line of the info box in full: the widest line's advance and
+// the lines' height in the box's own font, plus the document margin, the frame
+// and the pixel the plain-text view keeps free for its caret and below its last
+// line. The box only grows, so that it does not jump in size while the pointer
+// runs over trades with shorter numbers, and never falls below its designed size.
+void ChartWindow::fitInfoBox() {
+    const QFontMetricsF fm(text1_->font());
+    const QStringList lines = text1_->toPlainText().split(QLatin1Char('\n'));
+    qreal textWidth = 0;
+    for (const QString& line : lines) textWidth = std::max(textWidth, fm.horizontalAdvance(line));
+    const qreal margin = text1_->document()->documentMargin();
+    const int frame = 2 * text1_->frameWidth();
+    const QSize text(int(std::ceil(textWidth + 2 * margin)) + 1 + frame,
+                     int(std::ceil(lines.size() * fm.lineSpacing() + 2 * margin)) + 1 + frame);
+    const QSize designed(ToPixels(kInfoWidth), ToPixels(kInfoHeight));
+    const QSize size = text1_->size().expandedTo(text).expandedTo(designed);
+    if (size != text1_->size()) text1_->resize(size);
+}
+
 void ChartWindow::syncControls() {
     if (shownText_ != model_.infoText()) {
         shownText_ = model_.infoText();
         text1_->setPlainText(QString::fromStdString(shownText_).replace(QStringLiteral("\r\n"), "\n"));
+        fitInfoBox();
     }
     const BoxPosition box = model_.infoPosition();
     text1_->move(ToPixels(box.left), ToPixels(box.top));

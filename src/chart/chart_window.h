@@ -54,6 +54,7 @@ class ChartWindow : public QWidget {
     void oscClicked();
     bool handleKey(QKeyEvent* e);
     void syncControls();
+    void fitInfoBox();
     void paintSurfaceLines();
     void growSurface();
 

@@ -1,25 +1,47 @@
+#include <QFontMetricsF>
+#include <QInputDialog>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/commands.h"
 #include "chart/chart_window.h"
 #include "platform/headless.h"
+#include "platform/qt/qt_dialogs.h"
 
 using namespace kavro;
 
 namespace {
 
+// Qt's own boxes, but for the open-file dialog and the messages, which answer
+// at once so that a run needs no hand.
+class QtBoxes : public QtDialogs {
+  public:
+    std::deque<std::string> fileAnswers;
+
+  protected:
+    void showModal(QMessageBox&) override {}
+    void ringBell() override {}
+    QString askOpenFile(const QString&) override {
+        if (fileAnswers.empty()) return {};
+        const QString f = QString::fromStdString(fileAnswers.front());
+        fileAnswers.pop_front();
+        return f;
+    }
+};
+
 // A session without a main window after a single-setting run (entry hour 10)
 // on the bundled EURUSD sample.
+template <class D = RecordingDialogs>
 struct Bench {
     QTemporaryDir dir;
     HeadlessPump pump;
-    RecordingDialogs dialogs;
+    D dialogs;
     FixedClock clock;
     RecordingShell shell;
     Session s{Ports{pump, dialogs, clock, shell}, Locale{}, dir.path().toStdString()};
@@ -51,6 +73,26 @@ bool Closed(QWidget* w) {
     return p.isNull();
 }
 
+// Empty when the info box shows each of its lines in full without scrolling;
+// otherwise what does not fit.
+QString CutOff(const QPlainTextEdit* box) {
+    const QFontMetricsF fm(box->font());
+    const QStringList lines = box->toPlainText().split(QLatin1Char('\n'));
+    const qreal margin = box->document()->documentMargin();
+    const QSize room = box->viewport()->size();
+    if (box->horizontalScrollBar()->isVisible()) return QStringLiteral("horizontal scroll bar");
+    if (box->verticalScrollBar()->isVisible()) return QStringLiteral("vertical scroll bar");
+    // The view's own measure: a range to scroll means something lies outside.
+    if (box->horizontalScrollBar()->maximum() > 0) return QStringLiteral("scrolls sideways");
+    if (box->verticalScrollBar()->maximum() > 0) return QStringLiteral("scrolls up and down");
+    for (const QString& line : lines)
+        if (fm.horizontalAdvance(line) + 2 * margin > room.width())
+            return QStringLiteral("%1 wider than %2 px").arg(line).arg(room.width());
+    if (lines.size() * fm.lineSpacing() + 2 * margin > room.height())
+        return QStringLiteral("%1 lines taller than %2 px").arg(lines.size()).arg(room.height());
+    return {};
+}
+
 int CountColour(const QImage& img, QRgb colour) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
@@ -66,7 +108,9 @@ class ChartWindowTest : public QObject {
     void cleanup();
     void grafBuildsFromTheRunAndReopensWithTheSameVariables();
     void keysAndMouseReachTheModel();
+    void infoBoxGrowsToShowWholeRecords();
     void ocDrawsTheOscillatorOnTheSurface();
+    void ocAsksThePeriodInAModalBoxEachTime();
 };
 
 // A failed check leaves its window open; it must not outlive its session.
@@ -76,7 +120,7 @@ void ChartWindowTest::cleanup() {
 }
 
 void ChartWindowTest::grafBuildsFromTheRunAndReopensWithTheSameVariables() {
-    Bench b;
+    Bench<> b;
     const int64_t n = b.s.run.closedTradeCount;
     QVERIFY(n > 100);
     ChartWindow* w = b.open();
@@ -105,7 +149,7 @@ void ChartWindowTest::grafBuildsFromTheRunAndReopensWithTheSameVariables() {
 }
 
 void ChartWindowTest::keysAndMouseReachTheModel() {
-    Bench b;
+    Bench<> b;
     ChartWindow* w = b.open();
     const double spacing = b.s.chart.sngLeft;
     QTest::keyClick(w, Qt::Key_Left);
@@ -143,8 +187,45 @@ void ChartWindowTest::keysAndMouseReachTheModel() {
     QCOMPARE(CountColour(w->grab().toImage(), qRgb(255, 0, 0)), 0);
 }
 
+void ChartWindowTest::infoBoxGrowsToShowWholeRecords() {
+    Bench<> b;
+    ChartWindow* w = b.open();
+    QPlainTextEdit* box = w->infoBox();
+    const QSize designed(2055 / 15, 1695 / 15);
+    QCOMPARE(box->size(), designed);  // nothing shown yet
+
+    const QPoint overBar2(int(2.5 * b.s.chart.sngLeft / 15), 300);
+    Move(w, overBar2, Qt::NoButton);
+    QCOMPARE(box->toPlainText().count(QLatin1Char('\n')), 7);
+    QVERIFY(box->toPlainText().contains(QStringLiteral("\nДата закрытия-20")));
+    QCOMPARE(CutOff(box), QString());
+    const QSize fitted = box->size();
+    QVERIFY(fitted.width() >= designed.width() && fitted.height() >= designed.height());
+
+    // Longer counts widen the box ...
+    const int64_t wins = b.s.run.winCount;
+    b.s.run.winCount = 1234567;
+    Move(w, overBar2, Qt::NoButton);
+    QVERIFY(box->toPlainText().contains(QStringLiteral("\nПрибыльные сделки1234567\n")));
+    QCOMPARE(CutOff(box), QString());
+    QVERIFY(box->width() > fitted.width());
+    const QSize grown = box->size();
+
+    // ... and shorter ones leave it as it is, so it does not change size as the pointer moves on.
+    b.s.run.winCount = wins;
+    Move(w, overBar2, Qt::NoButton);
+    QVERIFY(!box->toPlainText().contains(QStringLiteral("1234567")));
+    QCOMPARE(box->size(), grown);
+    QCOMPARE(CutOff(box), QString());
+
+    // Dragged with the right button it keeps its size; its place is the model's.
+    Move(w, QPoint(150, 200), Qt::RightButton);
+    QCOMPARE(box->pos(), QPoint(150, 200 - 1695 / 15));  // the middle band: the box ends at the pointer
+    QCOMPARE(box->size(), grown);
+}
+
 void ChartWindowTest::ocDrawsTheOscillatorOnTheSurface() {
-    Bench b;
+    Bench<> b;
     ChartWindow* w = b.open();
     QTest::keyClick(w, Qt::Key_Down);
     QTest::mousePress(w, Qt::LeftButton, {}, QPoint(40, 250));
@@ -179,6 +260,51 @@ void ChartWindowTest::ocDrawsTheOscillatorOnTheSurface() {
     QTest::mouseClick(w->oscButton(), Qt::LeftButton);
     QCOMPARE(CountColour(w->surface(), qRgb(255, 0, 0)), 0);
     QCOMPARE(CountColour(w->surface(), qRgb(0, 0, 255)), 0);
+}
+
+void ChartWindowTest::ocAsksThePeriodInAModalBoxEachTime() {
+    Bench<QtBoxes> b;
+    ChartWindow* w = b.open();
+    struct Asked {
+        QString title, prompt, text;
+        bool modal;
+    };
+    std::vector<Asked> asked;
+    // Answers the box from its own event loop: `answer` typed and OK, or Cancel when null.
+    auto answerNextBox = [&](const QString& answer) {
+        QTimer::singleShot(0, w, [&asked, answer] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QInputDialog*>(top);
+                if (!box || !box->isVisible()) continue;
+                asked.push_back({box->windowTitle(), box->labelText(), box->textValue(), box->isModal()});
+                if (answer.isNull()) {
+                    box->reject();
+                } else {
+                    box->setTextValue(answer);
+                    box->accept();
+                }
+            }
+        });
+    };
+
+    answerNextBox(QStringLiteral("20"));
+    QTest::mouseClick(w->oscButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), size_t(1));
+    QCOMPARE(asked[0].title, QStringLiteral("Oc"));
+    QCOMPARE(asked[0].prompt, QStringLiteral("Введите период осцилятора"));
+    QCOMPARE(asked[0].text, QStringLiteral("12"));
+    QVERIFY(asked[0].modal);
+    QCOMPARE(b.s.chart.per, std::string("20"));
+    const QImage surface = w->surface().copy();
+    QVERIFY(CountColour(surface, qRgb(255, 0, 0)) > 100);
+
+    // Asked again with the default, not the last answer; Cancel changes nothing.
+    answerNextBox(QString());
+    QTest::mouseClick(w->oscButton(), Qt::LeftButton);
+    QCOMPARE(asked.size(), size_t(2));
+    QCOMPARE(asked[1].text, QStringLiteral("12"));
+    QCOMPARE(b.s.chart.per, std::string("20"));
+    QCOMPARE(w->surface(), surface);
 }
 
 QTEST_MAIN(ChartWindowTest)
