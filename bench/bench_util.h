@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/system_clock.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "platform/headless.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "program/commands.h"
 #include "platform/qt/qt_event_pump.h"
 
 namespace kavro {

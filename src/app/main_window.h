@@ -1,4 +1,5 @@
 #pragma once
+// The main window Form1: the controls, bound both ways to the session's form state.
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "program/session.h"
 #include "platform/shell.h"
 
 class QAction;

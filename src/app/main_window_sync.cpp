@@ -18,9 +18,9 @@
 #include <cmath>
 #include <exception>
 
-#include "app/commands.h"
+#include "program/commands.h"
 #include "app/main_window.h"
-#include "chart/chart_window.h"
+#include "app/chart_window.h"
 
 namespace kavro {
 

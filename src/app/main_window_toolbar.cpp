@@ -6,7 +6,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/commands.h"
+#include "program/commands.h"
 #include "app/main_window.h"
 
 namespace kavro {

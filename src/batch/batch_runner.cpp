@@ -8,8 +8,8 @@
 #include <map>
 #include <ostream>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
 #include "platform/system_clock.h"

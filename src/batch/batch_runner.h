@@ -1,4 +1,5 @@
 #pragma once
+// The batch runner: the program's commands from the command line.
 #include <iosfwd>
 #include <string>
 #include <vector>

@@ -97,10 +97,10 @@ std::string TradeRecordText(const RunState& run, int64_t k, const Locale& locale
            "Убыточные сделки" + FormatGeneral(static_cast<float>(run.lossCount), locale);
 }
 
-ChartModel::ChartModel(Session& s) : s_(s), st_(s.chart) {}
+ChartModel::ChartModel(const ChartEnv& env) : s_(env), st_(env.chart) {}
 
 void ChartModel::build(double outerWidth) {
-    caption_ = PairCaption(s_.form.pair);
+    caption_ = PairCaption(s_.fields.pair);
     const int64_t n = std::max<int64_t>(0, s_.run.closedTradeCount);
     barLevel_.assign(static_cast<size_t>(n) + 1, 0.0f);
     st_.sngTop = 5;

@@ -1,4 +1,5 @@
 #pragma once
+// The chart without a window: staircase, pan and zoom, user lines, inspection, oscillator.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -6,8 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
 #include "chart/chart_state.h"
+#include "engine/run_fields.h"
+#include "engine/run_state.h"
+#include "platform/locale.h"
+#include "platform/ports.h"
+#include "quotes/quote_store.h"
 
 namespace kavro {
 
@@ -92,11 +97,24 @@ std::string TradeRecordText(const RunState& run, int64_t k, const Locale& locale
 // window extremes, raw stochastic, %K and %D. Grows the series as needed.
 void ComputeOscillator(ChartState& st, const TradeJournal& journal, int64_t n, double p);
 
+// What the chart reads and keeps: the journal and its counts, the pair for the
+// caption, its own variables that outlive the window, and the ports for the
+// fit pass's yields and the period's input box.
+struct ChartEnv {
+    const QuoteStore& store;
+    const RunState& run;
+    const SettingFields& fields;
+    ChartState& chart;
+    EventPump& pump;
+    Dialogs& dialogs;
+    const Locale& locale;
+};
+
 // The chart window without a window: one opening's bars, lines and info box,
-// over the variables in the session that outlive it. Coordinates are twips.
+// over the variables that outlive it. Coordinates are twips.
 class ChartModel {
   public:
-    explicit ChartModel(Session& s);
+    explicit ChartModel(const ChartEnv& env);
 
     // The load: caption, then the build measured at the given outer width.
     void build(double outerWidth);
@@ -156,7 +174,7 @@ class ChartModel {
     float curveX(int64_t j) const;
     float curveY(float value) const;
 
-    Session& s_;
+    ChartEnv s_;
     ChartState& st_;
     std::string caption_;
     std::vector<float> barLevel_;

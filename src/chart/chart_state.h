@@ -1,4 +1,5 @@
 #pragma once
+// The chart's variables that outlive the window.
 #include <cstdint>
 #include <string>
 #include <vector>

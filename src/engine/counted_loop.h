@@ -1,4 +1,5 @@
 #pragma once
+// The 32-bit counted loop the sweeps run on.
 #include "engine/strategy_rules.h"
 
 namespace kavro {

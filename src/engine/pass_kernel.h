@@ -1,4 +1,5 @@
 #pragma once
+// Sweep and optimisation passes computed from openings and exits instead of bar by bar.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -1,4 +1,5 @@
 #pragma once
+// The checks before a run: unreadable fields, runs too big, overflowing results.
 #include <string>
 
 #include "engine/run_state.h"
@@ -7,6 +8,11 @@ namespace kavro {
 
 // What Start and Kach check before a run: fields that cannot be read, runs too
 // big to finish, money results that overflow; and the messages that say so.
+
+// True when both an hourly and a daily file are loaded: a test needs both.
+inline bool QuotesLoaded(const QuoteStore& q) {
+    return q.hourBarCount > 0 && q.dayBarCount > 0;
+}
 
 // The main window's setting fields, for the messages that name them.
 enum class Field { TakeProfit, StopLoss, FirstHour, LastHour, Step, OptimisationMonths, ForwardMonths };

@@ -21,4 +21,29 @@ void Settings::setDistances(double tp, double sl, double st) {
     ST1 = static_cast<float>(st);
 }
 
+void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double expectedRows) {
+    RunResults& res = r.results;
+    res = RunResults{};
+    res.kind = kind;
+    res.fields = fields;
+    res.firstBar = r.firstBar;
+    res.lastBar = r.lastBar;
+    const size_t rows = expectedRows > 0 && expectedRows < 2e8 ? static_cast<size_t>(expectedRows) : 0;
+    if (kind == RunKind::Simple)
+        res.passes.reserve(rows);
+    else
+        res.windows.reserve(rows);
+}
+
+void FinishResults(RunState& r, RunEnd end, const std::string& failure) {
+    RunResults& res = r.results;
+    if (res.kind == RunKind::None || res.end != RunEnd::Running) return;
+    res.end = end;
+    res.failure = failure;
+    res.trades.clear();
+    for (int64_t i = 1; i <= r.closedTradeCount; ++i) res.trades.push_back(r.journal.row(static_cast<size_t>(i)));
+    res.wins = r.winCount;
+    res.losses = r.lossCount;
+}
+
 }  // namespace kavro

@@ -1,9 +1,11 @@
 #pragma once
+// Everything the test engine keeps between commands, passes and runs.
 #include <cstdint>
 #include <optional>
 #include <string>
 
 #include "engine/pass_kernel.h"
+#include "engine/run_results.h"
 #include "engine/strategy_rules.h"
 #include "engine/trade_journal.h"
 
@@ -52,6 +54,7 @@ struct RunState {
 
     std::optional<float> bestTotal;  // empty until the first update; compares as 0
     BestSetting best;
+    int64_t bestUpdates = 0;  // times a pass became the best setting, since start-up
 
     Position pos;
     int64_t openedTradeCount = 0, closedTradeCount = 0;
@@ -68,6 +71,15 @@ struct RunState {
 
     // Set by Stop; a running test halts at its next yield.
     bool stopRequested = false;
+
+    // The latest run's results, kept until the next run starts.
+    RunResults results;
 };
+
+// Starts the record of a run: its kind, the fields it starts with, and room for
+// the passes it is expected to keep, so that keeping them costs 16 bytes a pass.
+void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double expectedRows);
+// Ends the record: how the run ended, and the journal's trades as they stand.
+void FinishResults(RunState& r, RunEnd end, const std::string& failure = {});
 
 }  // namespace kavro

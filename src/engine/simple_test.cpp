@@ -13,8 +13,8 @@ namespace kavro {
 namespace {
 
 // Stop sweeps over the entry hours, from the current one to the last.
-void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
-    RunState& r = s.run;
+void HourLoop(const RunEnv& e, float stopEnd, float step, bool hour24Rule) {
+    RunState& r = e.run;
     Settings& v = r.s;
     const float start = v.SL1;
     if (r.fastPasses) {
@@ -30,8 +30,8 @@ void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
             // The sweep itself reports the step.
         }
         if (distances.size() <= PassKernel::kMaxColumns) {
-            r.dayTable.prepare(s.store, r.lastBar);
-            r.kernel.prepare(s.store, r.dayTable);
+            r.dayTable.prepare(e.store, r.lastBar);
+            r.kernel.prepare(e.store, r.dayTable);
             r.kernel.ensureColumns(distances);
         }
     }
@@ -40,7 +40,7 @@ void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
             v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
             v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);
             v.ST = static_cast<float>(static_cast<double>(v.U) * v.ST1);
-            RunTestPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
+            RunTestPass(e, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
         });
         if (hour24Rule && r.entryHour == 24) r.entryHour = 0;
         if (r.lastEntryHour > 23) r.lastEntryHour = 23;
@@ -50,19 +50,20 @@ void HourLoop(Session& s, float stopEnd, float step, bool hour24Rule) {
     }
 }
 
-void EndSweep(Session& s) {
-    if (!s.form.check2) s.dialogs.beep();
-    s.form.timer1 = false;
+void EndSweep(const RunEnv& e) {
+    if (!e.fields.check2) e.dialogs.beep();
+    e.display.timer1 = false;
+    FinishResults(e.run, RunEnd::Done);
 }
 
-void FullSweep(Session& s) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void FullSweep(const RunEnv& e) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     Settings& v = r.s;
-    const bool loaded = s.store.hourBarCount > 0 && s.store.dayBarCount > 0;
+    const bool loaded = e.store.hourBarCount > 0 && e.store.dayBarCount > 0;
     auto read = [&](const std::string& text, Field field) {
         double value = 0;
-        if (!ValueInPoints(text, s.locale, value)) throw PassFault{FieldMessage(field, loaded)};
+        if (!ValueInPoints(text, e.locale, value)) throw PassFault{FieldMessage(field, loaded)};
         return value;
     };
     const double tp = read(f.text2, Field::TakeProfit), sl = read(f.text3, Field::StopLoss);
@@ -70,20 +71,20 @@ void FullSweep(Session& s) {
     const std::string savedTarget = f.text2;
     if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
     float stopEnd = 0;
-    if (!ToSingle(savedTarget, s.locale, stopEnd)) throw PassFault{FieldMessage(Field::TakeProfit, loaded)};
+    if (!ToSingle(savedTarget, e.locale, stopEnd)) throw PassFault{FieldMessage(Field::TakeProfit, loaded)};
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
         const double hour = read(f.text4, Field::FirstHour);
         r.entryHour = static_cast<float>(hour);
         v.TP1 = target;
-        HourLoop(s, stopEnd, v.ST1, true);
+        HourLoop(e, stopEnd, v.ST1, true);
     });
-    EndSweep(s);
+    EndSweep(e);
 }
 
-void Tick(Session& s) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void Tick(const RunEnv& e) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     Settings& v = r.s;
     v.Q = static_cast<float>(Val(f.text11));
     v.J = static_cast<float>(Val(f.text13));
@@ -92,34 +93,36 @@ void Tick(Session& s) {
     if (!f.check1 && v.ST1 > 0) {
         const double stopText = Val(f.text3), targetText = Val(f.text2);
         if (stopText < targetText) {
-            HourLoop(s, v.TP1, v.ST1, true);
-            EndSweep(s);
+            HourLoop(e, v.TP1, v.ST1, true);
+            EndSweep(e);
         } else if (stopText > targetText) {
-            HourLoop(s, v.TP1, -v.ST1, false);
-            EndSweep(s);
+            HourLoop(e, v.TP1, -v.ST1, false);
+            EndSweep(e);
         }
     }
     if (v.ST1 == 0) {
         v.TPI1 = v.SL1;
         v.TPI = static_cast<float>(static_cast<double>(v.U) * v.SL1);
-        RunTestPass(s, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
+        RunTestPass(e, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
     }
-    if (f.check1) FullSweep(s);
+    if (f.check1) FullSweep(e);
 }
 
 }  // namespace
 
-void RunSimpleTestTick(Session& s) {
-    FormState& f = s.form;
+void RunSimpleTestTick(const RunEnv& e) {
+    RunDisplay& d = e.display;
     try {
-        Tick(s);
+        Tick(e);
     } catch (const PassStopped&) {
-        f.timer1 = f.timer2 = false;
-        f.label15 = "Тест остановлен";
-        s.run.stopRequested = false;
+        d.timer1 = d.timer2 = false;
+        d.label15 = kStatusStopped;
+        e.run.stopRequested = false;
+        FinishResults(e.run, RunEnd::Stopped);
     } catch (const PassFault& fault) {
-        f.timer1 = f.timer2 = false;
-        s.dialogs.message(MessageKind::Error, fault.message);
+        d.timer1 = d.timer2 = false;
+        FinishResults(e.run, RunEnd::Failed, fault.message);
+        e.dialogs.message(MessageKind::Error, fault.message);
     }
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+// The strategy: the day match, the signals, the exits and the money results.
 #include <cmath>
 #include <cstdint>
 #include <string>

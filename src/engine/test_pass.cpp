@@ -17,9 +17,10 @@ struct PassSetup {
     double pointValue = 0, tradeCost = 0;
 };
 
-void ComputeProgressMax(Session& s, float st) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void ComputeProgressMax(const RunEnv& e, float st) {
+    const SettingFields& f = e.fields;
+    RunDisplay& d = e.display;
+    RunState& r = e.run;
     if (f.text6 == "0") return;
     const double divisor = static_cast<double>(st) * static_cast<double>(r.pointsPerUnit);
     if (divisor == 0 || !std::isfinite(divisor))
@@ -28,16 +29,16 @@ void ComputeProgressMax(Session& s, float st) {
     const double h = Val(f.text5) - Val(f.text4) + 1;
     const double passes = Int((n + 1) * h);
     r.progressMax = static_cast<float>(f.check1 ? passes * passes : passes);
-    f.progressMin = 0;
-    f.progressMax = r.progressMax;
-    f.progressValue = static_cast<double>(r.runPassesStarted);
+    d.progressMin = 0;
+    d.progressMax = r.progressMax;
+    d.progressValue = static_cast<double>(r.runPassesStarted);
 }
 
-void ReadEntryHour(Session& s) {
-    RunState& r = s.run;
+void ReadEntryHour(const RunEnv& e) {
+    RunState& r = e.run;
     double hour = 0;
-    const bool loaded = s.store.hourBarCount > 0 && s.store.dayBarCount > 0;
-    if (!ValueInPoints(s.form.text4, s.locale, hour)) throw PassFault{FieldMessage(Field::FirstHour, loaded)};
+    const bool loaded = e.store.hourBarCount > 0 && e.store.dayBarCount > 0;
+    if (!ValueInPoints(e.fields.text4, e.locale, hour)) throw PassFault{FieldMessage(Field::FirstHour, loaded)};
     // A negative first hour would send a sweep back to it forever.
     if (hour < 0) throw PassFault{FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0")};
     r.entryHour = static_cast<float>(hour);
@@ -46,33 +47,36 @@ void ReadEntryHour(Session& s) {
 
 // The end of a pass: report line, pass row, labels, best result, and the end
 // of a single-setting run after its last hour.
-void RecordPass(Session& s, float st, float tpi1, float tp1) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void RecordPass(const RunEnv& e, float st, float tpi1, float tp1) {
+    const SettingFields& f = e.fields;
+    RunDisplay& d = e.display;
+    RunState& r = e.run;
     // The report line goes first: a pass whose line cannot be written records nothing.
     PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
-    AppendReportLine(s.ripotPath(), ReportLine(row));
+    AppendReportLine(e.ripotPath(), ReportLine(row));
 
     if (r.runPassesStarted == 1) {
         r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
                                                 Int(static_cast<double>(r.passEndTime - r.passStartTime)));
-        f.timer2 = true;
+        d.timer2 = true;
     }
     ++r.passesDone;
     ++r.runPassesDone;
     r.passRow = row;
-    ShowCurrentPass(s, row);
+    r.results.passes.push_back(row);
+    ShowCurrentPass(e, row);
     if (row.total >= r.bestTotal.value_or(0.0f)) {
         r.bestTotal = row.total;
-        ShowBestPass(s, row);
+        ShowBestPass(e, row);
     }
     if (st == 0) {
         r.entryHour += 1;
         if (static_cast<double>(r.runPassesDone) > r.entryHourSpan) {
-            if (!f.check2) s.dialogs.beep();
-            f.timer1 = false;
-            f.timer2 = false;
-            f.label15 = "Тест окончен";
+            if (!f.check2) e.dialogs.beep();
+            d.timer1 = false;
+            d.timer2 = false;
+            d.label15 = kStatusDone;
+            FinishResults(r, RunEnd::Done);
         }
     }
 }
@@ -80,18 +84,18 @@ void RecordPass(Session& s, float st, float tpi1, float tp1) {
 // The pass through the kernel; false when it cannot give the bar loop's exact
 // result (bars outside the store or with a fault, fractional bounds, a money
 // result that overflows) and the bar loop must run instead.
-bool TryKernelPass(Session& s, const PassSetup& p, float tpi, float tp) {
-    RunState& r = s.run;
+bool TryKernelPass(const RunEnv& e, const PassSetup& p, float tpi, float tp) {
+    RunState& r = e.run;
     // Yield first, so that whatever a command changes now is seen by this pass.
-    s.pump.yield();
-    CheckStop(s);
+    e.pump.yield();
+    CheckStop(e);
     if (!(r.firstBar <= r.lastBar) || r.firstBar != std::floor(r.firstBar) ||
         r.lastBar != std::floor(r.lastBar))
         return false;
     const long from = static_cast<long>(r.firstBar), to = static_cast<long>(r.lastBar);
-    if (from < 0 || to > s.store.hourCapacity) return false;
-    r.dayTable.prepare(s.store, r.lastBar);
-    r.kernel.prepare(s.store, r.dayTable);
+    if (from < 0 || to > e.store.hourCapacity) return false;
+    r.dayTable.prepare(e.store, r.lastBar);
+    r.kernel.prepare(e.store, r.dayTable);
     if (!r.kernel.covers(from, to)) return false;
     KernelSetting k;
     k.entryHour = r.entryHour;
@@ -126,20 +130,20 @@ void ApplyKernelResult(RunState& r, const KernelResult& kr) {
     pos.buyBarProfit = pos.sellBarProfit = 0;
 }
 
-void ShowCurrentPass(Session& s, const PassRow& row) {
-    auto& label = s.form.label6;
-    label[0] = FormatGeneral(row.entryHour, s.locale);
-    label[3] = FormatGeneral(row.total, s.locale);
-    label[1] = FormatGeneral(row.target, s.locale);
-    label[2] = FormatGeneral(row.stop, s.locale);
+void ShowCurrentPass(const RunEnv& e, const PassRow& row) {
+    auto& label = e.display.label6;
+    label[0] = FormatGeneral(row.entryHour, e.locale);
+    label[3] = FormatGeneral(row.total, e.locale);
+    label[1] = FormatGeneral(row.target, e.locale);
+    label[2] = FormatGeneral(row.stop, e.locale);
 }
 
-void ShowBestPass(Session& s, const PassRow& row) {
-    auto& label = s.form.label1;
-    label[3] = FormatGeneral(row.entryHour, s.locale);
-    label[2] = FormatGeneral(row.target, s.locale);
-    label[1] = FormatGeneral(row.stop, s.locale);
-    label[0] = FormatGeneral(row.total, s.locale);
+void ShowBestPass(const RunEnv& e, const PassRow& row) {
+    auto& label = e.display.label1;
+    label[3] = FormatGeneral(row.entryHour, e.locale);
+    label[2] = FormatGeneral(row.target, e.locale);
+    label[1] = FormatGeneral(row.stop, e.locale);
+    label[0] = FormatGeneral(row.total, e.locale);
 }
 
 void AppendReportLine(const std::string& path, std::string_view line) {
@@ -155,17 +159,18 @@ bool EmptyReportFile(const std::string& path, std::string& message) {
     return false;
 }
 
-void CheckStop(Session& s) {
-    if (s.run.stopRequested) throw PassStopped{};
+void CheckStop(const RunEnv& e) {
+    if (e.run.stopRequested) throw PassStopped{};
 }
 
-void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1) {
+    const SettingFields& f = e.fields;
+    RunDisplay& d = e.display;
+    RunState& r = e.run;
     Position& pos = r.pos;
-    const QuoteStore& q = s.store;
+    const QuoteStore& q = e.store;
 
-    f.progressValue = 0;
+    d.progressValue = 0;
     const double pointSize = f.pair == Pair::JPY ? 0.01 : 0.0001;
     // A fresh journal, and the win/loss counts that go with it.
     r.journal.clear();
@@ -173,7 +178,7 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
     ++r.passesStarted;
     ++r.runPassesStarted;
-    ComputeProgressMax(s, st);
+    ComputeProgressMax(e, st);
 
     PassSetup p;
     p.single = f.text6.empty() || f.text6 == "0";
@@ -182,13 +187,13 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     r.passProfit = 0;
     p.pointValue = Val(f.text11);
     p.tradeCost = Val(f.text13);
-    if (r.entryHour == 0) ReadEntryHour(s);
+    if (r.entryHour == 0) ReadEntryHour(e);
     r.openedTradeCount = r.closedTradeCount = 0;
     if (p.single) {
-        f.progressMax = r.lastBar;
-        f.progressMin = 0;
+        d.progressMax = r.lastBar;
+        d.progressMin = 0;
     }
-    r.passStartTime = s.clock.secondsSinceMidnight();
+    r.passStartTime = e.clock.secondsSinceMidnight();
 
     const float ppu = r.pointsPerUnit;
     auto journalEntry = [&](long bar, float price, TradeSide side) {
@@ -205,9 +210,9 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
     };
 
     // A sweep pass over whole bars of a fault-free interval needs no bar loop.
-    if (!p.single && r.fastPasses && TryKernelPass(s, p, tpi, tp)) {
-        r.passEndTime = s.clock.secondsSinceMidnight();
-        RecordPass(s, st, tpi1, tp1);
+    if (!p.single && r.fastPasses && TryKernelPass(e, p, tpi, tp)) {
+        r.passEndTime = e.clock.secondsSinceMidnight();
+        RecordPass(e, st, tpi1, tp1);
         return;
     }
 
@@ -218,8 +223,8 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
         if (!ToIndex(r.currentBar, 0, q.hourCapacity, bar)) throw PassFault{kFaultBarIndex};
         r.dayTable.prepare(q, r.lastBar);
         const BarDay day = r.dayTable.at(bar);
-        s.pump.yield();
-        CheckStop(s);
+        e.pump.yield();
+        CheckStop(e);
 
         const auto& ohlc = q.hourBar(static_cast<size_t>(bar));
         const float open = ohlc[QuoteStore::Open], high = ohlc[QuoteStore::High], low = ohlc[QuoteStore::Low];
@@ -245,12 +250,12 @@ void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, floa
         if (p.single) r.journal.at(static_cast<size_t>(r.openedTradeCount)).equity = r.passProfit;
         pos.buyBarProfit = pos.sellBarProfit = 0;
         if (r.currentBar == r.lastBar) break;
-        if (p.single) f.progressValue = r.currentBar;
+        if (p.single) d.progressValue = r.currentBar;
     }
     // Read once: the clock is far dearer than a bar.
-    r.passEndTime = s.clock.secondsSinceMidnight();
+    r.passEndTime = e.clock.secondsSinceMidnight();
 
-    RecordPass(s, st, tpi1, tp1);
+    RecordPass(e, st, tpi1, tp1);
 }
 
 }  // namespace kavro

@@ -1,5 +1,6 @@
 #pragma once
-#include "app/session.h"
+// The test pass of the simple test, and the pass-end steps the other passes share.
+#include "engine/run_env.h"
 
 namespace kavro {
 
@@ -7,7 +8,7 @@ namespace kavro {
 // take-profit in price units, step, and the two distances in points, which are
 // only recorded). Records the pass row, the labels, a RIPOT line and the best
 // result. Throws PassFault or PassStopped; then nothing of the pass is recorded.
-void RunTestPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1);
+void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1);
 
 // Appends one line to a report file; a line that cannot be written ends the
 // pass with a PassFault that names the file and the cause.
@@ -16,12 +17,12 @@ void AppendReportLine(const std::string& path, std::string_view line);
 bool EmptyReportFile(const std::string& path, std::string& message);
 
 // Throws PassStopped when Stop was pressed; called after every yield.
-void CheckStop(Session& s);
+void CheckStop(const RunEnv& e);
 
 // Shows a pass under "Текущий результат" (Label6: hour, take-profit, stop, result).
-void ShowCurrentPass(Session& s, const PassRow& row);
+void ShowCurrentPass(const RunEnv& e, const PassRow& row);
 // Shows the best pass under "Лучший/промежуточный результат" (Label1(3)..Label1(0)).
-void ShowBestPass(Session& s, const PassRow& row);
+void ShowBestPass(const RunEnv& e, const PassRow& row);
 
 // Takes a kernel pass's counts, result and positions into the run state.
 void ApplyKernelResult(RunState& r, const KernelResult& kr);

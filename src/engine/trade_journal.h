@@ -1,4 +1,5 @@
 #pragma once
+// The trade journal, the pass row and the RIPOT line.
 #include <optional>
 #include <string>
 #include <vector>

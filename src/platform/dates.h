@@ -1,4 +1,5 @@
 #pragma once
+// Calendar dates: building, keys, short and ISO forms.
 #include <string>
 
 #include "platform/locale.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Ports without windows, for the batch runner and the tests.
 #include <deque>
 #include <functional>
 #include <optional>

@@ -1,4 +1,5 @@
 #pragma once
+// The regional settings numbers and dates are written under.
 #include <string>
 #include <string_view>
 

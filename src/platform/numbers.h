@@ -1,4 +1,5 @@
 #pragma once
+// Number readings and formats: Val, the locale-aware conversion, print format, rounding.
 #include <string>
 #include <string_view>
 

@@ -1,4 +1,5 @@
 #pragma once
+// The ports to the window system: event pump, dialogs and clock.
 #include <optional>
 #include <string>
 

@@ -1,4 +1,5 @@
 #pragma once
+// The shell port: what the program asks of the window system beyond dialogs.
 
 namespace kavro {
 

@@ -1,4 +1,5 @@
 #pragma once
+// The machine's clock as a port.
 #include "platform/ports.h"
 
 namespace kavro {

@@ -1,4 +1,5 @@
 #pragma once
+// Plain text files: line-by-line reading, whole-line appends, write failures in words.
 #include <climits>
 #include <cstdio>
 #include <string>

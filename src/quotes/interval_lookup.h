@@ -1,4 +1,5 @@
 #pragma once
+// The test interval's first and last bar, found in the hourly file.
 #include <string>
 
 #include "platform/dates.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The quote store and the two quote-file loaders.
 #include <array>
 #include <cstdint>
 #include <string>

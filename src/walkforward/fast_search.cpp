@@ -26,11 +26,11 @@ struct WindowBars {
 // Walks the pass's own 32-bit bar counter once to find the bars it visits. The
 // kernel needs them to be consecutive bars; a fractional start also needs dates
 // that one day each holds, since only their day does not depend on the start.
-bool WindowRange(const Session& s, double windowOffset, WindowBars& w) {
-    const RunState& r = s.run;
-    const QuoteStore& q = s.store;
+bool WindowRange(const RunEnv& e, double windowOffset, WindowBars& w) {
+    const RunState& r = e.run;
+    const QuoteStore& q = e.store;
     w.windowEnd =
-        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(s.form.text7) * 480.0);
+        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(e.fields.text7) * 480.0);
     float c = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
     if (!(c <= w.windowEnd) || !(w.windowEnd - c <= static_cast<float>(q.hourCapacity))) return false;
     const bool whole = c == std::floor(c);
@@ -57,10 +57,10 @@ bool WindowRange(const Session& s, double windowOffset, WindowBars& w) {
 }
 
 // Every distance the window's loops will hand the passes, in price units.
-bool WindowDistances(Session& s, const std::string& savedTarget, std::vector<float>& distances) {
-    const Settings& v = s.run.s;
+bool WindowDistances(const RunEnv& e, const std::string& savedTarget, std::vector<float>& distances) {
+    const Settings& v = e.run.s;
     float stopEnd = 0;
-    if (!ToSingle(savedTarget, s.locale, stopEnd)) return false;
+    if (!ToSingle(savedTarget, e.locale, stopEnd)) return false;
     auto add = [&](float points) {
         distances.push_back(static_cast<float>(static_cast<double>(points) * v.U));
     };
@@ -106,9 +106,9 @@ void RunParallel(size_t first, size_t count, RunOne runOne, KernelScratch& scrat
 // Settings handed over by the search loops, run and recorded a chunk at a time.
 class ChunkedSearch {
   public:
-    ChunkedSearch(Session& s, const WindowBars& w, bool memo, double windowCount)
-        : s_(s), r_(s.run), w_(w), memo_(memo), windowCount_(windowCount) {
-        const FormState& f = s.form;
+    ChunkedSearch(const RunEnv& e, const WindowBars& w, bool memo, double windowCount)
+        : s_(e), r_(e.run), w_(w), memo_(memo), windowCount_(windowCount) {
+        const SettingFields& f = e.fields;
         pointValue_ = Val(f.text11);
         tradeCost_ = Val(f.text13);
     }
@@ -188,7 +188,7 @@ class ChunkedSearch {
                 r_.remainingSeconds = std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX
                                           ? static_cast<float>(estimate)
                                           : 0.0f;
-                s_.form.timer2 = true;
+                s_.display.timer2 = true;
             }
             ++r_.passesDone;
             ++r_.runPassesDone;
@@ -199,7 +199,7 @@ class ChunkedSearch {
         any_ = true;
     }
 
-    Session& s_;
+    RunEnv s_;
     RunState& r_;
     const WindowBars& w_;
     bool memo_;
@@ -215,26 +215,26 @@ class ChunkedSearch {
 
 }  // namespace
 
-bool FastSearchWindow(Session& s, const std::string& savedTarget, double windowOffset, double windowCount) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+bool FastSearchWindow(const RunEnv& e, const std::string& savedTarget, double windowOffset, double windowCount) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     if (!r.fastPasses) return false;
     // Commands given during the run take effect here, between windows.
-    s.pump.yield();
-    CheckStop(s);
-    r.dayTable.prepare(s.store, r.lastBar);
+    e.pump.yield();
+    CheckStop(e);
+    r.dayTable.prepare(e.store, r.lastBar);
     WindowBars w;
-    if (!WindowRange(s, windowOffset, w)) return false;
-    r.kernel.prepare(s.store, r.dayTable);
+    if (!WindowRange(e, windowOffset, w)) return false;
+    r.kernel.prepare(e.store, r.dayTable);
     if (!r.kernel.covers(w.from, w.to)) return false;
     std::vector<float> distances;
-    if (!WindowDistances(s, savedTarget, distances) || distances.empty()) return false;
+    if (!WindowDistances(e, savedTarget, distances) || distances.empty()) return false;
 
     const float ppu = static_cast<float>(1.0 / PointSize(f.pair));
     const float savedPpu = r.pointsPerUnit, savedMax = r.progressMax;
     r.pointsPerUnit = ppu;
     try {
-        EstimateSearchPasses(s, static_cast<float>(static_cast<double>(r.s.ST1) * r.s.U));
+        EstimateSearchPasses(e, static_cast<float>(static_cast<double>(r.s.ST1) * r.s.U));
         // A money result that overflows faults the bar loop's pass only when a trade closes.
         const double pointValue = Val(f.text11), tradeCost = Val(f.text13);
         for (float d : distances) {
@@ -250,9 +250,9 @@ bool FastSearchWindow(Session& s, const std::string& savedTarget, double windowO
     const bool memo = distances.size() <= PassKernel::kMaxColumns;
     if (memo) r.kernel.precompute(distances, w.from, w.to);
 
-    ChunkedSearch search(s, w, memo, windowCount);
+    ChunkedSearch search(e, w, memo, windowCount);
     try {
-        ForEachSetting(s, savedTarget, [&] { search.add(); });
+        ForEachSetting(e, savedTarget, [&] { search.add(); });
         search.flush();
     } catch (const PassFault&) {
         // The loops stopped where the passes one by one would have: record what came before.

@@ -17,12 +17,12 @@ double StorableResult(double r) {
 
 class ForwardPass {
   public:
-    ForwardPass(Session& s, float& stop, float& target, float& entryHour)
-        : s_(s), r_(s.run), pos_(s.run.pos), stop_(stop), target_(target), entryHour_(entryHour) {}
+    ForwardPass(const RunEnv& e, float& stop, float& target, float& entryHour)
+        : s_(e), r_(e.run), pos_(e.run.pos), stop_(stop), target_(target), entryHour_(entryHour) {}
 
     // Throws PassFault or PassStopped; the pass row is written only when it returns.
     void run(float& stopPoints, float& targetPoints) {
-        const FormState& f = s_.form;
+        const SettingFields& f = s_.fields;
         const double pointSize = PointSize(f.pair);
         ++r_.passesStarted;
         ++r_.runPassesStarted;
@@ -122,7 +122,7 @@ class ForwardPass {
         }
     }
 
-    Session& s_;
+    RunEnv s_;
     RunState& r_;
     Position& pos_;
     float& stop_;
@@ -134,18 +134,18 @@ class ForwardPass {
 
 }  // namespace
 
-void StartForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints,
+void StartForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints,
                       float& targetPoints, double& windowOffset, float& entryHour) {
     st = 0;
-    RunForwardPass(s, stop, target, st, stopPoints, targetPoints, windowOffset, entryHour);
+    RunForwardPass(e, stop, target, st, stopPoints, targetPoints, windowOffset, entryHour);
 }
 
-void RunForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
+void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
                     double& windowOffset, float& entryHour) {
     (void)st;
     (void)windowOffset;
     try {
-        ForwardPass(s, stop, target, entryHour).run(stopPoints, targetPoints);
+        ForwardPass(e, stop, target, entryHour).run(stopPoints, targetPoints);
     } catch (const PassFault&) {
         // The pass ends quietly; the driver reports the PassProfit reached so far.
     }

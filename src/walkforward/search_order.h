@@ -1,8 +1,8 @@
 #pragma once
+// The search order of a walk-forward window's settings.
 #include <string>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "engine/run_env.h"
 #include "engine/counted_loop.h"
 #include "engine/run_checks.h"
 #include "platform/numbers.h"
@@ -13,9 +13,9 @@ inline constexpr const char* kHourOutOfRange =
     "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
 
 // A field's value in points, read the long way; an unreadable text ends the run.
-inline double InPoints(const Session& s, const std::string& text, Field field) {
+inline double InPoints(const RunEnv& e, const std::string& text, Field field) {
     double value = 0;
-    if (!ValueInPoints(text, s.locale, value)) throw PassFault{FieldMessage(field, QuotesLoaded(s.store))};
+    if (!ValueInPoints(text, e.locale, value)) throw PassFault{FieldMessage(field, QuotesLoaded(e.store))};
     return value;
 }
 
@@ -24,18 +24,18 @@ inline double InPoints(const Session& s, const std::string& text, Field field) {
 // leave their counters in the settings and the run state as they go, as the
 // passes read them.
 template <typename Pass>
-void ForEachSetting(Session& s, const std::string& savedTarget, Pass pass) {
-    const FormState& f = s.form;
-    RunState& r = s.run;
+void ForEachSetting(const RunEnv& e, const std::string& savedTarget, Pass pass) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     Settings& v = r.s;
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        r.entryHour = static_cast<float>(InPoints(s, f.text4, Field::FirstHour));
+        r.entryHour = static_cast<float>(InPoints(e, f.text4, Field::FirstHour));
         v.TP1 = target;
         for (;;) {
             float stopEnd = 0;
-            if (!ToSingle(savedTarget, s.locale, stopEnd))
-                throw PassFault{FieldMessage(Field::TakeProfit, QuotesLoaded(s.store))};
+            if (!ToSingle(savedTarget, e.locale, stopEnd))
+                throw PassFault{FieldMessage(Field::TakeProfit, QuotesLoaded(e.store))};
             CountedLoop(v.TPI1, v.SL1, stopEnd, v.ST1, [&] {
                 v.TPI = static_cast<float>(static_cast<double>(v.TPI1) * v.U);
                 v.TP = static_cast<float>(static_cast<double>(v.TP1) * v.U);

@@ -9,9 +9,9 @@ namespace kavro {
 
 // Expected passes of one window: h * n * n, the range signed. Never shown, but
 // its faults end the pass like any other.
-void EstimateSearchPasses(Session& s, float st) {
-    const FormState& f = s.form;
-    RunState& r = s.run;
+void EstimateSearchPasses(const RunEnv& e, float st) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     if (f.text6 == "0") return;
     const float divisor = st * r.pointsPerUnit;
     if (divisor == 0.0f || !std::isfinite(divisor)) throw PassFault{kFaultOverflow};
@@ -25,21 +25,21 @@ void EstimateSearchPasses(Session& s, float st) {
 namespace {
 
 // The bar loop; throws PassFault or PassStopped.
-void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffset) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+void SearchBars(const RunEnv& e, float& tpi, float& tp, float& st, double windowOffset) {
+    const SettingFields& f = e.fields;
+    RunState& r = e.run;
     Position& pos = r.pos;
 
     const double pointSize = PointSize(f.pair);
     ++r.passesStarted;
     ++r.runPassesStarted;
     r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
-    EstimateSearchPasses(s, st);
+    EstimateSearchPasses(e, st);
     pos.buyOpen = pos.sellOpen = 0;
     r.passProfit = 0;
     const double pointValue = Val(f.text11);
     const double tradeCost = Val(f.text13);
-    r.passStartTime = s.clock.secondsSinceMidnight();
+    r.passStartTime = e.clock.secondsSinceMidnight();
     r.searchWindowEnd =
         static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(f.text7) * 480.0);
     const float windowEnd = r.searchWindowEnd;
@@ -49,7 +49,7 @@ void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffse
     // This pass's own bar results: the simple test's pair stays untouched.
     float buyBar = 0, sellBar = 0;
     while (r.currentBar <= windowEnd) {
-        const PassBar b = ReadPassBar(s, r.currentBar);
+        const PassBar b = ReadPassBar(e, r.currentBar);
         const bool hourMatches = b.hour == r.entryHour;
 
         // An opening only moves the position: no counter, no journal.
@@ -67,17 +67,17 @@ void SearchBars(Session& s, float& tpi, float& tp, float& st, double windowOffse
         r.currentBar += 1.0f;
     }
     // Read once: the clock is far dearer than a bar.
-    r.passEndTime = s.clock.secondsSinceMidnight();
+    r.passEndTime = e.clock.secondsSinceMidnight();
 }
 
 }  // namespace
 
-void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
+void RunSearchPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
                    double& windowOffset, double& windowCount) {
-    FormState& f = s.form;
-    RunState& r = s.run;
+    RunDisplay& d = e.display;
+    RunState& r = e.run;
     try {
-        SearchBars(s, tpi, tp, st, windowOffset);
+        SearchBars(e, tpi, tp, st, windowOffset);
     } catch (const PassFault&) {
         return;  // the pass ends quietly and records nothing
     }
@@ -87,14 +87,14 @@ void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, fl
                                                static_cast<double>(r.passEndTime - r.passStartTime));
         r.remainingSeconds =
             std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX ? static_cast<float>(estimate) : 0.0f;
-        f.timer2 = true;
+        d.timer2 = true;
     }
     ++r.passesDone;
     ++r.runPassesDone;
     const PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
     r.passRow = row;
-    ShowCurrentPass(s, row);
-    if (TakeAsBest(r, row)) ShowBestPass(s, row);
+    ShowCurrentPass(e, row);
+    if (TakeAsBest(r, row)) ShowBestPass(e, row);
 }
 
 bool TakeAsBest(RunState& r, const PassRow& row) {
@@ -107,6 +107,7 @@ bool TakeAsBest(RunState& r, const PassRow& row) {
     b.targetPoints = row.target;
     b.stopPoints = row.stop;
     b.entryHour = row.entryHour;
+    ++r.bestUpdates;
     return true;
 }
 

@@ -1,16 +1,37 @@
 #include "walkforward/thorough_report.h"
 
+#include <algorithm>
+
 #include "platform/dates.h"
 #include "platform/numbers.h"
 
 namespace kavro {
 
-std::string WindowDate(const QuoteStore& q, float bar, const Locale& locale) {
+namespace {
+
+// The date of hourly bar `bar`, invalid for a bar outside the store or without a date.
+Date BarDate(const QuoteStore& q, double bar) {
     long i = 0;
-    if (!ToIndex(bar, 0, q.hourCapacity, i)) return {};
     Date d;
-    if (!DateOfText(q.hourDateAt(static_cast<size_t>(i)).view(), d)) return {};
-    return ShortDate(d, locale);
+    if (!ToIndex(bar, 0, q.hourCapacity, i) || !DateOfText(q.hourDateAt(static_cast<size_t>(i)).view(), d))
+        return Date{};
+    return d;
+}
+
+}  // namespace
+
+std::string WindowDate(const QuoteStore& q, float bar, const Locale& locale) {
+    const Date d = BarDate(q, bar);
+    return d.valid() ? ShortDate(d, locale) : std::string();
+}
+
+void RecordWindowDates(const QuoteStore& q, WindowRecord& w) {
+    w.optStart = BarDate(q, w.optFirstBar);
+    w.optEnd = BarDate(q, w.optLastBar);
+    if (!w.forwardTested) return;
+    w.fwdStart = BarDate(q, w.fwdFirstBar);
+    // A forward window may reach past the loaded bars: its last date is that of the last bar it had.
+    w.fwdEnd = BarDate(q, std::min(w.fwdLastBar, static_cast<double>(q.hourBarCount)));
 }
 
 std::string WindowBoxLine(const std::string& date, const WindowResult& w, const Locale& locale) {

@@ -1,7 +1,9 @@
 #pragma once
+// The thorough test's report lines: Text10, RIPOT and RIPOT1.
 #include <string>
 
 #include "engine/trade_journal.h"
+#include "engine/window_record.h"
 #include "platform/locale.h"
 #include "quotes/quote_store.h"
 
@@ -10,6 +12,9 @@ namespace kavro {
 // The date of hourly bar `bar` in the locale's short form; "" for a bar outside the
 // store or a date text that forms no date (bars beyond the loaded data have none).
 std::string WindowDate(const QuoteStore& q, float bar, const Locale& locale);
+
+// The dates of a window record's bars; a bar beyond the loaded data has none.
+void RecordWindowDates(const QuoteStore& q, WindowRecord& w);
 
 // What one window reports: the best entry hour, the pass row's distances and the result.
 struct WindowResult {

@@ -1,5 +1,6 @@
 #pragma once
-#include "app/session.h"
+// The optimisation pass and the forward pass.
+#include "engine/run_env.h"
 
 namespace kavro {
 
@@ -9,26 +10,26 @@ namespace kavro {
 // distances are recorded, `windowCount` only feeds the time estimate. Records the
 // pass row and Label6, and makes the setting the best one when it scores at least
 // BestTotal. A fault ends the pass quietly with nothing recorded; Stop throws PassStopped.
-void RunSearchPass(Session& s, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
+void RunSearchPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
                    double& windowOffset, double& windowCount);
 
 // The optimisation pass's estimate of a window's passes into ProgressMax; throws
 // PassFault where the pass would fault on it.
-void EstimateSearchPasses(Session& s, float st);
+void EstimateSearchPasses(const RunEnv& e, float st);
 
 // Makes the pass in `row` the best setting when it scores at least BestTotal
 // (distances divided by PointsPerUnit in 32 bits); true when it did.
 bool TakeAsBest(RunState& r, const PassRow& row);
 
 // Sets `st` to 0, then runs the forward pass with the same arguments.
-void StartForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints,
+void StartForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints,
                       float& targetPoints, double& windowOffset, float& entryHour);
 
 // The forward pass: the given setting traded from SearchWindowEnd over Val(Text8) * 480
 // bars, every trade written to the journal, positions still open at the end closed at
 // the last matched day's close. Leaves its result in PassProfit and the pass row.
 // A fault ends the pass quietly; Stop throws PassStopped.
-void RunForwardPass(Session& s, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
+void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
                     double& windowOffset, float& entryHour);
 
 }  // namespace kavro

@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/commands.h"
-#include "chart/chart_window.h"
+#include "program/commands.h"
+#include "app/chart_window.h"
 #include "platform/headless.h"
 #include "platform/qt/qt_dialogs.h"
 

@@ -15,7 +15,7 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "app/commands.h"
+#include "program/commands.h"
 #include "main_test_support.h"
 #include "quotes/interval_lookup.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <vector>
 
-#include "app/session.h"
+#include "program/session.h"
 #include "chart/chart_model.h"
 #include "platform/headless.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/text_file.h"
 #include "support/test_support.h"
@@ -338,9 +338,11 @@ TEST_F(CommandsTest, ReinitialiseRestoresTheControlsAndKeepsTheData) {
     Hour(hourly);
     Day(daily);
     FormState& f = s->form;
-    for (auto field : {&FormState::text2, &FormState::text3, &FormState::text4, &FormState::text5,
-                       &FormState::text6, &FormState::text7, &FormState::text8, &FormState::text11,
-                       &FormState::text13, &FormState::text10, &FormState::label15})
+    using Text = std::string FormState::*;
+    for (Text field : std::initializer_list<Text>{&FormState::text2, &FormState::text3, &FormState::text4,
+                                                  &FormState::text5, &FormState::text6, &FormState::text7,
+                                                  &FormState::text8, &FormState::text11, &FormState::text13,
+                                                  &FormState::text10, &FormState::label15})
         f.*field = "typed";
     f.check1 = f.check2 = f.check3 = true;
     f.pair = Pair::GBP;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "program/commands.h"
 #include "engine/test_pass.h"
 #include "engine_fixture.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
-#include "app/session.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "platform/dates.h"
 #include "platform/headless.h"
 #include "platform/text_file.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The clock port on Qt.
 #include <QLocale>
 
 #include "platform/locale.h"

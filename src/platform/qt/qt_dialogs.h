@@ -1,4 +1,5 @@
 #pragma once
+// The dialogs port on Qt.
 #include <QPointer>
 #include <QString>
 #include <QWidget>

@@ -1,4 +1,5 @@
 #pragma once
+// The event pump port on Qt.
 #include <chrono>
 #include <functional>
 

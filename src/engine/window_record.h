@@ -1,4 +1,5 @@
 #pragma once
+// A walk-forward window as plain data.
 #include "platform/dates.h"
 
 namespace kavro {
@@ -17,8 +18,9 @@ struct WindowRecord {
     // False when no pass of this window's search reached 0 or more: the forward
     // pass then traded the setting left by an earlier window.
     bool bestFound = false;
-    float inSampleTotal = 0;  // best result of the search (BestTotal before its reset)
-    float forwardResult = 0;  // the forward pass's result
+    float inSampleTotal = 0;     // best result of the search (BestTotal before its reset)
+    bool forwardTested = true;   // false in real-work mode, which searches only
+    float forwardResult = 0;     // the forward pass's result
 };
 
 }  // namespace kavro

@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "program/commands.h"
 
 #include <cmath>
 #include <filesystem>
@@ -276,6 +276,7 @@ void StartCommand(Session& s) {
     r.dayTable.prepare(s.store, r.lastBar);
     r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
                                                  static_cast<long>(std::floor(r.lastBar)));
+    BeginResults(r, RunKind::Simple, f, passes);
     f.timer1 = true;
 }
 
@@ -310,6 +311,7 @@ void StopCommand(Session& s) {
     if (f.timer1 || f.timer3) {
         f.timer1 = f.timer3 = f.timer2 = false;
         f.label15 = kStatusStopped;
+        FinishResults(s.run, RunEnd::Stopped);
     }
 }
 

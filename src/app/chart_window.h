@@ -1,9 +1,10 @@
 #pragma once
+// The chart window Form2: paints the chart model and feeds it keys and mouse.
 #include <QImage>
 #include <QWidget>
 #include <string>
 
-#include "app/session.h"
+#include "program/session.h"
 #include "chart/chart_model.h"
 
 class QPlainTextEdit;

@@ -1,4 +1,4 @@
-#include "app/form_state.h"
+#include "program/form_state.h"
 
 namespace kavro {
 

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "program/session.h"
 
 #include "platform/text_file.h"
 

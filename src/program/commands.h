@@ -1,8 +1,9 @@
 #pragma once
+// The program's commands: toolbar, Open menu, date pickers, timers and the countdown.
 #include <string>
 #include <string_view>
 
-#include "app/session.h"
+#include "program/session.h"
 
 namespace kavro {
 
@@ -34,11 +35,6 @@ void KachCommand(Session& s);
 void OthetCommand(Session& s);
 void StopCommand(Session& s);
 
-// True when both an hourly and a daily file are loaded: a test needs both.
-inline bool QuotesLoaded(const QuoteStore& q) {
-    return q.hourBarCount > 0 && q.dayBarCount > 0;
-}
-
 // The message of a load that was taken back: why, then that the earlier quotes are kept.
 std::string LoadFailureMessage(const char* wrongFileText, bool outOfMemory);
 inline constexpr const char* kLoadTakenBack = "Файл не загружен, ранее загруженные котировки сохранены.";
@@ -48,12 +44,8 @@ inline constexpr const char* kOutOfMemory =
 
 // Texts shown by the commands.
 inline constexpr const char* kStartFailed = "Необходимо открыть файл с данными";
-inline constexpr const char* kStatusTesting = " Процесс тестирования ";
-inline constexpr const char* kStatusEstimate = " Оценка времени ";
 inline constexpr const char* kStatusLoading = "Файл загружается, ждите...";
 inline constexpr const char* kStatusLoaded = "Загрузка закончена";
-inline constexpr const char* kStatusDone = "Тест окончен";
-inline constexpr const char* kStatusStopped = "Тест остановлен";
 inline constexpr const char* kQuoteFilter = "Тексовой файл(*.PRN)";
 
 }  // namespace kavro

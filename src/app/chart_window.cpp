@@ -1,4 +1,4 @@
-#include "chart/chart_window.h"
+#include "app/chart_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,0 +1,123 @@
+// What a run leaves as plain data for later readers: its pass rows, its windows,
+// its trades, and how it ended.
+#include <gtest/gtest.h>
+
+#include "engine/run_results.h"
+#include "engine_fixture.h"
+#include "thorough_fixture.h"
+
+namespace kavro::testing {
+namespace {
+
+class SweepResults : public EngineFixture {
+  protected:
+    void SetUp() override {
+        AddQuietDays(300);
+        for (int d = 281; d <= 290; ++d) AddFlatDay(d);
+        MakeBuyDay(283);
+        SetInterval(1, session.store.hourBarCount);
+        session.form.check2 = true;
+    }
+};
+
+TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
+    RunSimpleTest();
+    const RunResults& res = session.run.results;
+    EXPECT_EQ(res.kind, RunKind::Simple);
+    EXPECT_EQ(res.end, RunEnd::Done);
+    EXPECT_TRUE(res.finished());
+    EXPECT_EQ(res.fields.text2, "100");
+    EXPECT_EQ(res.lastBar, session.run.lastBar);
+    const auto lines = ReportLines();
+    ASSERT_EQ(res.passes.size(), 408u);
+    ASSERT_EQ(lines.size(), 408u);
+    for (size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(ReportLine(res.passes[i]), lines[i] + "\r\n") << i;
+    // Room for exactly the passes the run was sized for: 16 bytes a pass.
+    EXPECT_EQ(res.passes.capacity(), 408u);
+    // A sweep writes no journal.
+    EXPECT_TRUE(res.trades.empty());
+
+    // The next run starts a fresh record; a field typed after it ended changes nothing kept.
+    session.form.text6 = "0";
+    session.form.text4 = session.form.text5 = "11";
+    RunSimpleTest();
+    EXPECT_EQ(res.passes.size(), 1u);
+    ASSERT_EQ(res.trades.size(), 0u);  // the buy at hour 11 is still open at the end
+    session.form.text2 = "50";
+    EXPECT_EQ(res.fields.text2, "100");
+}
+
+TEST_F(SweepResults, AStoppedRunKeepsWhatItFinished) {
+    pump.onYield = [&] {
+        if (session.run.passesDone == 7) ToolbarButton(session, "Stop");
+    };
+    RunSimpleTest();
+    const RunResults& res = session.run.results;
+    EXPECT_EQ(res.end, RunEnd::Stopped);
+    EXPECT_EQ(res.passes.size(), 7u);
+}
+
+class WalkForwardResults : public ThoroughFixture {
+  protected:
+    void SetUp() override {
+        ThoroughFixture::SetUp();
+        BuildStore(400, 100);
+        s().run.firstBar = 1;
+        s().run.lastBar = 2400;  // two windows
+        s().form.text2 = s().form.text3 = "20";
+        s().form.text4 = s().form.text5 = "0";
+        BuyDay(5);
+        SetBar(BarOf(5, 0), 1.0f, 1.0021f, 1.0f);  // bought and closed at the target on one bar
+        BuyDay(70);
+        SetBar(BarOf(70, 0), 1.0f, 1.0021f, 1.0f);
+    }
+};
+
+TEST_F(WalkForwardResults, EveryWindowIsKeptWithItsDatesSettingAndResults) {
+    RunKach();
+    const RunResults& res = s().run.results;
+    EXPECT_EQ(res.kind, RunKind::Thorough);
+    EXPECT_EQ(res.end, RunEnd::Done);
+    ASSERT_EQ(res.windows.size(), 2u);
+    const WindowRecord& w1 = res.windows[0];
+    EXPECT_EQ(w1.optFirstBar, 1);
+    EXPECT_EQ(w1.optLastBar, 1441);
+    EXPECT_EQ(w1.fwdFirstBar, 1441);
+    EXPECT_EQ(w1.fwdLastBar, 1921);
+    EXPECT_TRUE(w1.bestFound);
+    EXPECT_TRUE(w1.forwardTested);
+    EXPECT_EQ(w1.inSampleTotal, 149);  // the one trade of hour-day 5: floor(0.0015 * 10 * 10000)
+    EXPECT_EQ(w1.entryHour, 0);
+    EXPECT_EQ(w1.target, 20);
+    EXPECT_EQ(w1.stop, 20);
+    // Hour-day 70 lies in the first forward window, whose distances are points / 10000 in
+    // 32 bits: a target just above 0.002 earns 150.
+    EXPECT_EQ(w1.forwardResult, 150);
+    EXPECT_EQ(w1.optStart, (Date{2019, 10, 28}));
+    EXPECT_EQ(w1.fwdStart, (Date{2019, 12, 27}));
+    // The second forward window runs past the loaded bars: its last date is the last bar's.
+    const WindowRecord& w2 = res.windows[1];
+    EXPECT_EQ(w2.fwdLastBar, 2401);
+    EXPECT_EQ(w2.fwdEnd, (Date{2020, 2, 4}));
+    // The trades are the run's RIPOT1 rows.
+    ASSERT_EQ(res.trades.size(), 1u);
+    EXPECT_EQ(res.trades[0].profit, 150);
+    EXPECT_EQ(res.wins, 1);
+    // Each window's forward result is the last number of its RIPOT line.
+    const auto lines = Lines(s().ripotPath());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 5), " 150 ");
+}
+
+TEST_F(WalkForwardResults, RealWorkKeepsTheSearchOnly) {
+    s().form.check3 = true;
+    RunKach();
+    const RunResults& res = s().run.results;
+    ASSERT_EQ(res.windows.size(), 1u);
+    EXPECT_FALSE(res.windows[0].forwardTested);
+    EXPECT_EQ(res.windows[0].forwardResult, 0);
+    EXPECT_EQ(res.windows[0].inSampleTotal, 149);
+}
+
+}  // namespace
+}  // namespace kavro::testing
