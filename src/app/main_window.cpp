@@ -14,9 +14,10 @@
 #include <QTimeEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <map>
 
-#include "program/commands.h"
 #include "platform/qt/qt_event_pump.h"
+#include "program/commands.h"
 
 namespace kavro {
 
@@ -192,8 +193,21 @@ QWidget* MainWindow::buildResultPanel() {
 }
 
 QLineEdit* MainWindow::addField(const char* name, std::string FormState::*field, bool selectOnFocusOut) {
+    // The names the messages about an unreadable field use.
+    static const std::map<std::string, const char*> kTips = {
+        {"Text2", "TP"},
+        {"Text3", "SL"},
+        {"Text4", "Первый час"},
+        {"Text5", "Последний час"},
+        {"Text7", "Оптимизация"},
+        {"Text8", "Проверка"},
+        {"Text11", "Стоимость пункта"},
+        {"Text13", "Издержки прибыльной сделки"},
+        {"Text6", "Шаг"},
+    };
     auto* e = new FieldEdit(selectOnFocusOut, this);
     e->setObjectName(QString::fromLatin1(name));
+    if (auto tip = kTips.find(name); tip != kTips.end()) e->setToolTip(QString::fromUtf8(tip->second));
     e->setMinimumWidth(40);
     texts_.push_back({e, field});
     return e;

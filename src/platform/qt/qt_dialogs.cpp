@@ -53,8 +53,13 @@ std::unique_ptr<QMessageBox> QtDialogs::buildMessageBox(MessageKind kind, const 
     return box;
 }
 
+QWidget* QtDialogs::parentWidget() const {
+    QWidget* active = QApplication::activeWindow();
+    return active && active->isVisible() ? active : parent_.data();
+}
+
 void QtDialogs::message(MessageKind kind, const std::string& text) {
-    auto box = buildMessageBox(kind, QString::fromStdString(text), parent_);
+    auto box = buildMessageBox(kind, QString::fromStdString(text), parentWidget());
     ArrowWhileModal arrow(*this);
     showModal(*box);
 }
@@ -95,13 +100,13 @@ void QtDialogs::ringBell() {
 std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title,
                                           const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    const QString text = QInputDialog::getText(parentWidget(), title, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok) return std::nullopt;
     return text;
 }
 
 QString QtDialogs::askOpenFile(const QString& filter) {
-    return QFileDialog::getOpenFileName(parent_, QString(), QString(), filter);
+    return QFileDialog::getOpenFileName(parentWidget(), QString(), QString(), filter);
 }
 
 }  // namespace kavro

@@ -46,7 +46,9 @@ class QtDialogs : public Dialogs {
     // "" when cancelled.
     virtual QString askOpenFile(const QString& filter);
 
-    QWidget* parentWidget() const { return parent_; }
+    // The window a box is centred on: the one the user works in (the chart window,
+    // when the period box comes from it), else the main window.
+    QWidget* parentWidget() const;
 
   private:
     // A modal box gets the normal pointer even while a job shows the hourglass.
