@@ -22,8 +22,8 @@ void Settings::setDistances(double tp, double sl, double st) {
 }
 
 void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double expectedRows) {
-    RunResults& res = r.results;
-    res = RunResults{};
+    r.results = std::make_shared<RunResults>();
+    RunResults& res = *r.results;
     res.kind = kind;
     res.fields = fields;
     res.firstBar = r.firstBar;
@@ -36,7 +36,7 @@ void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double
 }
 
 void FinishResults(RunState& r, RunEnd end, const std::string& failure) {
-    RunResults& res = r.results;
+    RunResults& res = *r.results;
     if (res.kind == RunKind::None || res.end != RunEnd::Running) return;
     res.end = end;
     res.failure = failure;

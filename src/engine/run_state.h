@@ -1,6 +1,7 @@
 #pragma once
 // Everything the test engine keeps between commands, passes and runs.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -72,8 +73,9 @@ struct RunState {
     // Set by Stop; a running test halts at its next yield.
     bool stopRequested = false;
 
-    // The latest run's results, kept until the next run starts.
-    RunResults results;
+    // The latest run's results. Each run starts a new record, so whoever still
+    // holds an earlier one (the evaluation) keeps it whole.
+    std::shared_ptr<RunResults> results = std::make_shared<RunResults>();
 };
 
 // Starts the record of a run: its kind, the fields it starts with, and room for

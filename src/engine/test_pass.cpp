@@ -63,7 +63,7 @@ void RecordPass(const RunEnv& e, float st, float tpi1, float tp1) {
     ++r.passesDone;
     ++r.runPassesDone;
     r.passRow = row;
-    r.results.passes.push_back(row);
+    r.results->passes.push_back(row);
     ShowCurrentPass(e, row);
     if (row.total >= r.bestTotal.value_or(0.0f)) {
         r.bestTotal = row.total;

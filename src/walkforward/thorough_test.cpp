@@ -123,7 +123,7 @@ void Tick(const RunEnv& e) {
         record.stop = result.stop;
         record.forwardResult = record.forwardTested ? r.passProfit : 0.0f;
         RecordWindowDates(e.store, record);
-        r.results.windows.push_back(record);
+        r.results->windows.push_back(record);
         if (w < windowCount) {
             const std::string date = WindowDate(e.store, r.currentBar, e.locale);
             if (!f.check3) AppendToBox(d.text10, WindowBoxLine(date, result, e.locale) + "\r\n");

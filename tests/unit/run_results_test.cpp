@@ -22,7 +22,7 @@ class SweepResults : public EngineFixture {
 
 TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
     RunSimpleTest();
-    const RunResults& res = session.run.results;
+    const RunResults& res = *session.run.results;
     EXPECT_EQ(res.kind, RunKind::Simple);
     EXPECT_EQ(res.end, RunEnd::Done);
     EXPECT_TRUE(res.finished());
@@ -37,14 +37,18 @@ TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
     // A sweep writes no journal.
     EXPECT_TRUE(res.trades.empty());
 
-    // The next run starts a fresh record; a field typed after it ended changes nothing kept.
+    // The next run starts a fresh record and leaves this one whole for whoever holds it;
+    // a field typed after the run ended changes nothing kept.
+    const std::shared_ptr<const RunResults> sweep = session.run.results;
     session.form.text6 = "0";
     session.form.text4 = session.form.text5 = "11";
     RunSimpleTest();
-    EXPECT_EQ(res.passes.size(), 1u);
-    ASSERT_EQ(res.trades.size(), 0u);  // the buy at hour 11 is still open at the end
+    const RunResults& single = *session.run.results;
+    EXPECT_EQ(single.passes.size(), 1u);
+    EXPECT_EQ(single.trades.size(), 0u);  // the buy at hour 11 is still open at the end
+    EXPECT_EQ(sweep->passes.size(), 408u);
     session.form.text2 = "50";
-    EXPECT_EQ(res.fields.text2, "100");
+    EXPECT_EQ(single.fields.text2, "100");
 }
 
 TEST_F(SweepResults, AStoppedRunKeepsWhatItFinished) {
@@ -52,7 +56,7 @@ TEST_F(SweepResults, AStoppedRunKeepsWhatItFinished) {
         if (session.run.passesDone == 7) ToolbarButton(session, "Stop");
     };
     RunSimpleTest();
-    const RunResults& res = session.run.results;
+    const RunResults& res = *session.run.results;
     EXPECT_EQ(res.end, RunEnd::Stopped);
     EXPECT_EQ(res.passes.size(), 7u);
 }
@@ -75,7 +79,7 @@ class WalkForwardResults : public ThoroughFixture {
 
 TEST_F(WalkForwardResults, EveryWindowIsKeptWithItsDatesSettingAndResults) {
     RunKach();
-    const RunResults& res = s().run.results;
+    const RunResults& res = *s().run.results;
     EXPECT_EQ(res.kind, RunKind::Thorough);
     EXPECT_EQ(res.end, RunEnd::Done);
     ASSERT_EQ(res.windows.size(), 2u);
@@ -112,7 +116,7 @@ TEST_F(WalkForwardResults, EveryWindowIsKeptWithItsDatesSettingAndResults) {
 TEST_F(WalkForwardResults, RealWorkKeepsTheSearchOnly) {
     s().form.check3 = true;
     RunKach();
-    const RunResults& res = s().run.results;
+    const RunResults& res = *s().run.results;
     ASSERT_EQ(res.windows.size(), 1u);
     EXPECT_FALSE(res.windows[0].forwardTested);
     EXPECT_EQ(res.windows[0].forwardResult, 0);
