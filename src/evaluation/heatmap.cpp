@@ -21,10 +21,6 @@ uint32_t KeyOf(float v) {
     return v == 0.0f ? 0u : std::bit_cast<uint32_t>(v);
 }
 
-uint32_t Slot(uint32_t key, uint32_t mask) {
-    return (key * 0x9E3779B1u >> 7) & mask;
-}
-
 // Open-addressing table from a value's key to a number: a sweep has a few hundred
 // distinct values per column but millions of rows, so lookups must be cheap.
 class ValueTable {
@@ -33,39 +29,47 @@ class ValueTable {
 
     // The number stored for `key`, or -1.
     int64_t find(uint32_t key) const {
-        for (uint32_t s = Slot(key, mask_);; s = (s + 1) & mask_) {
-            if (numbers_[s] < 0) return -1;
+        for (uint32_t s = slot(key);; s = (s + 1) & mask_) {
             if (keys_[s] == key) return numbers_[s];
+            if (keys_[s] == kEmpty) return -1;
         }
     }
     // Stores key -> number unless the key is there already; true when added.
     bool insert(uint32_t key, int64_t number) {
-        if ((count_ + 1) * 2 > keys_.size()) rehash(keys_.size() * 2);
-        for (uint32_t s = Slot(key, mask_);; s = (s + 1) & mask_) {
-            if (numbers_[s] < 0) {
+        for (uint32_t s = slot(key);; s = (s + 1) & mask_) {
+            if (keys_[s] == key) return false;
+            if (keys_[s] == kEmpty) {
                 keys_[s] = key;
-                numbers_[s] = number;
-                ++count_;
+                numbers_[s] = static_cast<int32_t>(number);
+                if (++count_ * 2 > keys_.size()) rehash(keys_.size() * 2);
                 return true;
             }
-            if (keys_[s] == key) return false;
         }
     }
 
   private:
+    // The bits of a NaN: never a key, since rows holding one are left out.
+    static constexpr uint32_t kEmpty = 0xFFFFFFFFu;
+
+    // Fibonacci hashing: the high bits of the product, where every key bit has a say
+    // (whole numbers as floats end in zero bits).
+    uint32_t slot(uint32_t key) const { return (key * 0x9E3779B1u) >> shift_; }
+
     void rehash(size_t size) {
         std::vector<uint32_t> keys = std::move(keys_);
-        std::vector<int64_t> numbers = std::move(numbers_);
-        keys_.assign(size, 0);
+        std::vector<int32_t> numbers = std::move(numbers_);
+        keys_.assign(size, kEmpty);
         numbers_.assign(size, -1);
         mask_ = static_cast<uint32_t>(size - 1);
+        shift_ = 32 - std::countr_zero(size);
         count_ = 0;
         for (size_t i = 0; i < keys.size(); ++i)
-            if (numbers[i] >= 0) insert(keys[i], numbers[i]);
+            if (keys[i] != kEmpty) insert(keys[i], numbers[i]);
     }
     std::vector<uint32_t> keys_;
-    std::vector<int64_t> numbers_;
+    std::vector<int32_t> numbers_;
     uint32_t mask_ = 0;
+    int shift_ = 28;
     size_t count_ = 0;
 };
 
@@ -123,7 +127,8 @@ HeatGrid EmptyGrid(GridKind kind, const std::vector<float>& xs, const std::vecto
         return g;
     }
     const size_t n = xs.size() * ys.size();
-    g.cells.assign(n, kNotRun);
+    // Below every finite total until a pass lands; Finish turns what is left into NaN.
+    g.cells.assign(n, -std::numeric_limits<float>::infinity());
     g.stops.assign(n, kNotRun);
     g.passes.assign(n, -1);
     return g;
@@ -131,7 +136,7 @@ HeatGrid EmptyGrid(GridKind kind, const std::vector<float>& xs, const std::vecto
 
 // A pass's result into a cell: the best stands, ties to the later pass (rows come in pass order).
 void Place(HeatGrid& g, size_t cell, const PassRow& r, size_t pass) {
-    if (g.passes[cell] < 0 || r.total >= g.cells[cell]) {
+    if (r.total >= g.cells[cell]) {
         g.cells[cell] = r.total;
         g.stops[cell] = r.stop;
         g.passes[cell] = static_cast<int64_t>(pass);
@@ -140,7 +145,10 @@ void Place(HeatGrid& g, size_t cell, const PassRow& r, size_t pass) {
 
 void Finish(HeatGrid& g) {
     for (size_t i = 0; i < g.cells.size(); ++i) {
-        if (g.passes[i] < 0) continue;
+        if (g.passes[i] < 0) {
+            g.cells[i] = kNotRun;
+            continue;
+        }
         const float v = g.cells[i];
         if (g.runCells == 0) {
             g.minValue = g.maxValue = v;
@@ -163,20 +171,29 @@ void Finish(HeatGrid& g) {
 
 SweepAxes AxesOf(std::span<const PassRow> passes) {
     DistinctValues hours, targets, stops;
-    for (const PassRow& r : passes) {
+    std::optional<size_t> best;
+    float bestTotal = -std::numeric_limits<float>::infinity();
+    for (size_t i = 0; i < passes.size(); ++i) {
+        const PassRow& r = passes[i];
         if (!Usable(r)) continue;
         hours.add(r.entryHour);
         targets.add(r.target);
         stops.add(r.stop);
+        if (r.total >= bestTotal) {
+            bestTotal = r.total;
+            best = i;
+        }
     }
-    return SweepAxes{hours.sorted(), targets.sorted(), stops.sorted()};
+    return SweepAxes{hours.sorted(), targets.sorted(), stops.sorted(), best};
 }
 
 std::optional<size_t> BestPass(std::span<const PassRow> passes) {
     std::optional<size_t> best;
+    float bestTotal = -std::numeric_limits<float>::infinity();
     for (size_t i = 0; i < passes.size(); ++i) {
-        if (!Usable(passes[i])) continue;
-        if (!best || passes[i].total >= passes[*best].total) best = i;
+        if (!Usable(passes[i]) || !(passes[i].total >= bestTotal)) continue;
+        bestTotal = passes[i].total;
+        best = i;
     }
     return best;
 }
@@ -199,8 +216,8 @@ HeatGrid TargetStopGrid(std::span<const PassRow> passes, const SweepAxes& axes, 
 }
 
 HeatGrid TargetStopGrid(std::span<const PassRow> passes) {
-    const auto best = BestPass(passes);
-    return TargetStopGrid(passes, AxesOf(passes), best ? passes[*best].entryHour : 0.0f);
+    const SweepAxes axes = AxesOf(passes);
+    return TargetStopGrid(passes, axes, axes.bestPass ? passes[*axes.bestPass].entryHour : 0.0f);
 }
 
 HeatGrid HourTargetGrid(std::span<const PassRow> passes, const SweepAxes& axes) {

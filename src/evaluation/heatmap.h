@@ -11,9 +11,11 @@
 namespace kavro {
 
 // The sorted distinct values of each pass-row column (rows with a value that is
-// not a number are left out everywhere).
+// not a finite number are left out everywhere), and the best pass, found on the
+// same walk over the rows.
 struct SweepAxes {
     std::vector<float> hours, targets, stops;
+    std::optional<size_t> bestPass;
 };
 SweepAxes AxesOf(std::span<const PassRow> passes);
 

@@ -48,6 +48,7 @@ TEST(Heatmap, AxesAreTheSortedDistinctValues) {
     EXPECT_FALSE(std::signbit(a.hours[0]));
     EXPECT_EQ(a.targets, (std::vector<float>{20, 30}));
     EXPECT_EQ(a.stops, (std::vector<float>{10, 15}));
+    EXPECT_EQ(a.bestPass, 3u);
 }
 
 TEST(Heatmap, BestPassIsTheHighestTotalTiesToTheLater) {
