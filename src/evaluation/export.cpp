@@ -35,15 +35,6 @@ class Json {
         text_ += '}';
         first_ = false;
     }
-    void openArray(const char* key) {
-        this->key(key);
-        text_ += '[';
-        first_ = true;
-    }
-    void closeArray() {
-        text_ += ']';
-        first_ = false;
-    }
     void number(const char* key, double v) {
         this->key(key);
         if (std::isnan(v))

@@ -1,5 +1,5 @@
 #pragma once
-// A small, fully specified random source: the same seed gives the same numbers on
+// A small, fully defined random source: the same seed gives the same numbers on
 // every platform and standard library (the std distributions do not promise that).
 #include <cstdint>
 

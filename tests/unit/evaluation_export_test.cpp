@@ -58,11 +58,10 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
     return rows;
 }
 
-// A small JSON reader: enough to read stats.json back the way json.loads would.
+// A small JSON reader, as strict as json.loads without its extensions: objects,
+// arrays, plain strings, numbers, true, false, null (no inf, nan or Infinity).
 struct JsonValue {
-    std::variant<std::nullptr_t, bool, double, std::string, std::vector<JsonValue>,
-                 std::map<std::string, JsonValue>>
-        v;
+    std::variant<std::nullptr_t, bool, double, std::string, std::map<std::string, JsonValue>> v;
     const JsonValue& operator[](const std::string& key) const {
         return std::get<std::map<std::string, JsonValue>>(v).at(key);
     }
@@ -74,89 +73,49 @@ struct JsonValue {
     }
 };
 
-class JsonReader {
-  public:
-    explicit JsonReader(const std::string& t) : t_(t) {}
-    JsonValue document() {
-        JsonValue v = value();
-        blanks();
-        if (i_ != t_.size()) throw std::runtime_error("text after the value");
-        return v;
-    }
-
-  private:
-    void blanks() {
-        while (i_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[i_]))) ++i_;
-    }
-    void expect(char c) {
-        blanks();
-        if (i_ >= t_.size() || t_[i_] != c) throw std::runtime_error(std::string("expected ") + c);
-        ++i_;
-    }
-    bool word(const char* w) {
-        const size_t n = std::strlen(w);
-        if (t_.compare(i_, n, w) != 0) return false;
-        i_ += n;
-        return true;
-    }
-    std::string string() {
-        expect('"');
-        std::string s;
-        while (i_ < t_.size() && t_[i_] != '"') {
-            if (t_[i_] == '\\') throw std::runtime_error("escapes are not expected here");
-            s += t_[i_++];
-        }
-        expect('"');
+JsonValue ReadJsonValue(const std::string& t, size_t& i) {
+    auto skip = [&] {
+        while (i < t.size() && std::isspace(static_cast<unsigned char>(t[i]))) ++i;
+    };
+    auto string = [&] {
+        size_t end = t.find('"', i + 1);
+        if (t[i] != '"' || end == std::string::npos)
+            throw std::runtime_error("bad string at " + std::to_string(i));
+        std::string s = t.substr(i + 1, end - i - 1);
+        i = end + 1;
         return s;
-    }
-    JsonValue value() {
-        blanks();
-        if (i_ >= t_.size()) throw std::runtime_error("unexpected end");
-        const char c = t_[i_];
-        if (c == '{') {
-            ++i_;
-            std::map<std::string, JsonValue> m;
-            blanks();
-            if (t_[i_] == '}') return ++i_, JsonValue{m};
-            do {
-                const std::string k = string();
-                expect(':');
-                m[k] = value();
-                blanks();
-            } while (t_[i_] == ',' && ++i_);
-            expect('}');
-            return JsonValue{m};
+    };
+    skip();
+    if (t.compare(i, 4, "null") == 0) return i += 4, JsonValue{nullptr};
+    if (t.compare(i, 4, "true") == 0) return i += 4, JsonValue{true};
+    if (t.compare(i, 5, "false") == 0) return i += 5, JsonValue{false};
+    if (t[i] == '"') return JsonValue{string()};
+    if (t[i] == '{') {
+        std::map<std::string, JsonValue> m;
+        for (++i, skip(); t[i] != '}'; skip()) {
+            const std::string key = string();
+            skip();
+            if (t[i++] != ':') throw std::runtime_error("expected : at " + std::to_string(i));
+            m[key] = ReadJsonValue(t, i);
+            skip();
+            if (t[i] == ',') ++i, skip();
         }
-        if (c == '[') {
-            ++i_;
-            std::vector<JsonValue> a;
-            blanks();
-            if (t_[i_] == ']') return ++i_, JsonValue{a};
-            do {
-                a.push_back(value());
-                blanks();
-            } while (t_[i_] == ',' && ++i_);
-            expect(']');
-            return JsonValue{a};
-        }
-        if (c == '"') return JsonValue{string()};
-        if (word("true")) return JsonValue{true};
-        if (word("false")) return JsonValue{false};
-        if (word("null")) return JsonValue{nullptr};
-        // Strict JSON numbers only: no inf, nan or Infinity.
-        size_t used = 0;
-        const std::string rest = t_.substr(i_, 40);
-        if (!(c == '-' || (c >= '0' && c <= '9'))) throw std::runtime_error("not a JSON value: " + rest);
-        const double d = std::stod(rest, &used);
-        i_ += used;
-        return JsonValue{d};
+        return ++i, JsonValue{m};
     }
-    const std::string& t_;
-    size_t i_ = 0;
-};
+    const size_t digit = t[i] == '-' ? i + 1 : i;
+    if (digit >= t.size() || !std::isdigit(static_cast<unsigned char>(t[digit])))
+        throw std::runtime_error("not a JSON value at " + std::to_string(i));
+    size_t used = 0;
+    const double d = std::stod(t.substr(i, 40), &used);
+    return i += used, JsonValue{d};
+}
 
 JsonValue ReadJson(const std::string& text) {
-    return JsonReader(text).document();
+    size_t i = 0;
+    JsonValue v = ReadJsonValue(text, i);
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i != text.size()) throw std::runtime_error("text after the value");
+    return v;
 }
 
 double Cell(const std::string& s) {

@@ -59,7 +59,7 @@ TEST(DayNumber, CountsCalendarDays) {
     EXPECT_EQ(DayNumber({1969, 12, 31}), -1);
 }
 
-TEST(TradesFromJournal, PairsEachRowsEntryAndExit) {
+TEST(TradesFromJournal, PairsEachRowsEntryAndExitUpToTheClosedCount) {
     const auto trades = MakeTrades(WorkedJournal());
     ASSERT_EQ(trades.size(), 6u);
     EXPECT_EQ(trades[0].side, TradeSide::Buy);
@@ -72,18 +72,14 @@ TEST(TradesFromJournal, PairsEachRowsEntryAndExit) {
     EXPECT_FALSE(trades[5].exitDate.valid());
     EXPECT_FALSE(trades[5].exitPrice.has_value());
     EXPECT_EQ(trades[5].date(), (Date{2020, 3, 20}));
-}
 
-TEST(TradesFromJournal, ReadsOnlyTheRowsThatHoldTrades) {
     const TradeJournal j = MakeJournal(WorkedJournal());
     EXPECT_TRUE(TradesFromJournal(j, 0).empty());
     EXPECT_TRUE(TradesFromJournal(j, -5).empty());
     EXPECT_TRUE(TradesFromJournal(TradeJournal{}, 3).empty());
     EXPECT_EQ(TradesFromJournal(j, 2).size(), 2u);
     // A count beyond the rows held stops there instead of inventing millions of empty trades.
-    const auto all = TradesFromJournal(j, int64_t{1} << 40);
-    EXPECT_EQ(all.size(), j.size() - 1);
-    EXPECT_EQ(all[5].profit, -40.0f);
+    EXPECT_EQ(TradesFromJournal(j, int64_t{1} << 40).size(), j.size() - 1);
 }
 
 TEST(TradeStats, WorkedJournalByHand) {
@@ -278,21 +274,6 @@ TEST(TradeStats, ProfitsThatAreNotNumbersAreLeftOut) {
     EXPECT_DOUBLE_EQ(s.maxDrawdown.money, 4);
     EXPECT_EQ(s.maxDrawdown.troughTrade, 2);
     EXPECT_EQ(EquityCurve(trades), (std::vector<double>{0, 10, 6}));
-}
-
-TEST(TradeStats, SharpeOfMonthlyResults) {
-    // January +30, February -10, March empty, April +20.
-    const auto trades = MakeTrades({
-        {TradeSide::Buy, "20200110", "20200111", 30},
-        {TradeSide::Sell, "20200210", "20200211", -10},
-        {TradeSide::Buy, "20200410", "20200411", 20},
-    });
-    const TradeStats s = ComputeTradeStats(trades);
-    ASSERT_EQ(s.months.size(), 4u);
-    // Mean 10; squared deviations 400 + 400 + 100 + 100 over 3.
-    EXPECT_DOUBLE_EQ(s.sharpeMonthly, 10 / std::sqrt(1000.0 / 3) * std::sqrt(12.0));
-    EXPECT_EQ(s.bestMonth, 0);
-    EXPECT_EQ(s.worstMonth, 1);
 }
 
 TEST(EquityCurve, StartsAtZero) {
