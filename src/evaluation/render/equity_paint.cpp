@@ -1,0 +1,154 @@
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "evaluation/render/evaluation_render.h"
+#include "evaluation/render/render_common.h"
+
+namespace kavro {
+
+namespace {
+
+using namespace render;
+
+// Equity and running peak sampled for the plot: every trade when they fit the
+// width, otherwise each pixel column's lowest and highest equity (100,000 trades
+// become a few thousand points, and the line keeps every spike).
+struct Trace {
+    std::vector<QPointF> equity, peak, under;  // under: equity - peak (<= 0)
+};
+
+Trace Sample(std::span<const double> equity, double width, const Axis& xs) {
+    Trace t;
+    const size_t n = equity.size();
+    double peak = 0;
+    auto x = [&](size_t i) { return xs.map(static_cast<double>(i), 0, width); };
+    if (static_cast<double>(n) <= 2 * width) {
+        for (size_t i = 0; i < n; ++i) {
+            peak = std::max(peak, equity[i]);
+            t.equity.emplace_back(x(i), equity[i]);
+            t.peak.emplace_back(x(i), peak);
+            t.under.emplace_back(x(i), equity[i] - peak);
+        }
+        return t;
+    }
+    const size_t columns = static_cast<size_t>(std::max(1.0, width));
+    size_t i = 0;
+    for (size_t c = 0; c < columns && i < n; ++c) {
+        const size_t end = std::max(i + 1, std::min(n, (c + 1) * n / columns));
+        double lo = equity[i], hi = equity[i], deepest = 0;
+        size_t loAt = i, hiAt = i;
+        for (size_t k = i; k < end; ++k) {
+            peak = std::max(peak, equity[k]);
+            if (equity[k] < lo) lo = equity[k], loAt = k;
+            if (equity[k] > hi) hi = equity[k], hiAt = k;
+            deepest = std::min(deepest, equity[k] - peak);
+        }
+        // In the order they happened, so the line goes down and up the way the money did.
+        if (loAt < hiAt) {
+            t.equity.emplace_back(x(loAt), lo);
+            t.equity.emplace_back(x(hiAt), hi);
+        } else {
+            t.equity.emplace_back(x(hiAt), hi);
+            t.equity.emplace_back(x(loAt), lo);
+        }
+        t.peak.emplace_back(x(end - 1), peak);
+        t.under.emplace_back(x(end - 1), deepest);
+        i = end;
+    }
+    return t;
+}
+
+QPolygonF ToPixels(const std::vector<QPointF>& points, const QRectF& plot, const Axis& ys) {
+    QPolygonF poly;
+    poly.reserve(static_cast<qsizetype>(points.size()));
+    for (const QPointF& pt : points)
+        poly << QPointF(plot.left() + pt.x(), ys.map(pt.y(), plot.bottom(), plot.top()));
+    return poly;
+}
+
+}  // namespace
+
+void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity, const Drawdown& dd) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    QString note;
+    if (dd.money > 0) {
+        note = QStringLiteral("Макс. просадка %1").arg(Label(dd.money));
+        if (dd.start.valid() && dd.end.valid())
+            note += QStringLiteral(" (%1 – %2)").arg(DayText(dd.start), DayText(dd.end));
+    }
+    const QRectF body = PaintTitle(p, area, QStringLiteral("Эквити"), note);
+    // Upper plot, the lower plot's title line, the lower plot, the trade numbers.
+    const double titleGap = 34;
+    const double avail = body.height() - 8 - titleGap - kBottomMargin;
+    const double width = std::max(0.0, body.width() - kLeftMargin - kRightMargin);
+    const QRectF upper(body.left() + kLeftMargin, body.top() + 8, width, std::max(0.0, avail * 0.7));
+    const QRectF lower(upper.left(), upper.bottom() + titleGap, width, std::max(0.0, avail * 0.3));
+    if (equity.size() < 2 || upper.width() < 4 || lower.height() < 4) {
+        if (equity.size() < 2) PaintNothing(p, body, QStringLiteral("Нет сделок"));
+        p.restore();
+        return;
+    }
+    const size_t trades = equity.size() - 1;
+    const Axis xs = NiceAxis(0, static_cast<double>(trades), 8);
+    double lo = 0, hi = 0;
+    for (double v : equity) {
+        if (!std::isfinite(v)) {
+            // EquityCurve never gives one; a damaged curve is not drawn at all.
+            PaintNothing(p, body, QStringLiteral("Нет данных"));
+            p.restore();
+            return;
+        }
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    const Axis ys = NiceAxis(lo, hi, 6);
+    const Trace t = Sample(equity, upper.width(), xs);
+
+    PaintValueAxis(p, upper, ys);
+    p.setClipRect(upper.adjusted(-1, -1, 1, 1));
+    // The fall below each running peak.
+    QPolygonF shade = ToPixels(t.peak, upper, ys);
+    const QPolygonF line = ToPixels(t.equity, upper, ys);
+    for (auto it = line.crbegin(); it != line.crend(); ++it) shade << *it;
+    p.setPen(Qt::NoPen);
+    p.setBrush(kDrawdownFill);
+    p.drawPolygon(shade);
+    // The maximum drawdown's stretch: tinted, with the fall drawn at the trough.
+    if (dd.money > 0 && dd.peakTrade >= 0 && dd.peakTrade <= dd.troughTrade &&
+        dd.troughTrade <= static_cast<int64_t>(trades)) {
+        const double x0 = upper.left() + xs.map(static_cast<double>(dd.peakTrade), 0, upper.width());
+        const double x1 = upper.left() + xs.map(static_cast<double>(dd.troughTrade), 0, upper.width());
+        const double top = ys.map(equity[static_cast<size_t>(dd.peakTrade)], upper.bottom(), upper.top());
+        const double bottom =
+            ys.map(equity[static_cast<size_t>(dd.troughTrade)], upper.bottom(), upper.top());
+        p.setBrush(QColor(kLoss.red(), kLoss.green(), kLoss.blue(), 28));
+        p.drawRect(QRectF(QPointF(x0, upper.top()), QPointF(std::max(x1, x0 + 1), upper.bottom())));
+        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
+        p.drawLine(QPointF(x0, top), QPointF(x1, top));
+        p.setPen(QPen(kLoss, 2));
+        p.drawLine(QPointF(x1, top), QPointF(x1, bottom));
+    }
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kEquityLine, 1.5));
+    p.drawPolyline(line);
+    p.setClipping(false);
+
+    // The distance under the running peak.
+    PaintTitle(p, QRectF(body.left(), upper.bottom() + 10, body.width(), 22), QStringLiteral("Просадка"));
+    double deepest = 0;
+    for (const QPointF& pt : t.under) deepest = std::min(deepest, pt.y());
+    const Axis us = NiceAxis(deepest, 0, 3);
+    PaintValueAxis(p, lower, us);
+    QPolygonF under = ToPixels(t.under, lower, us);
+    under.prepend(QPointF(under.first().x(), us.map(0, lower.bottom(), lower.top())));
+    under << QPointF(under.last().x(), us.map(0, lower.bottom(), lower.top()));
+    p.setPen(QPen(kLoss, 1));
+    p.setBrush(kDrawdownFill);
+    p.drawPolygon(under);
+    PaintCountAxis(p, lower, xs, QStringLiteral("Сделка"));
+    p.restore();
+}
+
+}  // namespace kavro

@@ -1,0 +1,76 @@
+#pragma once
+// The one painting code of the evaluation: the window paints its panes with it and
+// the PNG export paints the same pictures into images. Every function paints into
+// `area` of any QPainter and leaves the painter's state as it found it.
+#include <QImage>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "evaluation/heatmap.h"
+#include "evaluation/monte_carlo.h"
+#include "evaluation/trade_stats.h"
+#include "evaluation/walkforward_view.h"
+
+namespace kavro {
+
+// "Эквити" above: the closed-trade equity (EquityCurve: element 0 the starting
+// 0), the fall from each running peak shaded and the maximum drawdown's stretch
+// marked; "Просадка" below: the distance under the running peak.
+void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity,
+                 const Drawdown& maxDrawdown);
+
+struct GridCell {
+    size_t x = 0, y = 0;
+    friend bool operator==(const GridCell&, const GridCell&) = default;
+};
+
+// Where a heatmap's cells lie inside `area`: y grows upwards, like the axis values.
+struct HeatmapLayout {
+    QRectF plot;  // the cells, legend and labels outside it
+    size_t columns = 0, rows = 0;
+    // The cell under a point (window pixels); empty outside the cells.
+    std::optional<GridCell> cellAt(const QPointF& point) const;
+    QRectF cellRect(const GridCell& cell) const;
+};
+HeatmapLayout LayoutHeatmap(const QRectF& area, const HeatGrid& grid);
+
+// The diverging colour of a result: losses red, gains green, 0 white, full
+// colour at |value| = scale. A cell never run has its own grey (kEmptyCell).
+QColor HeatColour(float value, float scale);
+inline constexpr QRgb kEmptyCell = 0xFFC4C4C4;
+inline constexpr QRgb kBestOutline = 0xFF000000;
+inline constexpr QRgb kHoverOutline = 0xFF1F5FD0;
+
+// The cells as an image, one pixel a cell, top row = highest y. Painting scales
+// it, so a window can build it once per grid and paint it at any size.
+QImage HeatmapCells(const HeatGrid& grid);
+// "Тепловая карта: TP × SL, час 9" or "Тепловая карта: час × TP, лучший SL".
+QString HeatmapTitle(const HeatGrid& grid);
+// The grid with its title, axis labels, legend and the best cell outlined; `cells`
+// is HeatmapCells(grid) when the caller keeps one, `hover` a cell to outline too.
+void PaintHeatmap(QPainter& p, const QRectF& area, const HeatGrid& grid, const QImage* cells = nullptr,
+                  std::optional<GridCell> hover = std::nullopt);
+
+// "Форвардный результат": each window's forward result as a bar and the
+// cumulative result as a line; windows whose search found nothing drawn hollow.
+void PaintForwardEquity(QPainter& p, const QRectF& area, const WalkForwardView& view);
+// "Стабильность параметров": take-profit, stop-loss and entry hour per window.
+void PaintParameterStability(QPainter& p, const QRectF& area, const WalkForwardView& view);
+
+// A Monte Carlo histogram with its 5 %, 50 % and 95 % points; `belowZero` (0..1),
+// when given, is written under the title.
+void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, const QString& title,
+                     std::optional<double> belowZero = std::nullopt);
+
+// Paints `paint` onto a white image of `size` and writes it as a PNG under a
+// temporary name, renamed onto `path` when complete. False with a Russian message.
+bool SavePng(const std::string& path, const QSize& size,
+             const std::function<void(QPainter&, const QRectF&)>& paint, std::string& error);
+
+}  // namespace kavro

@@ -1,0 +1,72 @@
+#include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
+
+#include "evaluation/number_text.h"
+#include "evaluation/render/evaluation_render.h"
+#include "evaluation/render/render_common.h"
+
+namespace kavro {
+
+using namespace render;
+
+void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, const QString& title,
+                     std::optional<double> belowZero) {
+    p.save();
+    QString note;
+    if (belowZero && std::isfinite(*belowZero))
+        note = QStringLiteral("P(итог < 0) = %1 %")
+                   .arg(QString::fromStdString(DisplayNumber(*belowZero * 100, 1)));
+    const QRectF body = PaintTitle(p, area, title, note);
+    const QRectF plot(body.left() + kLeftMargin, body.top() + 18,
+                      std::max(0.0, body.width() - kLeftMargin - kRightMargin),
+                      std::max(0.0, body.height() - 18 - kBottomMargin));
+    const Histogram& h = d.histogram;
+    if (h.counts.empty() || h.edges.size() != h.counts.size() + 1) {
+        PaintNothing(p, body, QStringLiteral("Нет прогонов"));
+        p.restore();
+        return;
+    }
+    if (plot.width() < 4 || plot.height() < 4) {
+        p.restore();
+        return;
+    }
+    int64_t most = 1;
+    for (int64_t c : h.counts) most = std::max(most, c);
+    const Axis ys = NiceAxis(0, static_cast<double>(most), 5);
+    Axis xs = NiceAxis(h.edges.front(), h.edges.back(), 6);
+    PaintValueAxis(p, plot, ys);
+    // Bars edge to edge: the histogram's own bins, not the axis steps.
+    for (size_t i = 0; i < h.counts.size(); ++i) {
+        const double x0 = xs.map(h.edges[i], plot.left(), plot.right());
+        const double x1 = xs.map(h.edges[i + 1], plot.left(), plot.right());
+        const double y = ys.map(static_cast<double>(h.counts[i]), plot.bottom(), plot.top());
+        const QRectF bar(QPointF(x0, y), QPointF(std::max(x1, x0 + 1), plot.bottom()));
+        p.fillRect(bar, QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), 150));
+    }
+    // The 5 %, 50 % and 95 % points, labelled above the plot.
+    p.setFont(LabelFont());
+    const struct {
+        double value;
+        const char* name;
+    } marks[] = {{d.p5, "5%"}, {d.p50, "50%"}, {d.p95, "95%"}};
+    double lastRight = -1e9;
+    for (const auto& m : marks) {
+        const double x = xs.map(m.value, plot.left(), plot.right());
+        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(kInk);
+        const QString text = QStringLiteral("%1: %2").arg(QLatin1String(m.name), Label(m.value));
+        const double half = QFontMetricsF(p.font()).horizontalAdvance(text) / 2 + 3;
+        // Points close together: the later label goes inside the plot, beside its line.
+        const bool crowded = x - half < lastRight;
+        const QRectF box = crowded ? QRectF(x + 3, plot.top() + 2, 2 * half, 14)
+                                   : QRectF(x - half, plot.top() - 16, 2 * half, 14);
+        p.drawText(box, crowded ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignHCenter | Qt::AlignBottom, text);
+        lastRight = crowded ? lastRight : x + half;
+    }
+    PaintCountAxis(p, plot, xs, QString());
+    p.restore();
+}
+
+}  // namespace kavro

@@ -1,0 +1,125 @@
+#include "evaluation/render/render_common.h"
+
+#include <QFontMetricsF>
+#include <cmath>
+
+namespace kavro::render {
+
+QFont TitleFont() {
+    QFont f;
+    f.setPixelSize(13);
+    f.setBold(true);
+    return f;
+}
+
+QFont LabelFont() {
+    QFont f;
+    f.setPixelSize(11);
+    return f;
+}
+
+double Axis::map(double v, double from, double to) const {
+    if (!(hi > lo)) return from;
+    return from + (v - lo) / (hi - lo) * (to - from);
+}
+
+Axis NiceAxis(double lo, double hi, int maxTicks) {
+    Axis a;
+    if (!std::isfinite(lo) || !std::isfinite(hi)) lo = 0, hi = 1;
+    if (lo > hi) std::swap(lo, hi);
+    if (!(hi > lo)) {
+        const double pad = lo == 0 ? 1.0 : std::fabs(lo) * 0.1;
+        lo -= pad;
+        hi += pad;
+    }
+    if (maxTicks < 2) maxTicks = 2;
+    const double raw = (hi - lo) / maxTicks;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = magnitude;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * magnitude;
+        if (step >= raw) break;
+    }
+    a.lo = std::floor(lo / step) * step;
+    a.hi = std::ceil(hi / step) * step;
+    for (int i = 0; i <= 4 * maxTicks; ++i) {
+        const double t = a.lo + i * step;
+        if (t > a.hi + step * 1e-9) break;
+        a.ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
+    }
+    return a;
+}
+
+QString Label(double v) {
+    if (!std::isfinite(v)) return QStringLiteral("—");
+    if (std::fabs(v) >= 1e7) return QString::number(v, 'g', 4);
+    if (v == std::trunc(v)) return QString::number(static_cast<long long>(v));
+    QString s = QString::number(v, 'f', 2);
+    while (s.endsWith(QLatin1Char('0'))) s.chop(1);
+    if (s.endsWith(QLatin1Char('.'))) s.chop(1);
+    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
+QString DayText(const Date& d) {
+    if (!d.valid()) return QString();
+    return QStringLiteral("%1.%2.%3")
+        .arg(d.day, 2, 10, QLatin1Char('0'))
+        .arg(d.month, 2, 10, QLatin1Char('0'))
+        .arg(d.year, 4, 10, QLatin1Char('0'));
+}
+
+QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const QString& note) {
+    p.save();
+    p.setPen(kInk);
+    p.setFont(TitleFont());
+    const double h = QFontMetricsF(p.font()).height() + 6;
+    const QRectF line(area.left() + 6, area.top() + 2, area.width() - 12, h);
+    p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
+    if (!note.isEmpty()) {
+        p.setFont(LabelFont());
+        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, note);
+    }
+    p.restore();
+    return QRectF(area.left(), area.top() + h + 2, area.width(), std::max(0.0, area.height() - h - 2));
+}
+
+void PaintValueAxis(QPainter& p, const QRectF& plot, const Axis& axis) {
+    p.save();
+    p.setFont(LabelFont());
+    for (double t : axis.ticks) {
+        const double y = axis.map(t, plot.bottom(), plot.top());
+        p.setPen(QPen(t == 0 ? kMuted : kGridLine, 0));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(kInk);
+        p.drawText(QRectF(plot.left() - kLeftMargin, y - 8, kLeftMargin - 4, 16),
+                   Qt::AlignRight | Qt::AlignVCenter, Label(t));
+    }
+    p.setPen(QPen(kMuted, 0));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+    p.restore();
+}
+
+void PaintCountAxis(QPainter& p, const QRectF& plot, const Axis& axis, const QString& name) {
+    p.save();
+    p.setFont(LabelFont());
+    p.setPen(kInk);
+    for (double t : axis.ticks) {
+        const double x = axis.map(t, plot.left(), plot.right());
+        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
+        p.drawText(QRectF(x - 40, plot.bottom() + 3, 80, 14), Qt::AlignHCenter | Qt::AlignTop, Label(t));
+    }
+    p.drawText(QRectF(plot.left(), plot.bottom() + 17, plot.width(), 14), Qt::AlignHCenter | Qt::AlignTop,
+               name);
+    p.restore();
+}
+
+void PaintNothing(QPainter& p, const QRectF& area, const QString& text) {
+    p.save();
+    p.setPen(kMuted);
+    p.setFont(LabelFont());
+    p.drawText(area, Qt::AlignCenter, text);
+    p.restore();
+}
+
+}  // namespace kavro::render

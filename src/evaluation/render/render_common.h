@@ -1,0 +1,50 @@
+#pragma once
+// Pieces every evaluation picture shares: colours, fonts, nice axis steps and frames.
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+#include <vector>
+
+#include "platform/dates.h"
+
+namespace kavro::render {
+
+inline const QColor kInk(40, 40, 40);
+inline const QColor kGridLine(225, 225, 225);
+inline const QColor kEquityLine(30, 90, 180);
+inline const QColor kGain(26, 150, 65);
+inline const QColor kLoss(215, 48, 39);
+inline const QColor kDrawdownFill(215, 48, 39, 60);
+inline const QColor kMuted(150, 150, 150);
+
+QFont TitleFont();
+QFont LabelFont();
+
+// A value axis with round steps covering [lo, hi].
+struct Axis {
+    double lo = 0, hi = 1;
+    std::vector<double> ticks;
+    double map(double v, double from, double to) const;  // lo -> from, hi -> to
+};
+Axis NiceAxis(double lo, double hi, int maxTicks);
+
+// Short label text: whole numbers without decimals, others with at most two.
+QString Label(double v);
+// dd.mm.yyyy, "" for an invalid date.
+QString DayText(const Date& d);
+
+// Paints the title at the top of `area` and returns what is left below it.
+QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const QString& note = QString());
+// Horizontal grid lines with their labels left of `plot`; the frame around it.
+void PaintValueAxis(QPainter& p, const QRectF& plot, const Axis& axis);
+// Tick labels under `plot` for the values of a horizontal axis.
+void PaintCountAxis(QPainter& p, const QRectF& plot, const Axis& axis, const QString& name);
+// A short centred text where there is nothing to draw.
+void PaintNothing(QPainter& p, const QRectF& area, const QString& text);
+
+// The margins every plot keeps for its labels.
+inline constexpr double kLeftMargin = 62, kBottomMargin = 34, kRightMargin = 28;
+
+}  // namespace kavro::render

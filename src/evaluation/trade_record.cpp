@@ -1,0 +1,55 @@
+#include "evaluation/trade_record.h"
+
+namespace kavro {
+
+bool ReadDateText(std::string_view text, Date& out) {
+    if (text.size() != 8) return false;
+    int parts[3] = {0, 0, 0};
+    const size_t widths[3] = {4, 2, 2};
+    size_t at = 0;
+    for (int k = 0; k < 3; ++k) {
+        for (size_t i = 0; i < widths[k]; ++i, ++at) {
+            const char c = text[at];
+            if (c < '0' || c > '9') return false;
+            parts[k] = parts[k] * 10 + (c - '0');
+        }
+    }
+    const int y = parts[0], m = parts[1], d = parts[2];
+    // No rolling over: "20211332" is a damaged text, not February 2022.
+    if (y < 100 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return false;
+    out = Date{y, m, d};
+    return true;
+}
+
+int64_t DayNumber(const Date& d) {
+    // Days from civil (Howard Hinnant's algorithm), exact for every valid date.
+    const int64_t y = d.year - (d.month <= 2 ? 1 : 0);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t mp = (d.month + 9) % 12;
+    const int64_t doy = (153 * mp + 2) / 5 + d.day - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+std::vector<TradeRecord> TradesFromJournal(const TradeJournal& journal, int64_t closedCount) {
+    std::vector<TradeRecord> trades;
+    if (closedCount <= 0 || journal.size() < 2) return trades;
+    const int64_t held = static_cast<int64_t>(journal.size()) - 1;
+    const int64_t count = closedCount < held ? closedCount : held;
+    trades.reserve(static_cast<size_t>(count));
+    for (int64_t i = 1; i <= count; ++i) {
+        const JournalRow& row = journal.row(static_cast<size_t>(i));
+        TradeRecord t;
+        t.side = row.side;
+        t.profit = row.profit;
+        t.entryPrice = row.entryPrice;
+        t.exitPrice = row.exitPrice;
+        if (row.entryDate) ReadDateText(row.entryDate->view(), t.entryDate);
+        if (row.exitDate) ReadDateText(row.exitDate->view(), t.exitDate);
+        trades.push_back(t);
+    }
+    return trades;
+}
+
+}  // namespace kavro

@@ -1,0 +1,224 @@
+#include "evaluation/trade_stats.h"
+
+#include <cmath>
+#include <limits>
+
+#include "evaluation/number_text.h"
+
+namespace kavro {
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+double Percent(int64_t part, int64_t whole) {
+    return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 0.0;
+}
+
+double Ratio(double sum, int64_t count) {
+    return count > 0 ? sum / static_cast<double>(count) : 0.0;
+}
+
+// Mean / sample standard deviation; 0 below two values or without any spread,
+// where the ratio says nothing.
+double MeanOverDeviation(const std::vector<double>& v) {
+    const size_t n = v.size();
+    if (n < 2) return 0.0;
+    double sum = 0;
+    for (double x : v) sum += x;
+    const double mean = sum / static_cast<double>(n);
+    double squares = 0;
+    for (double x : v) squares += (x - mean) * (x - mean);
+    const double deviation = std::sqrt(squares / static_cast<double>(n - 1));
+    if (!(deviation > 0)) return 0.0;
+    return mean / deviation;
+}
+
+int64_t MonthKey(const Date& d) {
+    return static_cast<int64_t>(d.year) * 12 + (d.month - 1);
+}
+
+void FillMonths(std::span<const TradeRecord> trades, TradeStats& s) {
+    int64_t first = std::numeric_limits<int64_t>::max(), last = std::numeric_limits<int64_t>::min();
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit) || !t.date().valid()) continue;
+        const int64_t k = MonthKey(t.date());
+        if (k < first) first = k;
+        if (k > last) last = k;
+    }
+    if (first > last) return;
+    s.months.resize(static_cast<size_t>(last - first + 1));
+    for (size_t i = 0; i < s.months.size(); ++i) {
+        const int64_t k = first + static_cast<int64_t>(i);
+        s.months[i].year = static_cast<int>(k / 12);
+        s.months[i].month = static_cast<int>(k % 12) + 1;
+    }
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit) || !t.date().valid()) continue;
+        MonthResult& m = s.months[static_cast<size_t>(MonthKey(t.date()) - first)];
+        m.result += t.profit;
+        ++m.trades;
+    }
+    std::vector<double> results;
+    results.reserve(s.months.size());
+    s.bestMonth = s.worstMonth = 0;
+    for (size_t i = 0; i < s.months.size(); ++i) {
+        const double r = s.months[i].result;
+        results.push_back(r);
+        if (r > s.months[static_cast<size_t>(s.bestMonth)].result) s.bestMonth = static_cast<int64_t>(i);
+        if (r < s.months[static_cast<size_t>(s.worstMonth)].result) s.worstMonth = static_cast<int64_t>(i);
+    }
+    s.sharpeMonthly = MeanOverDeviation(results) * std::sqrt(12.0);
+}
+
+void FillDrawdown(std::span<const TradeRecord> trades, TradeStats& s) {
+    double equity = 0, peak = 0;
+    int64_t peakTrade = 0, number = 0;
+    Drawdown& dd = s.maxDrawdown;
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit)) continue;
+        ++number;
+        equity += t.profit;
+        // The last trade at the peak level is where the fall begins.
+        if (equity >= peak) {
+            peak = equity;
+            peakTrade = number;
+        } else if (peak - equity > dd.money) {
+            dd.money = peak - equity;
+            dd.peakTrade = peakTrade;
+            dd.troughTrade = number;
+        }
+    }
+    if (dd.money <= 0) return;
+    // Dates of the n-th counted trade (skipped ones are not counted).
+    int64_t n = 0;
+    const TradeRecord* firstTrade = nullptr;
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit)) continue;
+        ++n;
+        if (n == 1) firstTrade = &t;
+        if (n == dd.peakTrade) dd.start = t.date();
+        if (n == dd.troughTrade) {
+            dd.end = t.date();
+            break;
+        }
+    }
+    if (dd.peakTrade == 0 && firstTrade)
+        dd.start = firstTrade->entryDate.valid() ? firstTrade->entryDate : firstTrade->date();
+}
+
+}  // namespace
+
+TradeStats ComputeTradeStats(std::span<const TradeRecord> trades) {
+    TradeStats s;
+    std::vector<double> profits;
+    profits.reserve(trades.size());
+    int64_t winRun = 0, lossRun = 0;
+    double daySum = 0;
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit)) {
+            ++s.skippedTrades;
+            continue;
+        }
+        const double p = t.profit;
+        profits.push_back(p);
+        ++s.trades;
+        const bool buy = t.side == TradeSide::Buy, sell = t.side == TradeSide::Sell;
+        s.buyTrades += buy;
+        s.sellTrades += sell;
+        s.netResult += p;
+        if (p > 0) {
+            ++s.wins;
+            s.buyWins += buy;
+            s.sellWins += sell;
+            s.grossProfit += p;
+            if (p > s.largestWin) s.largestWin = p;
+            lossRun = 0;
+            if (++winRun > s.maxConsecutiveWins) s.maxConsecutiveWins = winRun;
+        } else if (p < 0) {
+            ++s.losses;
+            s.grossLoss += p;
+            if (p < s.largestLoss) s.largestLoss = p;
+            winRun = 0;
+            if (++lossRun > s.maxConsecutiveLosses) s.maxConsecutiveLosses = lossRun;
+        } else {
+            winRun = lossRun = 0;
+        }
+        if (!t.date().valid()) ++s.undatedTrades;
+        if (t.entryDate.valid() && t.exitDate.valid() && !(t.exitDate < t.entryDate)) {
+            daySum += static_cast<double>(DayNumber(t.exitDate) - DayNumber(t.entryDate));
+            ++s.timedTrades;
+        }
+    }
+    if (s.grossLoss < 0)
+        s.profitFactor = s.grossProfit / -s.grossLoss;
+    else
+        s.profitFactor = s.grossProfit > 0 ? kInf : 0.0;
+    s.winRate = Percent(s.wins, s.trades);
+    s.buyWinRate = Percent(s.buyWins, s.buyTrades);
+    s.sellWinRate = Percent(s.sellWins, s.sellTrades);
+    s.averageWin = Ratio(s.grossProfit, s.wins);
+    s.averageLoss = Ratio(s.grossLoss, s.losses);
+    s.averageTrade = Ratio(s.netResult, s.trades);
+    s.averageTradeDays = Ratio(daySum, s.timedTrades);
+    s.sqn = std::sqrt(static_cast<double>(profits.size())) * MeanOverDeviation(profits);
+
+    FillDrawdown(trades, s);
+    if (s.maxDrawdown.money > 0)
+        s.recoveryFactor = s.netResult / s.maxDrawdown.money;
+    else
+        s.recoveryFactor = s.netResult > 0 ? kInf : 0.0;
+    FillMonths(trades, s);
+    return s;
+}
+
+std::vector<double> EquityCurve(std::span<const TradeRecord> trades) {
+    std::vector<double> curve;
+    curve.reserve(trades.size() + 1);
+    double equity = 0;
+    curve.push_back(equity);
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit)) continue;
+        equity += t.profit;
+        curve.push_back(equity);
+    }
+    return curve;
+}
+
+std::string StatsLines(const TradeStats& s) {
+    std::string out;
+    auto line = [&](const char* name, double value) {
+        out += name;
+        out += '=';
+        AppendNumber(out, value);
+        out += '\n';
+    };
+    auto count = [&](const char* name, int64_t value) {
+        out += name;
+        out += '=';
+        out += std::to_string(value);
+        out += '\n';
+    };
+    count("Trades", s.trades);
+    count("BuyTrades", s.buyTrades);
+    count("SellTrades", s.sellTrades);
+    count("Wins", s.wins);
+    count("Losses", s.losses);
+    line("NetResult", s.netResult);
+    line("GrossProfit", s.grossProfit);
+    line("GrossLoss", s.grossLoss);
+    line("ProfitFactor", s.profitFactor);
+    line("WinRate", s.winRate);
+    line("AverageTrade", s.averageTrade);
+    line("LargestWin", s.largestWin);
+    line("LargestLoss", s.largestLoss);
+    count("MaxConsecutiveWins", s.maxConsecutiveWins);
+    count("MaxConsecutiveLosses", s.maxConsecutiveLosses);
+    line("MaxDrawdown", s.maxDrawdown.money);
+    line("RecoveryFactor", s.recoveryFactor);
+    line("SharpeMonthly", s.sharpeMonthly);
+    line("SQN", s.sqn);
+    return out;
+}
+
+}  // namespace kavro

@@ -1,0 +1,308 @@
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <vector>
+
+#include "evaluation/render/evaluation_render.h"
+
+using namespace kavro;
+
+namespace {
+
+// A sweep of two hours, take-profits 20 and 30, stop-losses 10 and 15: at hour 9
+// TP 30 / SL 15 never ran, TP 20 / SL 15 lost.
+const std::vector<PassRow> kSweep = {
+    {9, 20, 10, 5}, {9, 20, 15, -30}, {9, 30, 10, 12}, {10, 20, 10, 4}, {10, 20, 15, 0},
+};
+
+const QRectF kArea(0, 0, 640, 420);
+
+QImage Paint(const std::function<void(QPainter&, const QRectF&)>& paint, QSize size = QSize(640, 420)) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
+    p.end();
+    return img;
+}
+
+QRgb At(const QImage& img, QPointF pt) {
+    return img.pixel(static_cast<int>(std::floor(pt.x())), static_cast<int>(std::floor(pt.y()))) |
+           0xFF000000u;
+}
+
+bool Reddish(QRgb c) {
+    return qRed(c) > 150 && qGreen(c) < qRed(c) - 60 && qBlue(c) < qRed(c) - 60;
+}
+bool Greenish(QRgb c) {
+    return qGreen(c) > qRed(c) + 20 && qGreen(c) > qBlue(c) + 20;
+}
+
+int Count(const QImage& img, const std::function<bool(QRgb)>& match) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += match(img.pixel(x, y));
+    return n;
+}
+
+bool NotWhite(QRgb c) {
+    return (c & 0xFFFFFF) != 0xFFFFFF;
+}
+
+Distribution SomeDistribution() {
+    Distribution d;
+    d.values = {-30, -10, 0, 5, 5, 12, 20, 20, 35, 60};
+    d.histogram = MakeHistogram(d.values, 8);
+    d.p5 = -30;
+    d.p50 = 5;
+    d.p95 = 60;
+    d.min = -30;
+    d.max = 60;
+    return d;
+}
+
+WalkForwardView SomeWindows() {
+    std::vector<WindowRecord> w(5);
+    const float tp[] = {60, 70, 70, 40, 55}, fwd[] = {50, -20, 30, 100, -5};
+    for (size_t i = 0; i < w.size(); ++i) {
+        w[i].optFirstBar = 1 + 250.0 * i;
+        w[i].optLastBar = 1000 + 250.0 * i;
+        w[i].fwdFirstBar = 1001 + 250.0 * i;
+        w[i].fwdLastBar = 1250 + 250.0 * i;
+        w[i].entryHour = 9 + static_cast<float>(i);
+        w[i].target = tp[i];
+        w[i].stop = 30;
+        w[i].bestFound = i != 2;
+        w[i].inSampleTotal = 200;
+        w[i].forwardResult = fwd[i];
+    }
+    return BuildWalkForwardView(w);
+}
+
+}  // namespace
+
+class EvaluationRenderTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void coloursDivergeAroundWhite();
+    void heatmapCellsShowTheirResultsAndTheEmptyOnesApart();
+    void heatmapOutlinesTheBestAndTheHoveredCell();
+    void pixelsMapBackToTheirCells();
+    void bigGridPaintsThroughOneImage();
+    void equityShowsTheLineAndTheDrawdown();
+    void everyPictureCopesWithNothingToShow();
+    void dashboardAndMonteCarloPaint();
+    void savePngWritesAReadableImageAtomically();
+    void savePngRefusesWhatItCannotWrite();
+};
+
+void EvaluationRenderTest::coloursDivergeAroundWhite() {
+    QCOMPARE(HeatColour(0, 10).rgb(), qRgb(255, 255, 255));
+    QVERIFY(Reddish(HeatColour(-10, 10).rgb()));
+    QVERIFY(Greenish(HeatColour(10, 10).rgb()));
+    // Half way is half as strong; beyond the scale no stronger than at it.
+    QVERIFY(qGreen(HeatColour(-5, 10).rgb()) > qGreen(HeatColour(-10, 10).rgb()));
+    QCOMPARE(HeatColour(-50, 10).rgb(), HeatColour(-10, 10).rgb());
+    QCOMPARE(HeatColour(7, 0).rgb(), qRgb(255, 255, 255));
+    QCOMPARE(HeatColour(NAN, 10).rgb(), kEmptyCell);
+}
+
+void EvaluationRenderTest::heatmapCellsShowTheirResultsAndTheEmptyOnesApart() {
+    const HeatGrid g = TargetStopGrid(kSweep, AxesOf(kSweep), 9);
+    const QImage img = Paint([&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, g); });
+    const HeatmapLayout l = LayoutHeatmap(kArea, g);
+    QCOMPARE(l.columns, size_t(2));
+    QCOMPARE(l.rows, size_t(2));
+    // TP 20 / SL 15 lost 30: the strongest red (the scale is 30).
+    const QRgb loss = At(img, l.cellRect({0, 1}).center());
+    QVERIFY(Reddish(loss));
+    QCOMPARE(loss, HeatColour(-30, 30).rgb());
+    QVERIFY(Greenish(At(img, l.cellRect({1, 0}).center())));
+    QCOMPARE(At(img, l.cellRect({0, 0}).center()), HeatColour(5, 30).rgb());
+    // Never run: grey, told apart from a 0 result's white.
+    const QRgb empty = At(img, l.cellRect({1, 1}).center());
+    QCOMPARE(empty, kEmptyCell);
+    QVERIFY(NotWhite(empty));
+
+    // The cells image alone: one pixel a cell, the highest stop-loss on top.
+    const QImage cells = HeatmapCells(g);
+    QCOMPARE(cells.size(), QSize(2, 2));
+    QCOMPARE(cells.pixel(0, 0) | 0xFF000000u, HeatColour(-30, 30).rgb());
+    QCOMPARE(cells.pixel(1, 0) | 0xFF000000u, kEmptyCell);
+    QCOMPARE(cells.pixel(1, 1) | 0xFF000000u, HeatColour(12, 30).rgb());
+}
+
+void EvaluationRenderTest::heatmapOutlinesTheBestAndTheHoveredCell() {
+    const HeatGrid g = TargetStopGrid(kSweep, AxesOf(kSweep), 9);
+    QVERIFY(g.hasBest);
+    QCOMPARE(g.bestX, size_t(1));
+    QCOMPARE(g.bestY, size_t(0));
+    const QImage img = Paint([&](QPainter& p, const QRectF& r) {
+        PaintHeatmap(p, r, g, nullptr, GridCell{0, 1});
+    });
+    const HeatmapLayout l = LayoutHeatmap(kArea, g);
+    const QRectF best = l.cellRect({1, 0});
+    // The outline runs just inside the cell's edges; the middle keeps the cell's colour.
+    for (QPointF pt :
+         {QPointF(best.left() + 1.5, best.center().y()), QPointF(best.center().x(), best.bottom() - 1.5),
+          QPointF(best.right() - 1.5, best.center().y())})
+        QCOMPARE(At(img, pt), kBestOutline);
+    QVERIFY(Greenish(At(img, best.center())));
+    const QRectF hover = l.cellRect({0, 1});
+    QCOMPARE(At(img, QPointF(hover.left() + 1.5, hover.center().y())), kHoverOutline);
+    // No outline on a cell that is neither.
+    const QRectF plain = l.cellRect({0, 0});
+    QCOMPARE(At(img, QPointF(plain.left() + 1.5, plain.center().y())), HeatColour(5, 30).rgb());
+}
+
+void EvaluationRenderTest::pixelsMapBackToTheirCells() {
+    const HeatGrid g = HourTargetGrid(kSweep);
+    const HeatmapLayout l = LayoutHeatmap(kArea, g);
+    QVERIFY(l.plot.width() > 100 && l.plot.height() > 100);
+    for (size_t x = 0; x < l.columns; ++x) {
+        for (size_t y = 0; y < l.rows; ++y) {
+            const QRectF r = l.cellRect({x, y});
+            for (QPointF pt :
+                 {r.center(), r.topLeft() + QPointF(0.5, 0.5), r.bottomRight() - QPointF(0.5, 0.5)}) {
+                const auto c = l.cellAt(pt);
+                QVERIFY(c.has_value());
+                QCOMPARE(c->x, x);
+                QCOMPARE(c->y, y);
+            }
+        }
+    }
+    QVERIFY(!l.cellAt(l.plot.topLeft() - QPointF(1, 1)).has_value());
+    QVERIFY(!l.cellAt(QPointF(l.plot.right() + 1, l.plot.center().y())).has_value());
+    QVERIFY(!l.cellAt(QPointF(l.plot.center().x(), l.plot.bottom() + 1)).has_value());
+    // The top-left pixel is the highest row.
+    QCOMPARE(l.cellAt(l.plot.topLeft() + QPointF(0.5, 0.5))->y, l.rows - 1);
+    QVERIFY(!LayoutHeatmap(kArea, HeatGrid{}).cellAt(kArea.center()).has_value());
+}
+
+void EvaluationRenderTest::bigGridPaintsThroughOneImage() {
+    // 300 x 200 cells, a diagonal of losses, a corner never run.
+    std::vector<PassRow> rows;
+    for (int tp = 0; tp < 300; ++tp)
+        for (int sl = 0; sl < 200; ++sl)
+            if (tp + sl > 5) rows.push_back({9, float(tp), float(sl), float(tp == sl ? -300 : tp)});
+    const HeatGrid g = TargetStopGrid(rows);
+    QCOMPARE(g.width(), size_t(300));
+    QCOMPARE(g.height(), size_t(200));
+    const QImage img = Paint([&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, g); }, QSize(1200, 900));
+    const HeatmapLayout l = LayoutHeatmap(QRectF(0, 0, 1200, 900), g);
+    QCOMPARE(At(img, l.cellRect({0, 0}).center()), kEmptyCell);
+    QVERIFY(Reddish(At(img, l.cellRect({150, 150}).center())));
+    QVERIFY(Greenish(At(img, l.cellRect({290, 10}).center())));
+}
+
+void EvaluationRenderTest::equityShowsTheLineAndTheDrawdown() {
+    const std::vector<double> equity = {0, 100, 50, 20, 220, 220, 180};
+    Drawdown dd;
+    dd.money = 80;
+    dd.peakTrade = 1;
+    dd.troughTrade = 3;
+    dd.start = {2020, 1, 3};
+    dd.end = {2020, 1, 15};
+    const QImage img = Paint([&](QPainter& p, const QRectF& r) { PaintEquity(p, r, equity, dd); });
+    const int line = Count(img, [](QRgb c) { return qBlue(c) > 140 && qRed(c) < 90 && qGreen(c) < 140; });
+    const int shade = Count(img, [](QRgb c) { return qRed(c) > 200 && qGreen(c) < 235 && qGreen(c) > 150; });
+    QVERIFY2(line > 200, qPrintable(QString::number(line)));
+    QVERIFY2(shade > 500, qPrintable(QString::number(shade)));
+    // The fall at the trough is drawn in full red.
+    QVERIFY(Count(img, [](QRgb c) { return Reddish(c) && qRed(c) < 230 && qGreen(c) < 80; }) > 20);
+
+    // 200,000 trades squeeze into the width without losing the plot.
+    std::vector<double> many(200001);
+    for (size_t i = 1; i < many.size(); ++i) many[i] = many[i - 1] + ((i * 7919) % 13 < 7 ? 3.0 : -2.5);
+    const QImage big = Paint([&](QPainter& p, const QRectF& r) { PaintEquity(p, r, many, Drawdown{}); });
+    QVERIFY(Count(big, [](QRgb c) { return qBlue(c) > 140 && qRed(c) < 90 && qGreen(c) < 140; }) > 200);
+}
+
+void EvaluationRenderTest::everyPictureCopesWithNothingToShow() {
+    const QImage blank = Paint([](QPainter&, const QRectF&) {});
+    for (const auto& paint : std::vector<std::function<void(QPainter&, const QRectF&)>>{
+             [](QPainter&p, const QRectF&r) { PaintEquity(p, r, {}, Drawdown{}); },
+             [](QPainter&p, const QRectF&r) { PaintEquity(p, r, std::vector<double>{0}, Drawdown{}); },
+             [](QPainter&p, const QRectF&r) { PaintHeatmap(p, r, HeatGrid{}); },
+             [](QPainter&p, const QRectF&r) { PaintForwardEquity(p, r, WalkForwardView{}); },
+             [](QPainter&p, const QRectF&r) { PaintParameterStability(p, r, WalkForwardView{}); },
+             [](QPainter&p, const QRectF&r) {
+                 PaintMonteCarlo(p, r, Distribution{}, QStringLiteral("Итог"));
+             },
+         }) {
+        // A title and a note, nothing else, and no crash.
+        const QImage img = Paint(paint);
+        QVERIFY(img != blank);
+    }
+    // Damaged figures: gaps and a note, no crash.
+    std::vector<WindowRecord> damaged(3);
+    damaged[1].target = NAN;
+    damaged[2].entryHour = INFINITY;
+    Paint(
+        [&](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, BuildWalkForwardView(damaged)); });
+    Paint([](QPainter& p, const QRectF& r) {
+        PaintEquity(p, r, std::vector<double>{0, NAN, 3}, Drawdown{});
+    });
+    // Too small to hold a plot: still no crash, at any size.
+    for (QSize s : {QSize(1, 1), QSize(40, 30), QSize(120, 60)}) {
+        Paint(
+            [](QPainter& p, const QRectF& r) {
+                PaintEquity(p, r, std::vector<double>{0, 5, -3}, Drawdown{});
+            },
+            s);
+        Paint([](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, HourTargetGrid(kSweep)); }, s);
+        Paint([](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, SomeWindows()); }, s);
+        Paint([](QPainter& p, const QRectF& r) { PaintForwardEquity(p, r, SomeWindows()); }, s);
+        Paint([](QPainter& p, const QRectF& r) { PaintMonteCarlo(p, r, SomeDistribution(), QString()); }, s);
+    }
+}
+
+void EvaluationRenderTest::dashboardAndMonteCarloPaint() {
+    const WalkForwardView v = SomeWindows();
+    const QImage forward = Paint([&](QPainter& p, const QRectF& r) { PaintForwardEquity(p, r, v); });
+    // Bars of the winning and the losing windows.
+    QVERIFY(Count(forward, [](QRgb c) { return Greenish(c); }) > 100);
+    QVERIFY(Count(forward, [](QRgb c) { return qRed(c) > qGreen(c) + 30 && qRed(c) > qBlue(c) + 30; }) > 100);
+    const QImage params = Paint([&](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, v); });
+    QVERIFY(Count(params, NotWhite) > 2000);
+    const QImage mc = Paint([&](QPainter& p, const QRectF& r) {
+        PaintMonteCarlo(p, r, SomeDistribution(), QStringLiteral("Итог: выборка с возвращением"), 0.2);
+    });
+    QVERIFY(Count(mc, [](QRgb c) { return qBlue(c) > qRed(c) + 40; }) > 1000);
+    QVERIFY(Count(mc, [](QRgb c) { return Reddish(c); }) > 50);  // the three dashed marks
+}
+
+void EvaluationRenderTest::savePngWritesAReadableImageAtomically() {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("heatmap.png")).toStdString();
+    const HeatGrid g = HourTargetGrid(kSweep);
+    std::string error;
+    QVERIFY(SavePng(
+        path, QSize(800, 500), [&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, g); }, error));
+    QImage back(QString::fromStdString(path));
+    QVERIFY(!back.isNull());
+    QCOMPARE(back.size(), QSize(800, 500));
+    const HeatmapLayout l = LayoutHeatmap(QRectF(0, 0, 800, 500), g);
+    // Hour 9, TP 30: the grid's highest result, 12, so the strongest green.
+    QCOMPARE(back.pixel(l.cellRect({0, 1}).center().toPoint()) | 0xFF000000u, HeatColour(12, 12).rgb());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("heatmap.png")});
+}
+
+void EvaluationRenderTest::savePngRefusesWhatItCannotWrite() {
+    QTemporaryDir dir;
+    std::string error;
+    const std::string inMissing = dir.filePath(QStringLiteral("missing/x.png")).toStdString();
+    QVERIFY(!SavePng(inMissing, QSize(100, 100), {}, error));
+    QVERIFY2(error.find("x.png") != std::string::npos && error.find("папка не найдена") != std::string::npos,
+             error.c_str());
+    error.clear();
+    QVERIFY(!SavePng(dir.filePath(QStringLiteral("y.png")).toStdString(), QSize(0, 10), {}, error));
+    QVERIFY(error.find("размер") != std::string::npos);
+    QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+QTEST_MAIN(EvaluationRenderTest)
+#include "evaluation_render_test.moc"
