@@ -186,7 +186,8 @@ QWidget* MainWindow::buildResultPanel() {
            {"Label10", "SL", "Label1_1", &label1_[1]},
            {"Label11", "Результат", "Label1_0", &label1_[0]}});
     block(1, 1, "Label23", "Оценка",
-          {{"Label24", "Buy/Sell", "Label16", nullptr}, {"Label25", "", "Label17", nullptr}});
+          {{"Label24", "Buy/Sell", "Label16", &label16_}, {"Label25", "", "Label17", &label17_}});
+    label25_ = panel->findChild<QLabel*>(QStringLiteral("Label25"));
     grid->setColumnStretch(0, 4);
     grid->setColumnStretch(1, 3);
     return panel;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "program/session.h"
 #include "platform/shell.h"
+#include "program/session.h"
 
 class QAction;
 class QCheckBox;
@@ -34,6 +34,7 @@ class WindowShell final : public Shell {
     void formReset() override;
     void quit() override;
     void showChart() override;
+    void showEvaluation() override;
 
   private:
     friend class MainWindow;
@@ -63,6 +64,8 @@ class MainWindow : public QWidget {
     void quitProgram();
     // Opens the chart window (an open one is shown again).
     void showChart();
+    // Opens the evaluation window (an open one is raised and shows the latest runs).
+    void showEvaluation();
 
     // Toolbar buttons ("Open", "End", ..., "Othet") and the Open menu entries ("Hour", "Day") by key.
     QAction* action(const QString& key) const;
@@ -120,6 +123,7 @@ class MainWindow : public QWidget {
     std::array<QLabel*, 4> label6_{};
     std::array<QLabel*, 7> label1_{};
     QLabel *label15_ = nullptr, *label18_ = nullptr;
+    QLabel *label16_ = nullptr, *label17_ = nullptr, *label25_ = nullptr;  // the "Оценка" block
     QPlainTextEdit* text10_ = nullptr;
     std::string shownText10_;  // the state text Text10 shows
     QProgressBar* progressBar_ = nullptr;

@@ -18,9 +18,9 @@
 #include <cmath>
 #include <exception>
 
-#include "program/commands.h"
-#include "app/main_window.h"
 #include "app/chart_window.h"
+#include "app/main_window.h"
+#include "program/commands.h"
 
 namespace kavro {
 
@@ -66,6 +66,10 @@ void WindowShell::quit() {
 
 void WindowShell::showChart() {
     if (window_) window_->showChart();
+}
+
+void WindowShell::showEvaluation() {
+    if (window_) window_->showEvaluation();
 }
 
 void MainWindow::runCommand(const std::function<void()>& f) {
@@ -195,6 +199,9 @@ void MainWindow::syncLabels() {
     for (size_t i = 0; i < label1_.size(); ++i) SetLabel(label1_[i], f.label1[i]);
     SetLabel(label15_, f.label15);
     SetLabel(label18_, f.label18);
+    SetLabel(label16_, f.label16);
+    SetLabel(label17_, f.label17);
+    SetLabel(label25_, f.label25);
 }
 
 // The state's bounds and value are any doubles; the bar shows the value's share of the range.
@@ -269,6 +276,10 @@ void MainWindow::quitProgram() {
 
 void MainWindow::showChart() {
     chart_ = OpenChartWindow(s_, this);
+}
+
+void MainWindow::showEvaluation() {
+    // The evaluation window comes with its own change.
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

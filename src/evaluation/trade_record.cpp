@@ -32,23 +32,35 @@ int64_t DayNumber(const Date& d) {
     return era * 146097 + doe - 719468;
 }
 
+namespace {
+
+TradeRecord RecordOf(const JournalRow& row) {
+    TradeRecord t;
+    t.side = row.side;
+    t.profit = row.profit;
+    t.entryPrice = row.entryPrice;
+    t.exitPrice = row.exitPrice;
+    if (row.entryDate) ReadDateText(row.entryDate->view(), t.entryDate);
+    if (row.exitDate) ReadDateText(row.exitDate->view(), t.exitDate);
+    return t;
+}
+
+}  // namespace
+
 std::vector<TradeRecord> TradesFromJournal(const TradeJournal& journal, int64_t closedCount) {
     std::vector<TradeRecord> trades;
     if (closedCount <= 0 || journal.size() < 2) return trades;
     const int64_t held = static_cast<int64_t>(journal.size()) - 1;
     const int64_t count = closedCount < held ? closedCount : held;
     trades.reserve(static_cast<size_t>(count));
-    for (int64_t i = 1; i <= count; ++i) {
-        const JournalRow& row = journal.row(static_cast<size_t>(i));
-        TradeRecord t;
-        t.side = row.side;
-        t.profit = row.profit;
-        t.entryPrice = row.entryPrice;
-        t.exitPrice = row.exitPrice;
-        if (row.entryDate) ReadDateText(row.entryDate->view(), t.entryDate);
-        if (row.exitDate) ReadDateText(row.exitDate->view(), t.exitDate);
-        trades.push_back(t);
-    }
+    for (int64_t i = 1; i <= count; ++i) trades.push_back(RecordOf(journal.row(static_cast<size_t>(i))));
+    return trades;
+}
+
+std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows) {
+    std::vector<TradeRecord> trades;
+    trades.reserve(rows.size());
+    for (const JournalRow& row : rows) trades.push_back(RecordOf(row));
     return trades;
 }
 

@@ -2,6 +2,7 @@
 // The trades an evaluation reads: one record per journal row, dates parsed once.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct TradeRecord {
 // trades; a count beyond the rows the journal holds stops at its last row, since
 // rows never written hold no trade.
 std::vector<TradeRecord> TradesFromJournal(const TradeJournal& journal, int64_t closedCount);
+// The same from rows already taken out of a journal (a run's kept trades), in their order.
+std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows);
 
 // A date text as the evaluation reads it: exactly eight digits yyyymmdd naming a
 // real calendar day (years 100..9999). Anything else is no date.

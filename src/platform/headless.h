@@ -78,7 +78,8 @@ class RecordingShell : public Shell {
     void formReset() override { ++resets; }
     void quit() override { ++quits; }
     void showChart() override { ++charts; }
-    int resets = 0, quits = 0, charts = 0;
+    void showEvaluation() override { ++evaluations; }
+    int resets = 0, quits = 0, charts = 0, evaluations = 0;
 };
 
 }  // namespace kavro

@@ -13,6 +13,8 @@ class Shell {
     virtual void quit() = 0;
     // Open the chart window on the current trade journal.
     virtual void showChart() = 0;
+    // Open (or raise) the evaluation window on the latest finished runs.
+    virtual void showEvaluation() = 0;
 };
 
 }  // namespace kavro

@@ -9,6 +9,7 @@
 #include "engine/test_pass.h"
 #include "platform/numbers.h"
 #include "platform/text_file.h"
+#include "program/evaluation_sources.h"
 #include "quotes/interval_lookup.h"
 #include "walkforward/thorough_test.h"
 
@@ -154,6 +155,7 @@ void Guarded(Session& s, Command command) {
     } catch (const std::bad_alloc&) {
         s.form.timer1 = s.form.timer2 = s.form.timer3 = false;
         s.form.label15.clear();
+        FinishResults(s.run, RunEnd::Failed, kOutOfMemory);
         s.dialogs.message(MessageKind::Error, kOutOfMemory);
     }
 }
@@ -312,6 +314,7 @@ void StopCommand(Session& s) {
         f.timer1 = f.timer3 = f.timer2 = false;
         f.label15 = kStatusStopped;
         FinishResults(s.run, RunEnd::Stopped);
+        NoteFinishedRun(s);
     }
 }
 
@@ -332,7 +335,7 @@ void Dispatch(Session& s, std::string_view key) {
     } else if (key == "Graf") {
         s.shell.showChart();
     } else if (key == "Ocen") {
-        // The button carries no command.
+        OcenCommand(s);
     } else if (key == "Othet") {
         OthetCommand(s);
     } else if (key == "Stop") {
@@ -355,12 +358,14 @@ void Timer1Tick(Session& s) {
     if (!s.form.timer1 || s.timer1Running) return;
     TickGuard guard(s.timer1Running);
     Guarded(s, [&] { RunSimpleTestTick(s); });
+    NoteFinishedRun(s);
 }
 
 void Timer3Tick(Session& s) {
     if (!s.form.timer3 || s.timer3Running) return;
     TickGuard guard(s.timer3Running);
     Guarded(s, [&] { RunThoroughTestTick(s); });
+    NoteFinishedRun(s);
 }
 
 void Timer2Tick(Session& s) {

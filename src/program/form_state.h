@@ -12,6 +12,8 @@ namespace kavro {
 // window mirrors the whole both ways, the batch runner and the tests use it alone.
 struct FormState : SettingFields, RunDisplay {
     std::string label18 = "Время";
+    // The "Оценка" block: buy/sell trade counts, the caption "Просадка", the maximum drawdown.
+    std::string label16, label25, label17;
 
     // Back to the initial values, then the load step (Timer2 off, both date pickers on `today`).
     void reinitialise(const Date& today);

@@ -9,6 +9,7 @@
 #include "platform/locale.h"
 #include "platform/ports.h"
 #include "platform/shell.h"
+#include "program/evaluation_sources.h"
 #include "program/form_state.h"
 #include "quotes/quote_store.h"
 
@@ -40,6 +41,9 @@ struct Session {
 
     std::string hourlyPath;     // file name of the hourly open-file dialog
     std::string quoteFileName;  // set by the daily load and by the start-date lookup
+
+    // The finished runs the evaluation reads.
+    EvaluationSources evaluation;
 
     // Guards against re-entry while a long job yields to the event loop.
     bool loading = false;

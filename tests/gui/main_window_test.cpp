@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "program/commands.h"
 #include "main_test_support.h"
+#include "program/commands.h"
 #include "quotes/interval_lookup.h"
 
 using namespace kavro;
@@ -341,11 +341,13 @@ void MainWindowTest::toolbarHasEightButtonsAndOpenMenu() {
     QCOMPARE(menu->actions()[1]->text(), QStringLiteral("День"));
     QCOMPARE(menu->actions()[1]->data().toString(), QStringLiteral("Day"));
 
-    // The Open button itself runs nothing; Ocen carries no command.
+    // The Open button itself runs nothing; Ocen, before any run, says there is nothing to evaluate.
     actions[0]->trigger();
-    actions[6]->trigger();
     QVERIFY(d.dialogs.filters.isEmpty());
     QVERIFY(d.dialogs.shown.empty());
+    actions[6]->trigger();
+    QCOMPARE(d.dialogs.shown.size(), size_t(1));
+    QCOMPARE(d.dialogs.shown[0].text, QString::fromUtf8(kNothingToEvaluate));
 }
 
 void MainWindowTest::hourlyLoadSetsPickersAndStatus() {

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "program/commands.h"
-#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/text_file.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "support/test_support.h"
 
 namespace kavro {
@@ -554,10 +554,18 @@ TEST_F(CommandsTest, OthetShowsTheReportLineByLine) {
 
 TEST_F(CommandsTest, ToolbarDispatchesByKey) {
     s->form.label15 = "idle";
-    for (const char* key : {"Ocen", "Open", "start", ""}) ToolbarButton(*s, key);
+    for (const char* key : {"Open", "start", ""}) ToolbarButton(*s, key);
     EXPECT_EQ(s->form.label15, "idle");
     EXPECT_FALSE(s->form.timer1);
     EXPECT_TRUE(dialogs.messages.empty());
+    // Before any run has finished, Ocen only says there is nothing to evaluate.
+    ToolbarButton(*s, "Ocen");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(dialogs.messages[0].text, kNothingToEvaluate);
+    EXPECT_EQ(shell.evaluations, 0);
+    EXPECT_EQ(s->form.label16, "");
+    dialogs.messages.clear();
     ToolbarButton(*s, "Graf");
     EXPECT_EQ(shell.charts, 1);
     ToolbarButton(*s, "Start");

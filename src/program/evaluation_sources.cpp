@@ -1,0 +1,60 @@
+#include "program/evaluation_sources.h"
+
+#include "platform/numbers.h"
+#include "program/commands.h"
+#include "program/session.h"
+
+namespace kavro {
+
+Evaluation Evaluate(const EvaluationSources& sources) {
+    Evaluation e;
+    e.latest = sources.latest;
+    e.sweep = sources.sweep;
+    e.walkForward = sources.walkForward;
+    if (e.latest) {
+        e.trades = TradesFromRows(e.latest->trades);
+        e.stats = ComputeTradeStats(e.trades);
+        e.equity = EquityCurve(e.trades);
+        e.complete = e.latest->end == RunEnd::Done;
+    }
+    if (e.sweep) e.axes = AxesOf(e.sweep->passes);
+    if (e.walkForward) e.windows = BuildWalkForwardView(e.walkForward->windows);
+    return e;
+}
+
+bool NoteFinishedRun(Session& s) {
+    EvaluationSources& src = s.evaluation;
+    const std::shared_ptr<const RunResults> run = s.run.results;
+    if (!run->finished() || run == src.latest) return false;
+    src.latest = run;
+    if (run->kind == RunKind::Simple && run->passes.size() > 1) src.sweep = run;
+    if (run->kind == RunKind::Thorough) src.walkForward = run;
+    ++src.serial;
+    return true;
+}
+
+void OcenCommand(Session& s) {
+    NoteFinishedRun(s);
+    if (!s.evaluation.latest) {
+        s.dialogs.message(MessageKind::Information, kNothingToEvaluate);
+        return;
+    }
+    const TradeStats stats = ComputeTradeStats(TradesFromRows(s.evaluation.latest->trades));
+    FormState& f = s.form;
+    f.label16 = std::to_string(stats.buyTrades) + "/" + std::to_string(stats.sellTrades);
+    f.label25 = "Просадка";
+    f.label17 = FormatGeneral(stats.maxDrawdown.money, s.locale);
+    s.shell.showEvaluation();
+}
+
+void RunSettingCommand(Session& s, const PassRow& setting) {
+    FormState& f = s.form;
+    f.text2 = FormatGeneral(setting.target, s.locale);
+    f.text3 = FormatGeneral(setting.stop, s.locale);
+    f.text4 = f.text5 = FormatGeneral(setting.entryHour, s.locale);
+    f.text6 = "0";
+    f.check1 = false;
+    StartCommand(s);
+}
+
+}  // namespace kavro
