@@ -8,11 +8,14 @@
 #include <map>
 #include <ostream>
 
-#include "program/commands.h"
-#include "program/session.h"
+#include "evaluation/export.h"
+#include "evaluation/monte_carlo.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
 #include "platform/system_clock.h"
+#include "program/commands.h"
+#include "program/evaluation_sources.h"
+#include "program/session.h"
 
 namespace kavro {
 
@@ -26,6 +29,10 @@ struct Options {
     std::map<std::string, std::string> fields;  // option name -> text, only those given
     std::string start, end, endHour;
     bool full = false, noBeep = false, realWork = false;
+    bool stats = false;     // --stats: the evaluation's figures after the labels
+    std::string exportDir;  // --export: the evaluation's files into this folder
+    int mcRuns = 1000;      // Monte Carlo runs for the export
+    uint64_t mcSeed = 1;
 };
 
 // Messages go to stderr; errors and load failures make the run a failure.
@@ -118,6 +125,16 @@ void AddRunOptions(CLI::App& cmd, Options& o) {
         ->type_name("DIR");
     cmd.add_option("--locale", o.locale, "regional settings: C, en_US, en_GB, ru_RU, de_DE, fr_FR")
         ->type_name("NAME");
+    cmd.add_flag("--stats", o.stats, "print the statistics of the run's trades after the labels");
+    cmd.add_option("--export", o.exportDir,
+                   "write trades.csv, passes.csv, windows.csv, monthly.csv, stats.json and the pictures here")
+        ->type_name("DIR");
+    cmd.add_option("--mc-runs", o.mcRuns, "Monte Carlo runs in stats.json (default 1000)")
+        ->check(CLI::Range(1, 1000000))
+        ->type_name("N");
+    cmd.add_option("--mc-seed", o.mcSeed,
+                   "Monte Carlo seed (default 1; the same seed gives the same figures)")
+        ->type_name("N");
 }
 
 // Checks what CLI11 cannot: dates, the end hour and the locale name. "" when all is well.
@@ -192,6 +209,45 @@ void FillForm(Session& s, const Options& o, const Date& start, const Date& end, 
     }
 }
 
+// --stats and --export of the run that just ended; false (message on `err`) when the export failed.
+bool Evaluate(Session& s, const Options& o, const PictureWriter& pictures, std::ostream& out,
+              std::ostream& err) {
+    if (!o.stats && o.exportDir.empty()) return true;
+    NoteFinishedRun(s);
+    if (!s.evaluation.latest || s.evaluation.latest != s.run.results) {
+        err << "kavro-batch: no test ran, so there is nothing to evaluate\n";
+        return o.exportDir.empty();
+    }
+    const Evaluation e = kavro::Evaluate(s.evaluation);
+    if (!e.complete) err << "kavro-batch: the run did not finish: the evaluation covers what completed\n";
+    if (o.stats) out << StatsLines(e.stats);
+    if (o.exportDir.empty()) return true;
+    MonteCarloOptions mc;
+    mc.runs = o.mcRuns;
+    mc.seed = o.mcSeed;
+    const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, mc);
+    EvaluationExport data;
+    data.trades = e.trades;
+    if (e.latest->kind == RunKind::Simple) data.passes = e.latest->passes;
+    if (e.latest->kind == RunKind::Thorough) data.windows = e.latest->windows;
+    data.monteCarlo = &monteCarlo;
+    data.complete = e.complete;
+    std::string error;
+    if (!ExportEvaluation(o.exportDir, data, error)) {
+        err << kTitleError << ": " << error << "\n";
+        return false;
+    }
+    if (!pictures) {
+        err << "kavro-batch: this build paints no pictures; the files are written\n";
+        return true;
+    }
+    if (!pictures(o.exportDir, e, error)) {
+        err << kTitleError << ": " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
 // Start or Kach, then the timer's ticks until the run ends; the exit status.
 int RunTest(Session& s, BatchDialogs& dialogs, HeadlessPump& pump, bool thorough, std::ostream& out,
             std::ostream& err) {
@@ -235,7 +291,8 @@ int RunTest(Session& s, BatchDialogs& dialogs, HeadlessPump& pump, bool thorough
 
 }  // namespace
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const PictureWriter& pictures) {
     CLI::App app{
         "Kavro without a window: loads quote files, fills the settings fields, runs a test and "
         "prints the result labels as Name=value lines.",
@@ -292,7 +349,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return 0;
     }
     FillForm(s, o, start, end, endHour);
-    return RunTest(s, dialogs, pump, thorough->parsed(), out, err);
+    const int status = RunTest(s, dialogs, pump, thorough->parsed(), out, err);
+    if (status == 2) return status;
+    return Evaluate(s, o, pictures, out, err) ? status : 1;
 }
 
 }  // namespace kavro

@@ -2,10 +2,17 @@
 #include <iostream>
 
 #include "batch/batch_runner.h"
+#ifdef KAVRO_BATCH_PICTURES
+#include "batch/batch_pictures.h"
+#endif
 
 int main(int argc, char** argv) {
     // A file size limit makes a write fail with an error the reports handle, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef KAVRO_BATCH_PICTURES
+    return kavro::RunBatch(args, std::cout, std::cerr, kavro::WriteBatchPictures);
+#else
     return kavro::RunBatch(args, std::cout, std::cerr);
+#endif
 }

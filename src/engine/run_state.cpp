@@ -41,7 +41,10 @@ void FinishResults(RunState& r, RunEnd end, const std::string& failure) {
     res.end = end;
     res.failure = failure;
     res.trades.clear();
-    for (int64_t i = 1; i <= r.closedTradeCount; ++i) res.trades.push_back(r.journal.row(static_cast<size_t>(i)));
+    // A sweep's passes keep no journal: their trade counts describe no rows.
+    if (r.journaled)
+        for (int64_t i = 1; i <= r.closedTradeCount; ++i)
+            res.trades.push_back(r.journal.row(static_cast<size_t>(i)));
     res.wins = r.winCount;
     res.losses = r.lossCount;
 }

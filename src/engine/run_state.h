@@ -64,6 +64,7 @@ struct RunState {
     float forwardEquity = 0;
 
     TradeJournal journal;
+    bool journaled = false;  // the last pass wrote the journal (a sweep pass does not)
     PassRow passRow;         // row `passesDone` of the pass table
     DayMatchTable dayTable;  // the day search of every bar, for the current store and LastBar
     PassKernel kernel;       // sweep passes without a bar loop

@@ -182,6 +182,7 @@ void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1,
 
     PassSetup p;
     p.single = f.text6.empty() || f.text6 == "0";
+    r.journaled = p.single;
     r.currentBar = r.firstBar;
     pos.buyOpen = pos.sellOpen = 0;
     r.passProfit = 0;

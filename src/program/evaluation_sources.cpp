@@ -41,7 +41,10 @@ void OcenCommand(Session& s) {
     }
     const TradeStats stats = ComputeTradeStats(TradesFromRows(s.evaluation.latest->trades));
     FormState& f = s.form;
-    f.label16 = std::to_string(stats.buyTrades) + "/" + std::to_string(stats.sellTrades);
+    // Appended piece by piece: GCC 12 warns wrongly about operator+ on temporaries here.
+    f.label16 = std::to_string(stats.buyTrades);
+    f.label16 += '/';
+    f.label16 += std::to_string(stats.sellTrades);
     f.label25 = "Просадка";
     f.label17 = FormatGeneral(stats.maxDrawdown.money, s.locale);
     s.shell.showEvaluation();

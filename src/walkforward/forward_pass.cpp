@@ -24,6 +24,7 @@ class ForwardPass {
     void run(float& stopPoints, float& targetPoints) {
         const SettingFields& f = s_.fields;
         const double pointSize = PointSize(f.pair);
+        r_.journaled = true;
         ++r_.passesStarted;
         ++r_.runPassesStarted;
         r_.pointsPerUnit = static_cast<float>(1.0 / pointSize);

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "program/commands.h"
-#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
+#include "program/commands.h"
+#include "program/session.h"
 #include "support/test_support.h"
 
 namespace {

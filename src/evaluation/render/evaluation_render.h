@@ -73,4 +73,17 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
 bool SavePng(const std::string& path, const QSize& size,
              const std::function<void(QPainter&, const QRectF&)>& paint, std::string& error);
 
+// The pictures an export writes, painted as the window paints them: the equity
+// ("equity.png"), the take-profit x stop-loss heatmap of the best pass's hour
+// ("heatmap.png", when there is a sweep) and the walk-forward dashboard
+// ("dashboard.png", when there are windows). False with the first failure's message.
+struct EvaluationPictures {
+    std::span<const double> equity;
+    Drawdown maxDrawdown;
+    const HeatGrid* heatmap = nullptr;
+    const WalkForwardView* windows = nullptr;
+};
+inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png"};
+bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error);
+
 }  // namespace kavro

@@ -39,4 +39,31 @@ bool SavePng(const std::string& path, const QSize& size,
                                error);
 }
 
+bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error) {
+    const std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    const QSize size(1200, 800);
+    if (!SavePng(
+            base + kPictureFiles[0], size,
+            [&](QPainter& p, const QRectF& r) { PaintEquity(p, r, pictures.equity, pictures.maxDrawdown); },
+            error))
+        return false;
+    if (pictures.heatmap && !pictures.heatmap->empty() &&
+        !SavePng(
+            base + kPictureFiles[1], size,
+            [&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, *pictures.heatmap); }, error))
+        return false;
+    if (pictures.windows && !pictures.windows->rows.empty() &&
+        !SavePng(
+            base + kPictureFiles[2], QSize(1200, 1000),
+            [&](QPainter& p, const QRectF& r) {
+                const QRectF top(r.left(), r.top(), r.width(), r.height() / 2);
+                const QRectF bottom(r.left(), r.top() + r.height() / 2, r.width(), r.height() / 2);
+                PaintForwardEquity(p, top, *pictures.windows);
+                PaintParameterStability(p, bottom, *pictures.windows);
+            },
+            error))
+        return false;
+    return true;
+}
+
 }  // namespace kavro

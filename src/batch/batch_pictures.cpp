@@ -1,0 +1,43 @@
+#include "batch/batch_pictures.h"
+
+#include <QGuiApplication>
+#include <memory>
+
+#include "evaluation/render/evaluation_render.h"
+#include "program/evaluation_sources.h"
+
+namespace kavro {
+
+namespace {
+
+// Qt's notes about the environment (no runtime folder, no session) mean nothing to a
+// user of the command line; real failures come back through SavePng's message.
+void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+}  // namespace
+
+bool WriteBatchPictures(const std::string& dir, const Evaluation& e, std::string& error) {
+    const QtMessageHandler previous = qInstallMessageHandler(Quiet);
+    // Fonts need an application object; the offscreen platform needs no display.
+    std::unique_ptr<QGuiApplication> app;
+    if (!QGuiApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "kavro-batch";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    HeatGrid heatmap;
+    if (e.sweep && e.axes.bestPass)
+        heatmap = TargetStopGrid(e.sweep->passes, e.axes, e.sweep->passes[*e.axes.bestPass].entryHour);
+    EvaluationPictures pictures;
+    pictures.equity = e.equity;
+    pictures.maxDrawdown = e.stats.maxDrawdown;
+    pictures.heatmap = e.sweep ? &heatmap : nullptr;
+    pictures.windows = e.walkForward ? &e.windows : nullptr;
+    const bool ok = SaveEvaluationPictures(dir, pictures, error);
+    qInstallMessageHandler(previous);
+    return ok;
+}
+
+}  // namespace kavro

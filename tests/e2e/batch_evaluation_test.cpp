@@ -1,0 +1,140 @@
+// kavro-batch --stats and --export on the bundled sample: every figure recomputed
+// from RIPOT1 as a user would, and the exported files against the reports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+using namespace kavro::testing;
+
+class BatchEvaluation : public ::testing::Test {
+  protected:
+    CommandResult Batch(const std::string& command, const std::string& args) {
+        return RunBatch(command + " --hourly " + SamplePath("EURUSD_H1.PRN") + " --daily " +
+                        SamplePath("EURUSD_D1.PRN") + " --no-beep --dir " + tmp_.path() + " " + args);
+    }
+    // The lines of a file, LF or CR LF ended.
+    static std::vector<std::string> FileLines(const std::string& path) {
+        std::vector<std::string> lines;
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    TempDir tmp_{"kavro_eval"};
+};
+
+TEST_F(BatchEvaluation, ThoroughStatsAddUpFromTheTradeReport) {
+    const std::string out = tmp_.subdir("export");
+    const CommandResult r = Batch("thorough", "--stats --export " + out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto kv = KeyValues(r.out);
+
+    // Recompute from RIPOT1: side and profit of each line, in order.
+    const std::regex line(R"((Buy|Sell) \$(-?\d+) .*)");
+    double net = 0, grossProfit = 0, grossLoss = 0, largestWin = 0, largestLoss = 0, peak = 0, drawdown = 0;
+    long trades = 0, buys = 0, wins = 0, losses = 0, run = 0, longestWins = 0;
+    for (const std::string& l : CrLfLines(tmp_.read("RIPOT1"))) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(l, m, line)) << l;
+        const double p = std::stod(m[2].str());
+        ++trades;
+        buys += m[1] == "Buy";
+        net += p;
+        if (p > 0) ++wins, grossProfit += p, largestWin = std::max(largestWin, p);
+        if (p < 0) ++losses, grossLoss += p, largestLoss = std::min(largestLoss, p);
+        run = p > 0 ? run + 1 : 0;
+        longestWins = std::max(longestWins, run);
+        peak = std::max(peak, net);
+        drawdown = std::max(drawdown, peak - net);
+    }
+    ASSERT_GT(trades, 100);
+    const std::map<std::string, double> expected = {
+        {"Trades", trades},
+        {"BuyTrades", buys},
+        {"SellTrades", trades - buys},
+        {"Wins", wins},
+        {"Losses", losses},
+        {"NetResult", net},
+        {"GrossProfit", grossProfit},
+        {"GrossLoss", grossLoss},
+        {"LargestWin", largestWin},
+        {"LargestLoss", largestLoss},
+        {"MaxDrawdown", drawdown},
+        {"MaxConsecutiveWins", longestWins},
+        {"ProfitFactor", grossProfit / -grossLoss},
+        {"WinRate", 100.0 * wins / trades},
+        {"AverageTrade", net / trades},
+        {"RecoveryFactor", net / drawdown},
+    };
+    for (const auto& [name, value] : expected) EXPECT_NEAR(std::stod(kv[name]), value, 1e-9) << name;
+    // The forward sum of the labels is the net result of the trades.
+    EXPECT_EQ(kv["Label1(5)"], kv["NetResult"]);
+
+    // The export: one windows.csv row per RIPOT line with its forward result, one
+    // trades.csv row per RIPOT1 line, and the pictures.
+    const auto ripot = CrLfLines(tmp_.read("RIPOT"));
+    const auto windows = FileLines(out + "/windows.csv");
+    ASSERT_EQ(windows.size(), ripot.size() + 1);
+    for (size_t i = 0; i < ripot.size(); ++i) {
+        const std::string last = ripot[i].substr(ripot[i].find_last_of(' ', ripot[i].size() - 2) + 1);
+        const std::string forward =
+            std::regex_replace(windows[i + 1], std::regex(R"(^(?:[^,]*,){12}([^,]*),.*$)"), "$1");
+        EXPECT_EQ(std::stod(forward), std::stod(last)) << windows[i + 1];
+    }
+    EXPECT_EQ(FileLines(out + "/trades.csv").size(), static_cast<size_t>(trades) + 1);
+    EXPECT_NE(ReadFile(out + "/stats.json").find("\"NetResult\":" + kv["NetResult"]), std::string::npos);
+#ifdef KAVRO_BATCH_PICTURES
+    for (const char* png : {"equity.png", "dashboard.png"})
+        EXPECT_EQ(ReadFile(out + "/" + png).substr(1, 3), "PNG") << png;
+#else
+    EXPECT_NE(r.err.find("paints no pictures"), std::string::npos) << r.err;
+#endif
+}
+
+TEST_F(BatchEvaluation, ASweepExportsEveryPassAndItsHeatmap) {
+    const std::string out = tmp_.subdir("sweep");
+    const CommandResult r = Batch("simple", "--stats --export " + out);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // A sweep's passes keep no journal: there are no trades to count.
+    EXPECT_EQ(KeyValues(r.out)["Trades"], "0");
+    const auto ripot = CrLfLines(tmp_.read("RIPOT"));
+    const auto passes = FileLines(out + "/passes.csv");
+    ASSERT_EQ(passes.size(), ripot.size() + 1);
+    EXPECT_EQ(passes[0], "entry_hour,take_profit,stop_loss,result");
+    // RIPOT " 0  100  20 -200 " and passes.csv "0,100,20,-200" hold the same four numbers.
+    for (size_t i = 0; i < ripot.size(); ++i) {
+        std::string csv = passes[i + 1];
+        std::replace(csv.begin(), csv.end(), ',', ' ');
+        EXPECT_EQ(std::regex_replace(ripot[i], std::regex(" +"), " "), " " + csv + " ") << i;
+    }
+#ifdef KAVRO_BATCH_PICTURES
+    EXPECT_EQ(ReadFile(out + "/heatmap.png").substr(1, 3), "PNG");
+#endif
+}
+
+TEST_F(BatchEvaluation, AnExportThatCannotBeWrittenFailsAndLeavesNothingHalfWritten) {
+    // A file stands where the folder should be.
+    const std::string blocked = tmp_.write("blocked", "not a folder");
+    const CommandResult r = Batch("simple", "--step 0 --first-hour 9 --last-hour 9 --export " + blocked);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Ошибка: "), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(blocked), "not a folder");
+    // The labels and the report are there all the same.
+    EXPECT_NE(r.out.find("PassesDone=1\n"), std::string::npos);
+    EXPECT_EQ(CrLfLines(tmp_.read("RIPOT")).size(), 1u);
+}
+
+}  // namespace
