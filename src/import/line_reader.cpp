@@ -1,5 +1,6 @@
 #include "import/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -18,7 +19,9 @@ bool LineReader::open(const std::string& path) {
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) return false;
     size_ = size;
-    buffer_.resize(kChunk + kMaxLine);
+    // Room for an unfinished line plus a chunk; a small file is read whole at once.
+    capacity_ = kMaxLine + 1 + std::min<size_t>(kChunk, std::max<uintmax_t>(size, 4096));
+    buffer_.reset(new char[capacity_]);
     return fill() || eof_;
 }
 
@@ -32,12 +35,12 @@ void LineReader::skip(size_t n) {
 bool LineReader::fill() {
     // Keep the unfinished line at the front; it is at most kMaxLine long, so a whole chunk fits after it.
     if (pos_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
         end_ -= pos_;
         pos_ = 0;
     }
-    const size_t room = buffer_.size() - end_;
-    const size_t got = std::fread(buffer_.data() + end_, 1, room, file_);
+    const size_t room = capacity_ - end_;
+    const size_t got = std::fread(buffer_.get() + end_, 1, room, file_);
     end_ += got;
     if (got < room) {
         if (std::ferror(file_)) error_ = true;
@@ -55,7 +58,7 @@ LineReader::Next LineReader::next(std::string_view& line) {
                 ++done_;
             }
         }
-        const char* base = buffer_.data() + pos_;
+        const char* base = buffer_.get() + pos_;
         const size_t avail = end_ - pos_;
         size_t i = scanned_;
         while (i < avail && base[i] != '\n' && base[i] != '\r') ++i;

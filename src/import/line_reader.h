@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace kavro {
 
@@ -26,7 +26,7 @@ class LineReader {
     bool open(const std::string& path);
     uint64_t size() const { return size_; }
     // The bytes not handed out yet, as far as they are read (at the start: the first chunk).
-    std::string_view ahead() const { return {buffer_.data() + pos_, end_ - pos_}; }
+    std::string_view ahead() const { return {buffer_.get() + pos_, end_ - pos_}; }
     // Drops `n` bytes ahead (a byte-order mark).
     void skip(size_t n);
 
@@ -42,7 +42,8 @@ class LineReader {
 
     std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;  // left unfilled: a small file needs no megabyte of zeros
+    size_t capacity_ = 0;
     size_t pos_ = 0, end_ = 0;
     size_t scanned_ = 0;  // bytes after pos_ known to hold no line end
     bool eof_ = false, error_ = false;

@@ -77,7 +77,6 @@ bool QuoteFileWriter::open(const std::string& target) {
         file_ = std::fopen(temp_.c_str(), "wbx");
     }
     if (!file_) temp_.clear();
-    buffer_.reserve(kFlushAt + 256);
     return file_ != nullptr;
 }
 
