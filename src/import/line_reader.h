@@ -2,8 +2,8 @@
 // Reads a text file in large chunks and hands out its lines one at a time, never holding more than a chunk.
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace kavro {
