@@ -202,7 +202,9 @@ bool LooksLikeClock(std::string_view field) {
         digitsOnly &= IsDigit(*p);
     }
     int minute = 0;
-    return (colon || (digitsOnly && c.end - c.p == 6)) && ReadClock(field, minute) != TimeFault::Time;
+    const auto length = c.end - c.p;
+    return (colon || (digitsOnly && (length == 4 || length == 6))) &&
+           ReadClock(field, minute) != TimeFault::Time;
 }
 
 }  // namespace kavro

@@ -48,7 +48,7 @@ TimeFault ReadDateTime(std::string_view field, DateStyle style, BarMinute& out, 
 // around and a trailing 'Z' allowed. A time with seconds other than zero is NotWholeMinute.
 TimeFault ReadClock(std::string_view field, int& minuteOfDay);
 
-// Whether a field is a clock time rather than a price (it has a colon, or is six digits).
+// Whether a field is a clock time rather than a price (it has a colon, or is four or six digits alone).
 bool LooksLikeClock(std::string_view field);
 
 }  // namespace kavro

@@ -37,8 +37,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ca == cb;
 }
 
+// Blanks only; old tools end a file with a Ctrl-Z.
 bool IsBlankLine(std::string_view line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\x1a'; });
 }
 
 // UTF-16 text: a byte-order mark, or a NUL in every few bytes of the start.
@@ -123,8 +124,13 @@ bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& 
             if (!headerSeen && !ReadPlainLayout(line, layout))
                 return run.fail(NotRecognisedMessage(name, line));
             if (!SettleDateStyle(line, layout)) {
-                return run.fail(
-                    FaultMessage(name, ImportFault{ImportFaultKind::Date, reader.lineNumber()}, run.width));
+                // Say what is wrong with the line: too few fields, or a date in no known style.
+                CsvBar bar;
+                ImportFault fault = ReadCsvLine(line, layout, bar);
+                if (!fault || fault.kind != ImportFaultKind::Columns)
+                    fault = ImportFault{ImportFaultKind::Date};
+                fault.line = reader.lineNumber();
+                return run.fail(FaultMessage(name, fault, run.width));
             }
             haveLayout = true;
         }

@@ -43,12 +43,12 @@ bool Exact(Role r, const std::string& n) {
         case kClose:
             return n == "close";
         case kDate:
-            return n == "date" || n == "day";
+            return n == "date" || n == "day" || n == "dtyyyymmdd";
         case kTime:
             return n == "time";
         case kDateTime:
             return n == "datetime" || n == "timestamp" || n == "gmttime" || n == "utctime" ||
-                   n == "localtime";
+                   n == "localtime" || n == "unix" || n == "epoch";
         default:
             return false;
     }
@@ -198,7 +198,8 @@ bool SettleDateStyle(std::string_view firstData, CsvLayout& layout) {
         const std::string_view date = f[layout.dateColumn];
         if (layout.delimiter == ',' && layout.dateStyle == DateStyle::YearFirst && date[4] == '.') {
             layout.format = kPlatformExport;
-        } else if (layout.delimiter == ';' && layout.dateStyle == DateStyle::Compact) {
+        } else if (layout.delimiter == ';' && layout.dateStyle == DateStyle::Compact &&
+                   layout.timeColumn < 0) {
             layout.format = kMinuteArchive;
         } else {
             layout.format = kPlainColumns;

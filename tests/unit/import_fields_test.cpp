@@ -159,11 +159,12 @@ TEST(ImportTime, GuessesTheStyleAndTellsClocksFromPrices) {
             EXPECT_EQ(s, c.style) << c.field;
         }
     }
-    for (const char* clock : {"00:00", "9:30", "17:00:00", "170000", " 12:00:00.000 "}) {
+    for (const char* clock : {"00:00", "9:30", "17:00:00", "170000", "0800", " 12:00:00.000 "}) {
         EXPECT_TRUE(LooksLikeClock(clock)) << clock;
     }
-    for (const char* price : {"1.22396", "108.1", "1234", "12:7x", ""})
+    for (const char* price : {"1.22396", "108.1", "2400", "12345", "12:7x", ""}) {
         EXPECT_FALSE(LooksLikeClock(price)) << price;
+    }
 }
 
 TEST(ImportTime, CalendarArithmeticRoundTripsAndKnowsTheWeekday) {

@@ -137,6 +137,9 @@ TEST(ImportLayout, ReadsHeadersInAnyOrderAndCase) {
         {"\"Date Time\",\"Bid Open\",\"Bid High\",\"Bid Low\",\"Bid Close\"", ',', 0, -1, 1, 2, 3, 4,
          kNamedColumns},
         {"Volume\tTimestamp\topen\thigh\tlow\tclose", '\t', 1, -1, 2, 3, 4, 5, kNamedColumns},
+        {"Epoch;Open;High;Low;Close", ';', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"<TICKER>,<PER>,<DTYYYYMMDD>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>", ',', 2, 3, 4, 5, 6, 7,
+         kNamedColumns},
     };
     for (const auto& c : cases) {
         CsvLayout l;
@@ -176,6 +179,7 @@ TEST(ImportLayout, ReadsFilesWithoutHeaderFromTheirFirstLine) {
         {"2021-01-04 00:00:00\t1.2\t1.3\t1.1\t1.2", -1, 1, kPlainColumns},
         {"1609718400;1,2;1,3;1,1;1,2", -1, 1, kPlainColumns},
         {"04.01.2021;170000;1,2;1,3;1,1;1,2", 1, 2, kPlainColumns},
+        {"20210104;0800;1,2;1,3;1,1;1,2", 1, 2, kPlainColumns},
     };
     for (const auto& c : cases) {
         CsvLayout l;

@@ -49,7 +49,7 @@ TEST_F(ImportTest, RefusesEachFaultNamingTheFileAndTheLine) {
     }
     const std::vector<Refusal> cases = {
         {"empty", "", "", "Файл in.csv пуст"},
-        {"blank lines", "\n  \n\r\n\t\r", "", "Файл in.csv пуст"},
+        {"blank lines", "\n  \n\r\n\t\r\x1a", "", "Файл in.csv пуст"},
         {"header only", "Date,Time,Open,High,Low,Close\r\n\r\n", "",
          "Файл in.csv: после заголовка нет ни одной строки с котировками"},
         {"UTF-16 LE",
@@ -68,6 +68,10 @@ TEST_F(ImportTest, RefusesEachFaultNamingTheFileAndTheLine) {
          "", "Файл in.csv не похож на котировки CSV. Первая строка: «??abc,?,1,2,3»…"},
         {"long first line", std::string(200, 'x'), "",
          "Файл in.csv не похож на котировки CSV. Первая строка: «" + std::string(60, 'x') + "…»…"},
+        {"short first line", "Date,Time,Open,High,Low,Close\n2021.01.04\n", "",
+         "Файл in.csv, строка 2: не хватает столбцов"},
+        {"unknown date style", "Date,Time,Open,High,Low,Close\n4/1/2021,00:00,1,1,1,1\n", "",
+         "Файл in.csv, строка 2: не удаётся прочитать дату"},
         {"header without close", "Date,Open,High,Low,Volume\n2021.01.04,1,1,1,1\n", "",
          "Файл in.csv: в заголовке «Date,Open,High,Low,Volume» нет столбцов Close. …"},
         {"too few columns", Third("2021.01.04,02:00,1.2000,1.2010"), "", at3 + "не хватает столбцов"},
