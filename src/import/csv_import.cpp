@@ -1,0 +1,362 @@
+#include "import/csv_import.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <new>
+
+#include "import/bar_series.h"
+#include "import/csv_layout.h"
+#include "import/import_text.h"
+#include "import/line_reader.h"
+#include "import/quote_writer.h"
+
+namespace kavro {
+
+namespace {
+
+constexpr int64_t kProgressLines = 4096;
+
+std::string FileName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+uint64_t FileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : static_cast<uint64_t>(size);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
+    const auto ca = std::filesystem::weakly_canonical(a, ec);
+    if (ec) return a == b;
+    const auto cb = std::filesystem::weakly_canonical(b, ec);
+    if (ec) return a == b;
+    return ca == cb;
+}
+
+// Blanks only; old tools end a file with a Ctrl-Z.
+bool IsBlankLine(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t' || c == '\x1a'; });
+}
+
+// UTF-16 text: a byte-order mark, or a NUL in every few bytes of the start.
+bool LooksUtf16(std::string_view head) {
+    if (head.size() >= 2) {
+        const auto a = static_cast<unsigned char>(head[0]), b = static_cast<unsigned char>(head[1]);
+        if ((a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF)) return true;
+    }
+    const size_t n = std::min<size_t>(head.size(), 4096);
+    const auto zeros =
+        static_cast<size_t>(std::count(head.begin(), head.begin() + static_cast<ptrdiff_t>(n), '\0'));
+    return n > 0 && zeros * 4 >= n;
+}
+
+// The first and the last minute a quote file's date field can hold.
+const BarMinute kFirstMinute = DaysFromDate(kFirstYear, 1, 1) * kMinutesPerDay;
+const BarMinute kEndMinute = DaysFromDate(kLastYear + 1, 1, 1) * kMinutesPerDay;
+
+ImportFault CheckPrices(const CsvBar& b, int width) {
+    const PriceUnits prices[4] = {b.open, b.high, b.low, b.close};
+    for (int k = 0; k < 4; ++k) {
+        if (!PriceFitsField(prices[k], width)) return ImportFault{ImportFaultKind::PriceTooLarge, 0, k};
+    }
+    if (b.high < b.low) return ImportFault{ImportFaultKind::HighBelowLow};
+    if (b.open < b.low || b.open > b.high) return ImportFault{ImportFaultKind::OpenOutside};
+    if (b.close < b.low || b.close > b.high) return ImportFault{ImportFaultKind::CloseOutside};
+    return {};
+}
+
+// What one import shares between its steps: the progress and the message of a refusal.
+struct Run {
+    ImportProgress* progress = nullptr;
+    uint64_t total = 0;
+    uint64_t before = 0;  // bytes of the files read before the current one
+    int width = 6;
+    std::string message;
+
+    bool fail(std::string m) {
+        message = std::move(m);
+        return false;
+    }
+    bool tick(uint64_t done) {
+        if (progress && !progress->advanced(std::min(before + done, total), total))
+            return fail(CancelledMessage());
+        return true;
+    }
+};
+
+// Reads a CSV line by line: its layout from the first lines, then each line's bar, checked and shifted,
+// handed to `take` (which returns false after setting run.message).
+template <class Take>
+bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& layout, int64_t& barsIn,
+                 Take take) {
+    const std::string name = FileName(path);
+    LineReader reader;
+    if (!reader.open(path)) return run.fail(CannotOpenMessage(name));
+    if (LooksUtf16(reader.ahead())) return run.fail(Utf16Message(name));
+    if (reader.ahead().substr(0, 3) == "\xEF\xBB\xBF") reader.skip(3);
+    bool haveLayout = false, headerSeen = false;
+    int64_t sinceTick = 0;
+    std::string_view line;
+    for (;;) {
+        const LineReader::Next next = reader.next(line);
+        if (next == LineReader::Next::End) break;
+        if (next == LineReader::Next::TooLong) return run.fail(LineTooLongMessage(name, reader.lineNumber()));
+        if (next == LineReader::Next::ReadError) return run.fail(ReadErrorMessage(name));
+        if (++sinceTick == kProgressLines) {
+            sinceTick = 0;
+            if (!run.tick(reader.bytesDone())) return false;
+        }
+        if (IsBlankLine(line)) continue;
+        if (!haveLayout) {
+            if (!headerSeen && IsHeaderLine(line)) {
+                std::string missing;
+                if (!ReadHeader(line, layout, missing)) {
+                    return run.fail(missing.empty() ? NotRecognisedMessage(name, line)
+                                                    : MissingColumnsMessage(name, line, missing));
+                }
+                headerSeen = true;
+                continue;
+            }
+            if (!headerSeen && !ReadPlainLayout(line, layout))
+                return run.fail(NotRecognisedMessage(name, line));
+            if (!SettleDateStyle(line, layout)) {
+                // Say what is wrong with the line: too few fields, or a date in no known style.
+                CsvBar bar;
+                ImportFault fault = ReadCsvLine(line, layout, bar);
+                if (!fault || fault.kind != ImportFaultKind::Columns)
+                    fault = ImportFault{ImportFaultKind::Date};
+                fault.line = reader.lineNumber();
+                return run.fail(FaultMessage(name, fault, run.width));
+            }
+            haveLayout = true;
+        }
+        CsvBar bar;
+        ImportFault fault = ReadCsvLine(line, layout, bar);
+        if (!fault) fault = CheckPrices(bar, run.width);
+        if (!fault) {
+            bar.time += shift;
+            if (bar.time < kFirstMinute || bar.time >= kEndMinute) fault.kind = ImportFaultKind::Year;
+        }
+        if (fault) {
+            fault.line = reader.lineNumber();
+            return run.fail(FaultMessage(name, fault, run.width));
+        }
+        ++barsIn;
+        if (!take(TimedBar{bar.time, {bar.open, bar.high, bar.low, bar.close}, reader.lineNumber()}))
+            return false;
+    }
+    if (!haveLayout) return run.fail(headerSeen ? HeaderOnlyMessage(name) : EmptyFileMessage(name));
+    run.before += reader.bytesDone();
+    return true;
+}
+
+// Hourly bars on their way out: written, counted, and folded into days when no daily CSV is given.
+class HourlyOutput : public BarSink {
+  public:
+    HourlyOutput(QuoteFileWriter& file, BarSink* days) : file_(file), days_(days) {}
+    void take(BarMinute start, const PriceBar& bar) override {
+        if (!file_.add(start, bar)) writeFault = true;
+        counts.add(start);
+        if (days_) days_->take(start, bar);
+    }
+    BarCounts counts;
+    bool writeFault = false;
+
+  private:
+    QuoteFileWriter& file_;
+    BarSink* days_;
+};
+
+class DailyOutput : public BarSink {
+  public:
+    DailyOutput(QuoteFileWriter& file, int width) : file_(file), width_(width) {}
+    void take(BarMinute start, const PriceBar& bar) override {
+        if (!file_.add(start, bar)) writeFault = true;
+        counts.add(start);
+        if (!flat && !flatDays_.add(RoundToField(bar.high, width_), RoundToField(bar.low, width_))) {
+            flat = true;
+            flatDay = start;
+        }
+    }
+    BarCounts counts;
+    bool writeFault = false;
+    bool flat = false;  // 24 days with one price were written
+    BarMinute flatDay = 0;
+
+  private:
+    QuoteFileWriter& file_;
+    int width_;
+    FlatDays flatDays_;
+};
+
+std::vector<ImportGap> Gaps(const BarCounts& counts) {
+    std::vector<ImportGap> gaps;
+    for (const auto& g : counts.firstGaps) {
+        gaps.push_back(
+            {DateFromDays(FloorDiv(g.from, kMinutesPerDay)), DateFromDays(FloorDiv(g.to, kMinutesPerDay))});
+    }
+    return gaps;
+}
+
+void Warn(const BarCounts& counts, bool daily, std::vector<std::string>& warnings) {
+    for (const auto& g : counts.firstGaps) {
+        warnings.push_back(
+            GapWarning(daily, FloorDiv(g.from, kMinutesPerDay), FloorDiv(g.to, kMinutesPerDay)));
+    }
+    const auto listed = static_cast<int64_t>(counts.firstGaps.size());
+    if (counts.gaps > listed) warnings.push_back(MoreGapsWarning(daily, counts.gaps - listed));
+    if (counts.weekendBars > 0) warnings.push_back(WeekendWarning(daily, counts.weekendBars));
+}
+
+ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
+    ImportResult result;
+    auto refuse = [&](std::string message) {
+        result.message = std::move(message);
+        return result;
+    };
+    if (o.csvPath.empty()) return refuse(NoPathMessage("файл CSV"));
+    if (o.outHourly.empty()) return refuse(NoPathMessage("файл для часовых котировок"));
+    if (o.outDaily.empty()) return refuse(NoPathMessage("файл для дневных котировок"));
+    if (o.shiftHours < -kMaxShiftHours || o.shiftHours > kMaxShiftHours) {
+        return refuse(ShiftRangeMessage(kMaxShiftHours));
+    }
+    // Replacing an input by an output would lose the user's CSV; two outputs in one file, a quote file.
+    for (const std::string* in : {&o.csvPath, &o.dailyCsvPath}) {
+        for (const std::string* out : {&o.outHourly, &o.outDaily}) {
+            if (!in->empty() && SameFile(*in, *out)) return refuse(SameFileMessage(*in, *out));
+        }
+    }
+    if (SameFile(o.outHourly, o.outDaily)) return refuse(SameFileMessage(o.outHourly, o.outDaily));
+
+    Run run;
+    run.progress = progress;
+    run.width = PriceFieldWidth(o.pair);
+    run.total = FileSize(o.csvPath) + (o.dailyCsvPath.empty() ? 0 : FileSize(o.dailyCsvPath));
+    QuoteFileWriter hourlyFile(QuoteFileKind::Hourly, o.pair), dailyFile(QuoteFileKind::Daily, o.pair);
+    if (!hourlyFile.open(o.outHourly)) return refuse(CannotWriteMessage(o.outHourly));
+    if (!dailyFile.open(o.outDaily)) return refuse(CannotWriteMessage(o.outDaily));
+    if (!run.tick(0)) return refuse(run.message);
+
+    ImportReport& report = result.report;
+    const bool buildDays = o.dailyCsvPath.empty();
+    DailyOutput dayOut(dailyFile, run.width);
+    DayBuilder dayBuilder(dayOut);
+    HourlyOutput hourOut(hourlyFile, buildDays ? &dayBuilder : nullptr);
+    HourBuilder hours(hourOut);
+    const std::string name = FileName(o.csvPath);
+    CsvLayout layout;
+    const bool read = ReadCsvBars(
+        run, o.csvPath, BarMinute{o.shiftHours} * 60, layout, report.barsIn, [&](const TimedBar& bar) {
+            return hours.add(bar) || run.fail(FaultMessage(name, hours.fault(), run.width));
+        });
+    if (!read) return refuse(run.message);
+    if (!hours.finish()) return refuse(FaultMessage(name, hours.fault(), run.width));
+    if (hourOut.counts.bars < 2) return refuse(TooFewHoursMessage(name));
+    if (buildDays) {
+        dayBuilder.finish();
+        if (dayOut.flat) {
+            return refuse(FaultMessage(
+                name, ImportFault{ImportFaultKind::FlatDays, 0, -1, 0, 0, dayOut.flatDay}, run.width));
+        }
+    } else {
+        const std::string dailyName = FileName(o.dailyCsvPath);
+        DailyCheck check;
+        CsvLayout dailyLayout;
+        const bool dailyRead =
+            ReadCsvBars(run, o.dailyCsvPath, 0, dailyLayout, report.dailyBarsIn, [&](const TimedBar& bar) {
+                if (!check.add(bar)) return run.fail(FaultMessage(dailyName, check.fault(), run.width));
+                dayOut.take(FloorDiv(bar.time, kMinutesPerDay) * kMinutesPerDay, bar.prices);
+                if (!dayOut.flat) return true;
+                ImportFault flat{ImportFaultKind::FlatDays, bar.line};
+                flat.time = bar.time;
+                return run.fail(FaultMessage(dailyName, flat, run.width));
+            });
+        if (!dailyRead) return refuse(run.message);
+        if (!check.finish()) return refuse(FaultMessage(dailyName, check.fault(), run.width));
+        report.dailyFormat = dailyLayout.format;
+    }
+    // Every price was checked against its field, so a line that cannot be formatted is a fault of ours.
+    if (hourOut.writeFault || dayOut.writeFault) return refuse(FailedMessage("цена не помещается в поле"));
+    if (!hourlyFile.close()) return refuse(CannotWriteMessage(o.outHourly));
+    if (!dailyFile.close()) return refuse(CannotWriteMessage(o.outDaily));
+    if (!run.tick(run.total)) return refuse(run.message);
+    if (!hourlyFile.commit()) return refuse(CannotWriteMessage(o.outHourly));
+    if (!dailyFile.commit()) return refuse(CannotWriteMessage(o.outDaily));
+
+    report.format = layout.format;
+    report.spacingMinutes = hours.spacing();
+    report.shiftHours = o.shiftHours;
+    report.hourlyBarsOut = hourOut.counts.bars;
+    report.dailyBarsOut = dayOut.counts.bars;
+    report.firstDate = DateFromDays(FloorDiv(hourOut.counts.first, kMinutesPerDay));
+    report.lastDate = DateFromDays(FloorDiv(hourOut.counts.last, kMinutesPerDay));
+    report.gaps = hourOut.counts.gaps;
+    report.firstGaps = Gaps(hourOut.counts);
+    report.weekendBars = hourOut.counts.weekendBars;
+    report.dailyGaps = dayOut.counts.gaps;
+    report.firstDailyGaps = Gaps(dayOut.counts);
+    report.dailyWeekendBars = dayOut.counts.weekendBars;
+    Warn(hourOut.counts, false, report.warnings);
+    Warn(dayOut.counts, true, report.warnings);
+    result.ok = true;
+    return result;
+}
+
+std::string GapList(const std::vector<ImportGap>& gaps) {
+    std::string list;
+    for (const auto& g : gaps) {
+        if (!list.empty()) list += ' ';
+        list += IsoDate(g.from) + ".." + IsoDate(g.to);
+    }
+    return list;
+}
+
+}  // namespace
+
+ImportResult ImportCsv(const ImportOptions& options, ImportProgress* progress) {
+    // The writers remove their temporary files while the exception passes, so a failure leaves nothing.
+    try {
+        return Import(options, progress);
+    } catch (const std::bad_alloc&) {
+        return ImportResult{false, NoMemoryMessage(), {}};
+    } catch (const std::exception& e) {
+        return ImportResult{false, FailedMessage(e.what()), {}};
+    } catch (...) {
+        return ImportResult{false, FailedMessage("неизвестная ошибка"), {}};
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> ReportFields(const ImportReport& r) {
+    std::vector<std::pair<std::string, std::string>> f = {
+        {"Format", r.format},
+        {"DailyFormat", r.dailyFormat.empty() ? "from-hourly" : r.dailyFormat},
+        {"SpacingMinutes", std::to_string(r.spacingMinutes)},
+        {"ShiftHours", std::to_string(r.shiftHours)},
+        {"BarsIn", std::to_string(r.barsIn)},
+        {"HourlyBarsOut", std::to_string(r.hourlyBarsOut)},
+        {"DailyBarsIn", std::to_string(r.dailyBarsIn)},
+        {"DailyBarsOut", std::to_string(r.dailyBarsOut)},
+        {"FirstDate", IsoDate(r.firstDate)},
+        {"LastDate", IsoDate(r.lastDate)},
+        {"Gaps", std::to_string(r.gaps)},
+        {"GapList", GapList(r.firstGaps)},
+        {"WeekendBars", std::to_string(r.weekendBars)},
+        {"DailyGaps", std::to_string(r.dailyGaps)},
+        {"DailyGapList", GapList(r.firstDailyGaps)},
+        {"DailyWeekendBars", std::to_string(r.dailyWeekendBars)},
+    };
+    for (const auto& w : r.warnings) f.emplace_back("Warning", w);
+    return f;
+}
+
+ImportOutputs DefaultImportOutputs(const std::string& csvPath) {
+    const std::filesystem::path p(csvPath);
+    const std::string stem = p.stem().string();
+    return {(p.parent_path() / (stem + "_H1.PRN")).string(), (p.parent_path() / (stem + "_D1.PRN")).string()};
+}
+
+}  // namespace kavro
