@@ -8,7 +8,7 @@
 #include "import/bar_series.h"
 #include "import/csv_layout.h"
 #include "import/import_text.h"
-#include "import/line_reader.h"
+#include "import/csv_file_reader.h"
 #include "import/quote_writer.h"
 
 namespace kavro {
@@ -94,7 +94,7 @@ template <class Take>
 bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& layout, int64_t& barsIn,
                  Take take) {
     const std::string name = FileName(path);
-    LineReader reader;
+    CsvFileReader reader;
     if (!reader.open(path)) return run.fail(CannotOpenMessage(name));
     if (LooksUtf16(reader.ahead())) return run.fail(Utf16Message(name));
     if (reader.ahead().substr(0, 3) == "\xEF\xBB\xBF") reader.skip(3);
@@ -102,10 +102,10 @@ bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& 
     int64_t sinceTick = 0;
     std::string_view line;
     for (;;) {
-        const LineReader::Next next = reader.next(line);
-        if (next == LineReader::Next::End) break;
-        if (next == LineReader::Next::TooLong) return run.fail(LineTooLongMessage(name, reader.lineNumber()));
-        if (next == LineReader::Next::ReadError) return run.fail(ReadErrorMessage(name));
+        const CsvFileReader::Next next = reader.next(line);
+        if (next == CsvFileReader::Next::End) break;
+        if (next == CsvFileReader::Next::TooLong) return run.fail(LineTooLongMessage(name, reader.lineNumber()));
+        if (next == CsvFileReader::Next::ReadError) return run.fail(ReadErrorMessage(name));
         if (++sinceTick == kProgressLines) {
             sinceTick = 0;
             if (!run.tick(reader.bytesDone())) return false;

@@ -8,7 +8,7 @@
 
 namespace kavro {
 
-class LineReader {
+class CsvFileReader {
   public:
     static constexpr size_t kChunk = size_t{1} << 20;
     // A longer line is refused: no quote line comes near it, and a file without line ends must not fill
@@ -17,10 +17,10 @@ class LineReader {
 
     enum class Next { Line, End, TooLong, ReadError };
 
-    LineReader() = default;
-    ~LineReader();
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+    CsvFileReader() = default;
+    ~CsvFileReader();
+    CsvFileReader(const CsvFileReader&) = delete;
+    CsvFileReader& operator=(const CsvFileReader&) = delete;
 
     // Opens a plain file and reads its first chunk. False when it is no plain file or cannot be read.
     bool open(const std::string& path);

@@ -1,4 +1,4 @@
-#include "import/line_reader.h"
+#include "import/csv_file_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,11 +6,11 @@
 
 namespace kavro {
 
-LineReader::~LineReader() {
+CsvFileReader::~CsvFileReader() {
     if (file_) std::fclose(file_);
 }
 
-bool LineReader::open(const std::string& path) {
+bool CsvFileReader::open(const std::string& path) {
     // Only plain files: a directory cannot be read as text, a pipe or a device may never end.
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_regular_file(path, ec)) return false;
@@ -25,14 +25,14 @@ bool LineReader::open(const std::string& path) {
     return fill() || eof_;
 }
 
-void LineReader::skip(size_t n) {
+void CsvFileReader::skip(size_t n) {
     n = std::min(n, end_ - pos_);
     pos_ += n;
     scanned_ = 0;
     done_ += n;
 }
 
-bool LineReader::fill() {
+bool CsvFileReader::fill() {
     // Keep the unfinished line at the front; it is at most kMaxLine long, so a whole chunk fits after it.
     if (pos_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
@@ -49,7 +49,7 @@ bool LineReader::fill() {
     return got > 0;
 }
 
-LineReader::Next LineReader::next(std::string_view& line) {
+CsvFileReader::Next CsvFileReader::next(std::string_view& line) {
     for (;;) {
         if (pendingCr_ && pos_ < end_) {
             pendingCr_ = false;
