@@ -8,7 +8,7 @@ seconds=${1:?usage: scripts/fuzz.sh SECONDS}
 cd "$(dirname "$0")/.."
 build=${KAVRO_FUZZ_BUILD:-build/fuzz}
 
-packages=(clang-14 libclang-rt-14-dev cmake libgtest-dev)
+packages=(clang-14 libclang-rt-14-dev cmake libgtest-dev libcli11-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

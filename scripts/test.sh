@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the release build with the
-# window tests (offscreen), then the core under AddressSanitizer and UBSan.
+# window tests (offscreen), the core under AddressSanitizer and UBSan, then each fuzz
+# target (CSV import, both quote loaders) for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
@@ -8,3 +9,4 @@ scripts/build.sh
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DKAVRO_SANITIZE=ON -DKAVRO_GUI=OFF >/dev/null
 cmake --build build/asan -j"$(nproc)"
 (cd build/asan && ctest --output-on-failure -j2)
+scripts/fuzz.sh 30

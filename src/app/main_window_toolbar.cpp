@@ -5,9 +5,12 @@
 #include <QPainterPath>
 #include <QToolBar>
 #include <QToolButton>
+#include <iterator>
+#include <utility>
 
-#include "program/commands.h"
 #include "app/main_window.h"
+#include "program/commands.h"
+#include "program/import_command.h"
 
 namespace kavro {
 
@@ -153,16 +156,20 @@ QToolBar* MainWindow::buildToolbar() {
             // The Open button only drops its menu down.
             auto* menu = new QMenu(toolbar_);
             menu->setObjectName(QStringLiteral("OpenMenu"));
-            auto* hour = menu->addAction(QStringLiteral("Час"));
-            auto* day = menu->addAction(QStringLiteral("День"));
-            hour->setObjectName(QStringLiteral("Hour"));
-            hour->setData(QStringLiteral("Hour"));
-            day->setObjectName(QStringLiteral("Day"));
-            day->setData(QStringLiteral("Day"));
-            actions_.emplace_back(QStringLiteral("Hour"), hour);
-            actions_.emplace_back(QStringLiteral("Day"), day);
-            connect(hour, &QAction::triggered, this, [this] { runCommand([&] { MenuHour(s_); }); });
-            connect(day, &QAction::triggered, this, [this] { runCommand([&] { MenuDay(s_); }); });
+            const std::pair<const char*, void (*)(Session&)> entries[] = {
+                {"Hour", MenuHour}, {"Day", MenuDay}, {"Import", MenuImport}};
+            const QString captions[] = {QStringLiteral("Час"), QStringLiteral("День"),
+                                        QStringLiteral("Импорт CSV…")};
+            for (size_t i = 0; i < std::size(entries); ++i) {
+                const QString key = QString::fromLatin1(entries[i].first);
+                QAction* entry = menu->addAction(captions[i]);
+                entry->setObjectName(key);
+                entry->setData(key);
+                actions_.emplace_back(key, entry);
+                auto command = entries[i].second;
+                connect(entry, &QAction::triggered, this,
+                        [this, command] { runCommand([&] { command(s_); }); });
+            }
             a->setMenu(menu);
             if (auto* tb = qobject_cast<QToolButton*>(toolbar_->widgetForAction(a)))
                 tb->setPopupMode(QToolButton::InstantPopup);

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "evaluation/export.h"
+#include "import/csv_import.h"
 #include "evaluation/monte_carlo.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
@@ -33,6 +34,9 @@ struct Options {
     std::string exportDir;  // --export: the evaluation's files into this folder
     int mcRuns = 1000;      // Monte Carlo runs for the export
     uint64_t mcSeed = 1;
+    // import
+    std::string csv, dailyCsv, outHourly, outDaily;
+    int shiftHours = 0;
 };
 
 // Messages go to stderr; errors and load failures make the run a failure.
@@ -248,6 +252,24 @@ bool Evaluate(Session& s, const Options& o, const PictureWriter& pictures, std::
     return true;
 }
 
+// The import: the report as Name=value lines, or the refusal on stderr.
+int RunImport(const Options& o, std::ostream& out, std::ostream& err) {
+    ImportOptions options;
+    options.csvPath = o.csv;
+    options.dailyCsvPath = o.dailyCsv;
+    options.pair = PairOf(o.pair);
+    options.shiftHours = o.shiftHours;
+    options.outHourly = o.outHourly;
+    options.outDaily = o.outDaily;
+    const ImportResult result = ImportCsv(options);
+    if (!result.ok) {
+        err << kTitleError << ": " << result.message << "\n";
+        return 1;
+    }
+    for (const auto& [name, value] : ReportFields(result.report)) out << name << "=" << value << "\n";
+    return 0;
+}
+
 // Start or Kach, then the timer's ticks until the run ends; the exit status.
 int RunTest(Session& s, BatchDialogs& dialogs, HeadlessPump& pump, bool thorough, std::ostream& out,
             std::ostream& err) {
@@ -314,6 +336,20 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     AddField(*thorough, o, "--fwd-len", "forward window in months of 480 bars (default 1)");
     thorough->add_flag("--real-work", o.realWork, "search the first window only (\"Реальная работа\")");
 
+    CLI::App* import = app.add_subcommand("import", "turn a CSV export into the two quote files");
+    import->add_option("--csv", o.csv, "the CSV of hourly or minute bars")->required()->type_name("FILE");
+    import->add_option("--daily-csv", o.dailyCsv, "a CSV of daily bars (default: built from the hours)")
+        ->type_name("FILE");
+    import->add_option("--pair", o.pair, "currency pair: the quote files' column layout")
+        ->required()
+        ->check(CLI::IsMember({"EUR", "GBP", "CHF", "JPY"}))
+        ->type_name("EUR|GBP|CHF|JPY");
+    import->add_option("--out-hourly", o.outHourly, "hourly quote file to write")->required()->type_name("FILE");
+    import->add_option("--out-daily", o.outDaily, "daily quote file to write")->required()->type_name("FILE");
+    import->add_option("--shift-hours", o.shiftHours, "whole hours added to every time (default 0)")
+        ->check(CLI::Range(-kMaxShiftHours, kMaxShiftHours))
+        ->type_name("N");
+
     auto usage = [&](const std::string& message) {
         const auto parsed = app.get_subcommands();
         err << "kavro-batch: " << message << "\n"
@@ -332,6 +368,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return usage(e.what());
     }
 
+    if (import->parsed()) return RunImport(o, out, err);
     Date start, end;
     int endHour = -1;
     Locale locale;

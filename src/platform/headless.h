@@ -33,6 +33,13 @@ class RecordingDialogs : public Dialogs {
         messages.push_back({kind, text});
         if (onMessage) onMessage(kind, text);
     }
+    bool question(const std::string& text) override {
+        questions.push_back(text);
+        if (questionAnswers.empty()) return false;
+        const bool a = questionAnswers.front();
+        questionAnswers.pop_front();
+        return a;
+    }
     void beep() override {
         ++beeps;
         if (onBeep) onBeep();
@@ -58,7 +65,9 @@ class RecordingDialogs : public Dialogs {
     std::vector<Message> messages;
     int beeps = 0;
     bool cursorBusy = false;
-    std::deque<std::string> fileAnswers;                  // "" answers as a cancelled dialog
+    std::deque<std::string> fileAnswers;  // "" answers as a cancelled dialog
+    std::deque<bool> questionAnswers;     // none left answers No
+    std::vector<std::string> questions;
     std::deque<std::optional<std::string>> inputAnswers;  // nullopt answers as Cancel
     std::string lastFilter, lastPrompt;
     std::function<void(MessageKind, const std::string&)> onMessage;

@@ -26,6 +26,8 @@ class Dialogs {
     virtual ~Dialogs() = default;
     // Message box with the single button OK; the title follows the kind.
     virtual void message(MessageKind kind, const std::string& text) = 0;
+    // A question with the buttons Yes and No; true for Yes.
+    virtual bool question(const std::string& text) = 0;
     virtual void beep() = 0;
     // Modal input box; nullopt when cancelled.
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,

@@ -119,12 +119,11 @@ namespace {
 
 using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&);
 
-// Asks for a file and loads it. Returns the file's path when the load succeeded;
-// a cancelled dialog changes nothing, a failure says so and leaves the store as it was.
-std::optional<std::string> LoadFromDialog(Session& s, Loader load, const char* failureText, LoadResult& r) {
-    if (s.loading) return std::nullopt;
-    const std::string path = s.dialogs.openFile(kQuoteFilter);
-    if (path.empty()) return std::nullopt;
+// Loads the file at `path`. Returns it when the load succeeded; a failure says so
+// and leaves the store as it was.
+std::optional<std::string> LoadPath(Session& s, const std::string& path, Loader load, const char* failureText,
+                                    LoadResult& r) {
+    if (s.loading || path.empty()) return std::nullopt;
     {
         LoadGuard guard(s);
         FormLoadProgress progress(s);
@@ -143,7 +142,11 @@ std::optional<std::string> LoadFromDialog(Session& s, Loader load, const char* f
     return path;
 }
 
-void LoadHourly(Session& s);
+// Asks for a file and loads it; a cancelled dialog changes nothing.
+std::string AskQuoteFile(Session& s) {
+    return s.loading ? std::string() : s.dialogs.openFile(kQuoteFilter);
+}
+
 void Dispatch(Session& s, std::string_view key);
 
 // Runs a command so that running out of memory ends what it was doing with a
@@ -163,15 +166,18 @@ void Guarded(Session& s, Command command) {
 }  // namespace
 
 void MenuHour(Session& s) {
-    Guarded(s, [&] { LoadHourly(s); });
+    Guarded(s, [&] { LoadHourlyFile(s, AskQuoteFile(s)); });
 }
 
 void MenuDay(Session& s) {
-    Guarded(s, [&] {
-        LoadResult r;
-        const auto path = LoadFromDialog(s, LoadDailyQuotes, kDailyLoadFailed, r);
-        if (path) s.quoteFileName = *path;
-    });
+    Guarded(s, [&] { LoadDailyFile(s, AskQuoteFile(s)); });
+}
+
+bool LoadDailyFile(Session& s, const std::string& path) {
+    LoadResult r;
+    const auto loaded = LoadPath(s, path, LoadDailyQuotes, kDailyLoadFailed, r);
+    if (loaded) s.quoteFileName = *loaded;
+    return loaded.has_value();
 }
 
 void StartDateChanged(Session& s) {
@@ -188,12 +194,10 @@ void EndDateChanged(Session& s) {
     });
 }
 
-namespace {
-
-void LoadHourly(Session& s) {
+bool LoadHourlyFile(Session& s, const std::string& file) {
     LoadResult r;
-    const auto path = LoadFromDialog(s, LoadHourlyQuotes, kHourlyLoadFailed, r);
-    if (!path) return;
+    const auto path = LoadPath(s, file, LoadHourlyQuotes, kHourlyLoadFailed, r);
+    if (!path) return false;
     s.hourlyPath = *path;
     const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
     s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
@@ -203,9 +207,8 @@ void LoadHourly(Session& s) {
     FindStartBar(s);
     s.dialogs.waitCursor(true);
     FindEndBar(s);
+    return true;
 }
-
-}  // namespace
 
 void StartCommand(Session& s) {
     FormState& f = s.form;
@@ -305,7 +308,7 @@ void OthetCommand(Session& s) {
 
 void StopCommand(Session& s) {
     FormState& f = s.form;
-    if (s.timer1Running || s.timer3Running) {
+    if (s.timer1Running || s.timer3Running || s.importing) {
         s.run.stopRequested = true;
         return;
     }

@@ -15,6 +15,11 @@ void ToolbarButton(Session& s, std::string_view key);
 void MenuHour(Session& s);  // hourly load, then the start- and end-date lookups
 void MenuDay(Session& s);   // daily load
 
+// The two loads without their dialogs: the file at `path` loaded exactly as the
+// menu entries load the chosen one. False when it did not load (already said).
+bool LoadHourlyFile(Session& s, const std::string& path);
+bool LoadDailyFile(Session& s, const std::string& path);
+
 // Date picker events: DTPicker1 Change/CloseUp, DTPicker2 Change/CloseUp, DTPicker3 Change.
 // The form state already holds the new value.
 void StartDateChanged(Session& s);

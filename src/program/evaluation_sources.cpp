@@ -41,10 +41,7 @@ void OcenCommand(Session& s) {
     }
     const TradeStats stats = ComputeTradeStats(TradesFromRows(s.evaluation.latest->trades));
     FormState& f = s.form;
-    // Appended piece by piece: GCC 12 warns wrongly about operator+ on temporaries here.
-    f.label16 = std::to_string(stats.buyTrades);
-    f.label16 += '/';
-    f.label16 += std::to_string(stats.sellTrades);
+    f.label16 = std::to_string(stats.buyTrades) + "/" + std::to_string(stats.sellTrades);
     f.label25 = "Просадка";
     f.label17 = FormatGeneral(stats.maxDrawdown.money, s.locale);
     s.shell.showEvaluation();
@@ -55,7 +52,9 @@ void RunSettingCommand(Session& s, const PassRow& setting) {
     f.text2 = FormatGeneral(setting.target, s.locale);
     f.text3 = FormatGeneral(setting.stop, s.locale);
     f.text4 = f.text5 = FormatGeneral(setting.entryHour, s.locale);
-    f.text6 = "0";
+    // A step of 0 makes it a single setting (built, not assigned from a literal, which
+    // GCC 12 wrongly warns about here).
+    f.text6 = std::string(1, '0');
     f.check1 = false;
     StartCommand(s);
 }

@@ -47,6 +47,7 @@ struct Session {
 
     // Guards against re-entry while a long job yields to the event loop.
     bool loading = false;
+    bool importing = false;  // a CSV import runs: Stop cancels it
     bool timer1Running = false, timer3Running = false;
 
     // What a test run works with, taken from this session; a session passes as one.

@@ -335,11 +335,13 @@ void MainWindowTest::toolbarHasEightButtonsAndOpenMenu() {
     QCOMPARE(open->popupMode(), QToolButton::InstantPopup);
     QMenu* menu = actions[0]->menu();
     QVERIFY(menu);
-    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions().size(), 3);
     QCOMPARE(menu->actions()[0]->text(), QStringLiteral("Час"));
     QCOMPARE(menu->actions()[0]->data().toString(), QStringLiteral("Hour"));
     QCOMPARE(menu->actions()[1]->text(), QStringLiteral("День"));
     QCOMPARE(menu->actions()[1]->data().toString(), QStringLiteral("Day"));
+    QCOMPARE(menu->actions()[2]->text(), QStringLiteral("Импорт CSV…"));
+    QCOMPARE(menu->actions()[2]->data().toString(), QStringLiteral("Import"));
 
     // The Open button itself runs nothing; Ocen, before any run, says there is nothing to evaluate.
     actions[0]->trigger();

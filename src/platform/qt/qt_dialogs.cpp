@@ -64,6 +64,21 @@ void QtDialogs::message(MessageKind kind, const std::string& text) {
     showModal(*box);
 }
 
+bool QtDialogs::question(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kTitleInfo), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, parentWidget());
+    box.setObjectName(QStringLiteral("QuestionBox"));
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    box.setDefaultButton(QMessageBox::No);
+    ArrowWhileModal arrow(*this);
+    return showQuestion(box);
+}
+
+bool QtDialogs::showQuestion(QMessageBox& box) {
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtDialogs::beep() {
     ringBell();
 }
@@ -100,7 +115,8 @@ void QtDialogs::ringBell() {
 std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& title,
                                           const QString& defaultText) {
     bool ok = false;
-    const QString text = QInputDialog::getText(parentWidget(), title, prompt, QLineEdit::Normal, defaultText, &ok);
+    const QString text =
+        QInputDialog::getText(parentWidget(), title, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok) return std::nullopt;
     return text;
 }

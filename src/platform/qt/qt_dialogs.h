@@ -25,6 +25,7 @@ class QtDialogs : public Dialogs {
     void setParentWidget(QWidget* parent) { parent_ = parent; }
 
     void message(MessageKind kind, const std::string& text) override;
+    bool question(const std::string& text) override;
     void beep() override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
@@ -40,6 +41,8 @@ class QtDialogs : public Dialogs {
 
   protected:
     virtual void showModal(QMessageBox& box);
+    // Shows a Yes/No box; true when Yes was chosen.
+    virtual bool showQuestion(QMessageBox& box);
     virtual void ringBell();
     virtual std::optional<QString> askText(const QString& prompt, const QString& title,
                                            const QString& defaultText);

@@ -1,0 +1,115 @@
+#include "program/import_command.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "import/csv_import.h"
+#include "platform/dates.h"
+#include "program/commands.h"
+#include "program/session.h"
+
+namespace kavro {
+
+namespace {
+
+// What the importing thread tells the window's thread, and how the window cancels it.
+class SharedProgress : public ImportProgress {
+  public:
+    bool advanced(uint64_t done, uint64_t total) override {
+        done_ = done;
+        total_ = total;
+        return !cancel;
+    }
+    double percent() const {
+        const uint64_t t = total_;
+        return t == 0 ? 0.0 : 100.0 * static_cast<double>(done_.load()) / static_cast<double>(t);
+    }
+    std::atomic<bool> cancel{false};
+
+  private:
+    std::atomic<uint64_t> done_{0}, total_{0};
+};
+
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+// Runs the import on a thread of its own while the window keeps working; Stop cancels it.
+ImportResult ImportWhileResponsive(Session& s, const ImportOptions& options) {
+    SharedProgress progress;
+    ImportResult result;
+    std::atomic<bool> done{false};
+    FormState& f = s.form;
+    f.progressMin = 0;
+    f.progressMax = 100;
+    f.progressValue = 0;
+    f.label15 = kStatusImporting;
+    s.loading = s.importing = true;
+    s.run.stopRequested = false;
+    s.dialogs.waitCursor(true);
+    try {
+        std::thread worker([&] {
+            result = ImportCsv(options, &progress);
+            done = true;
+        });
+        while (!done) {
+            s.pump.yield();
+            f.progressValue = progress.percent();
+            if (s.run.stopRequested) progress.cancel = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        worker.join();
+    } catch (const std::system_error&) {
+        // No thread to be had: import here, with no repaint until it is done.
+        result = ImportCsv(options, &progress);
+    }
+    s.dialogs.waitCursor(false);
+    s.loading = s.importing = false;
+    s.run.stopRequested = false;
+    return result;
+}
+
+std::string Summary(const ImportReport& r, const Locale& locale) {
+    std::string text = "Импорт закончен: " + std::to_string(r.hourlyBarsOut) + " часовых баров из " +
+                       std::to_string(r.barsIn) + " строк, " + std::to_string(r.dailyBarsOut) +
+                       " дневных, с " + ShortDate(r.firstDate, locale) + " по " +
+                       ShortDate(r.lastDate, locale) + ".";
+    for (const std::string& w : r.warnings) text += "\n" + w;
+    return text;
+}
+
+}  // namespace
+
+void MenuImport(Session& s) {
+    if (s.loading) return;
+    const std::string csv = s.dialogs.openFile(kCsvFilter);
+    if (csv.empty()) return;
+    // The daily bars come from the hours unless the user has a daily CSV of their own.
+    std::string dailyCsv;
+    if (s.dialogs.question(kAskDailyCsv)) dailyCsv = s.dialogs.openFile(kCsvFilter);
+    const ImportOutputs out = DefaultImportOutputs(csv);
+    if ((Exists(out.hourly) || Exists(out.daily)) &&
+        !s.dialogs.question("Файлы «" + out.hourly + "» и «" + out.daily + "» будут заменены. Продолжить?"))
+        return;
+    ImportOptions options;
+    options.csvPath = csv;
+    options.dailyCsvPath = dailyCsv;
+    options.pair = s.form.pair;
+    options.outHourly = out.hourly;
+    options.outDaily = out.daily;
+    const ImportResult result = ImportWhileResponsive(s, options);
+    if (!result.ok) {
+        s.form.label15.clear();
+        s.form.progressValue = 0;
+        s.dialogs.message(MessageKind::Error, result.message);
+        return;
+    }
+    if (LoadHourlyFile(s, out.hourly) && LoadDailyFile(s, out.daily))
+        s.dialogs.message(MessageKind::Information, Summary(result.report, s.locale));
+}
+
+}  // namespace kavro
