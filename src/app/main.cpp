@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
                                                     kavro::SystemLocale(), std::string());
     kavro::MainWindow window(*session, shell, &pump);
     dialogs.setParentWidget(&window);
+    dialogs.setBeforeModal([&window] { window.syncFromState(); });
     window.show();
     return app.exec();
 }

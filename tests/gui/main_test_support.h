@@ -78,6 +78,7 @@ struct Desk {
             std::make_unique<Session>(Ports{pump, dialogs, clock, shell}, Locale{}, dir.path().toStdString());
         window = std::make_unique<MainWindow>(*session, shell, &pump);
         dialogs.setParentWidget(window.get());
+        dialogs.setBeforeModal([w = window.get()] { w->syncFromState(); });
     }
     ~Desk() {
         window.reset();

@@ -12,6 +12,7 @@ namespace kavro {
 class QtDialogs::ArrowWhileModal {
   public:
     explicit ArrowWhileModal(QtDialogs& d) : d_(d) {
+        if (d_.beforeModal_) d_.beforeModal_();
         ++d_.modalDepth_;
         d_.applyCursor();
     }

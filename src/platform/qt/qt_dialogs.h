@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,6 +24,8 @@ class QtDialogs : public Dialogs {
 
     // The window the boxes are centred on.
     void setParentWidget(QWidget* parent) { parent_ = parent; }
+    // Run before a box opens, so the windows behind it show the current state.
+    void setBeforeModal(std::function<void()> f) { beforeModal_ = std::move(f); }
 
     void message(MessageKind kind, const std::string& text) override;
     bool question(const std::string& text) override;
@@ -59,6 +62,7 @@ class QtDialogs : public Dialogs {
     void applyCursor();
 
     QPointer<QWidget> parent_;
+    std::function<void()> beforeModal_;
     bool busy_ = false;         // the core asked for the hourglass
     int modalDepth_ = 0;        // modal boxes open now
     bool overrideSet_ = false;  // our override cursor is on the stack
