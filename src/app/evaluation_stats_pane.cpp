@@ -66,7 +66,6 @@ StatsPane::StatsPane(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout;
     root->addLayout(row, 1);
     figures_ = MakeTable("StatsTable", {QStringLiteral("Показатель"), QStringLiteral("Значение")}, this);
-    figures_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     row->addWidget(figures_);
 
     auto* right = new QVBoxLayout;
@@ -171,10 +170,14 @@ void StatsPane::fillFigures(const Evaluation& e) {
         if (r.value.startsWith(QLatin1Char('-'))) value->setForeground(kLossText);
         figures_->setItem(i, 1, value);
     }
-    // As wide as its longest name and value, so no figure is ever cut short.
-    const int width = figures_->horizontalHeader()->length() + 2 * figures_->frameWidth() +
+    // As wide as its longest name and value, so no figure is ever cut short; the
+    // values take the room kept for a scroll bar when there is none.
+    figures_->horizontalHeader()->setStretchLastSection(false);
+    figures_->resizeColumnsToContents();
+    const int width = figures_->columnWidth(0) + figures_->columnWidth(1) + 2 * figures_->frameWidth() +
                       figures_->verticalScrollBar()->sizeHint().width();
     figures_->setFixedWidth(std::max(width, 360));
+    figures_->horizontalHeader()->setStretchLastSection(true);
 }
 
 void StatsPane::fillMonths(const TradeStats& s) {
