@@ -1,17 +1,29 @@
 // The simple and the thorough test run in the desktop window (offscreen) on the real
 // EURUSD quotes: run time, the longest stall of the event loop during each run (a 1 ms
-// timer's largest gap), and how long Stop takes to halt a running thorough test.
+// timer's largest gap), and how long Stop takes to halt a running thorough test. Then
+// the evaluation window: opening and refreshing it, repainting its heatmaps, a refresh
+// on a 5-million-pass sweep, and the longest stall while Monte Carlo runs.
 // Usage: QT_QPA_PLATFORM=offscreen window_bench [DATA_DIR]
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <vector>
 
+#include "app/evaluation_panes.h"
+#include "app/evaluation_window.h"
 #include "app/main_window.h"
+#include "evaluation/random.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/system_clock.h"
@@ -65,6 +77,40 @@ void WaitWhile(const std::function<bool()>& busy) {
     while (busy()) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// Milliseconds of `f`: the median of `runs` calls.
+double Median(int runs, const std::function<void()>& f) {
+    std::vector<double> ms;
+    QElapsedTimer t;
+    for (int i = 0; i < runs; ++i) {
+        t.start();
+        f();
+        ms.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// A finished sweep of 5,059,920 passes (24 hours x 460 take-profits x 453 stop-losses)
+// with a plateau of good settings, as the heatmap benchmark draws it.
+std::shared_ptr<const RunResults> BigSweep() {
+    auto r = std::make_shared<RunResults>();
+    r->kind = RunKind::Simple;
+    r->end = RunEnd::Done;
+    r->passes.reserve(24 * 460 * 453);
+    Xoshiro256 rng(7);
+    for (int tp = 460; tp >= 1; --tp)
+        for (int hour = 0; hour < 24; ++hour)
+            for (int sl = 1; sl <= 453; ++sl) {
+                const double plateau =
+                    std::exp(-std::pow((tp - 200) / 90.0, 2) - std::pow((sl - 150) / 120.0, 2) -
+                             std::pow((hour - 9) / 5.0, 2));
+                r->passes.push_back({static_cast<float>(hour), static_cast<float>(tp * 5),
+                                     static_cast<float>(sl * 5),
+                                     static_cast<float>(std::round(3000 * plateau - 1200 + rng.below(600)))});
+            }
+    return r;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +160,79 @@ int main(int argc, char** argv) {
     t.start();
     window.action("Kach")->trigger();
     WaitWhile([&] { return s.form.timer3; });
-    std::printf("stop during thorough:   answered after %.1f ms (%s)\n", (t.nsecsElapsed() - pressed) / 1e6,
-                s.form.label15.c_str());
+    if (pressed == 0) {
+        std::printf("stop during thorough:   the test ended after %.1f ms, before Stop was pressed\n",
+                    t.nsecsElapsed() / 1e6);
+        // Its Stop must not land in the runs below.
+        WaitWhile([&] { return pressed == 0; });
+    } else {
+        std::printf("stop during thorough:   answered after %.1f ms (%s)\n",
+                    (t.nsecsElapsed() - pressed) / 1e6, s.form.label15.c_str());
+    }
+
+    // The evaluation window on the last complete thorough test, then a sweep.
+    run("Kach", s.form.timer3, "thorough again:");
+    meter.start();
+    t.start();
+    window.action("Ocen")->trigger();
+    EvaluationWindow* w = window.evaluationWindow();
+    std::printf("evaluation window open: %8.1f ms, longest event-loop stall %6.1f ms\n",
+                t.nsecsElapsed() / 1e6, meter.stop());
+    WaitWhile([&] { return w->monteCarloPane()->running(); });
+    auto refresh = [&] {
+        ++s.evaluation.serial;  // as a finished run does
+        w->refresh();
+    };
+    std::printf("refresh (thorough, %zu trades): median %6.1f ms\n", w->evaluation()->trades.size(),
+                Median(10, refresh));
+    run("Start", s.form.timer1, "simple sweep again:");
+    w->tabs()->setCurrentWidget(w->heatmapPane());
+    QApplication::processEvents();
+    HeatmapPane* heat = w->heatmapPane();
+    std::printf("heatmap repaint (sweep): TP x SL median %6.2f ms, hour x TP median %6.2f ms\n",
+                Median(20, [&] { heat->targetStopMap()->repaint(); }),
+                Median(20, [&] { heat->hourTargetMap()->repaint(); }));
+
+    const auto big = BigSweep();
+    s.evaluation.sweep = big;
+    meter.start();
+    t.start();
+    refresh();
+    const double refreshed = t.nsecsElapsed() / 1e6;
+    WaitWhile([&] { return heat->building(); });
+    std::printf(
+        "refresh, 5,059,920-pass sweep: %6.1f ms, both grids shown after %6.1f ms, longest event-loop "
+        "stall %6.1f ms\n",
+        refreshed, t.nsecsElapsed() / 1e6, meter.stop());
+    std::printf("heatmap repaint (5M sweep, %zux%zu and %zux%zu cells): median %6.2f ms and %6.2f ms\n",
+                heat->targetStopMap()->grid().width(), heat->targetStopMap()->grid().height(),
+                heat->hourTargetMap()->grid().width(), heat->hourTargetMap()->grid().height(),
+                Median(20, [&] { heat->targetStopMap()->repaint(); }),
+                Median(20, [&] { heat->hourTargetMap()->repaint(); }));
+    meter.start();
+    t.start();
+    heat->hourSelector()->setCurrentIndex(0);
+    WaitWhile([&] { return heat->building(); });
+    std::printf(
+        "another hour's TP x SL grid (5M sweep): shown after %6.1f ms, longest event-loop stall %6.1f ms\n",
+        t.nsecsElapsed() / 1e6, meter.stop());
+
+    // Monte Carlo off the window's thread on a single setting's trades.
+    s.form.text4 = std::string("10");
+    s.form.text5 = std::string("10");
+    s.form.text6 = std::string("0");
+    run("Start", s.form.timer1, "single setting:");
+    MonteCarloPane* mc = w->monteCarloPane();
+    WaitWhile([&] { return mc->running(); });
+    w->tabs()->setCurrentWidget(mc);
+    for (int runs : {1000, 100000}) {
+        mc->runsBox()->setValue(runs);
+        meter.start();
+        t.start();
+        mc->runButton()->click();
+        WaitWhile([&] { return mc->running(); });
+        std::printf("Monte Carlo %6d runs x %zu trades: %8.1f ms, longest event-loop stall %6.1f ms\n", runs,
+                    w->evaluation()->trades.size(), t.nsecsElapsed() / 1e6, meter.stop());
+    }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/evaluation_window.h"
 #include "platform/shell.h"
 #include "program/session.h"
 
@@ -70,6 +71,7 @@ class MainWindow : public QWidget {
     // Toolbar buttons ("Open", "End", ..., "Othet") and the Open menu entries ("Hour", "Day") by key.
     QAction* action(const QString& key) const;
     QWidget* chartWindow() const { return chart_; }
+    EvaluationWindow* evaluationWindow() const { return evaluation_; }
 
   signals:
     // Emitted by quitProgram() before the windows close.
@@ -129,6 +131,7 @@ class MainWindow : public QWidget {
     QProgressBar* progressBar_ = nullptr;
     QTimer timer1_, timer2_, timer3_;
     QPointer<QWidget> chart_;
+    QPointer<EvaluationWindow> evaluation_;
 };
 
 }  // namespace kavro

@@ -19,6 +19,7 @@
 #include <exception>
 
 #include "app/chart_window.h"
+#include "app/evaluation_window.h"
 #include "app/main_window.h"
 #include "program/commands.h"
 
@@ -143,6 +144,8 @@ void MainWindow::syncFromState() {
     syncProgress();
     syncText10();
     syncTimers();
+    // A run that ended since shows in the evaluation window (one comparison when nothing did).
+    if (evaluation_) evaluation_->refresh();
 }
 
 void MainWindow::syncTexts() {
@@ -279,7 +282,8 @@ void MainWindow::showChart() {
 }
 
 void MainWindow::showEvaluation() {
-    // The evaluation window comes with its own change.
+    evaluation_ = OpenEvaluationWindow(
+        s_, [this](const std::function<void()>& f) { runCommand(f); }, this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

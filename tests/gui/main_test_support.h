@@ -27,8 +27,9 @@ class ScriptedDialogs : public QtDialogs {
         Qt::CursorShape cursor;  // the override cursor while the box was up (ArrowCursor if none)
     };
     std::vector<Shown> shown;
-    std::deque<QString> files;  // answers of the open-file dialog; none left = cancelled
-    std::deque<QString> texts;  // answers of the input box; a null QString answers Cancel
+    std::deque<QString> files;    // answers of the open-file dialog; none left = cancelled
+    std::deque<QString> texts;    // answers of the input box; a null QString answers Cancel
+    std::deque<QString> folders;  // answers of the folder dialog; none left = cancelled
     QStringList filters;
     int bells = 0;
 
@@ -59,6 +60,12 @@ class ScriptedDialogs : public QtDialogs {
         if (files.empty()) return {};
         QString f = files.front();
         files.pop_front();
+        return f;
+    }
+    QString askFolder(const QString&) override {
+        if (folders.empty()) return {};
+        QString f = folders.front();
+        folders.pop_front();
         return f;
     }
 };

@@ -1,6 +1,8 @@
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "evaluation/number_text.h"
 #include "evaluation/render/evaluation_render.h"
@@ -44,23 +46,35 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
         const QRectF bar(QPointF(x0, y), QPointF(std::max(x1, x0 + 1), plot.bottom()));
         p.fillRect(bar, QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), 150));
     }
-    // The 5 %, 50 % and 95 % points, labelled above the plot.
+    // The 5 %, 50 % and 95 % points, labelled above the plot. Points of the same
+    // value share one line and one label ("5% = 50% = 95%: ..."), so a spread of
+    // nothing (the shuffled final result) reads as one value.
     p.setFont(LabelFont());
-    const struct {
+    struct Mark {
         double value;
-        const char* name;
-    } marks[] = {{d.p5, "5%"}, {d.p50, "50%"}, {d.p95, "95%"}};
+        QString names;
+    };
+    std::vector<Mark> marks;
+    for (const auto& [value, name] :
+         {std::pair{d.p5, "5%"}, std::pair{d.p50, "50%"}, std::pair{d.p95, "95%"}}) {
+        if (!marks.empty() && marks.back().value == value)
+            marks.back().names += QStringLiteral(" = ") + QLatin1String(name);
+        else
+            marks.push_back({value, QLatin1String(name)});
+    }
     double lastRight = -1e9;
-    for (const auto& m : marks) {
+    int crowdedRows = 0;
+    for (const Mark& m : marks) {
         const double x = xs.map(m.value, plot.left(), plot.right());
         p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.setPen(kInk);
-        const QString text = QStringLiteral("%1: %2").arg(QLatin1String(m.name), Label(m.value));
+        const QString text = QStringLiteral("%1: %2").arg(m.names, Label(m.value));
         const double half = QFontMetricsF(p.font()).horizontalAdvance(text) / 2 + 3;
-        // Points close together: the later label goes inside the plot, beside its line.
+        // Points close together: the later label goes inside the plot, beside its
+        // line, one row lower for each such label so none covers another.
         const bool crowded = x - half < lastRight;
-        const QRectF box = crowded ? QRectF(x + 3, plot.top() + 2, 2 * half, 14)
+        const QRectF box = crowded ? QRectF(x + 3, plot.top() + 2 + 14 * crowdedRows++, 2 * half, 14)
                                    : QRectF(x - half, plot.top() - 16, 2 * half, 14);
         p.drawText(box, crowded ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignHCenter | Qt::AlignBottom, text);
         lastRight = crowded ? lastRight : x + half;

@@ -100,6 +100,12 @@ std::string QtDialogs::openFile(const std::string& filter) {
     return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
 }
 
+std::string QtDialogs::chooseFolder(const std::string& title) {
+    ArrowWhileModal arrow(*this);
+    const QString path = askFolder(QString::fromStdString(title));
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
 void QtDialogs::waitCursor(bool on) {
     busy_ = on;
     applyCursor();
@@ -124,6 +130,10 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
 
 QString QtDialogs::askOpenFile(const QString& filter) {
     return QFileDialog::getOpenFileName(parentWidget(), QString(), QString(), filter);
+}
+
+QString QtDialogs::askFolder(const QString& title) {
+    return QFileDialog::getExistingDirectory(parentWidget(), title);
 }
 
 }  // namespace kavro

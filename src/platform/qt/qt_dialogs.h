@@ -35,6 +35,8 @@ class QtDialogs : public Dialogs {
     std::string openFile(const std::string& filter) override;
     // The hourglass on or off; repeated calls with the same value change nothing.
     void waitCursor(bool on) override;
+    // A folder the user picks (the window's exports); "" when cancelled.
+    std::string chooseFolder(const std::string& title);
 
     bool waitCursorOn() const { return busy_; }
 
@@ -51,6 +53,7 @@ class QtDialogs : public Dialogs {
                                            const QString& defaultText);
     // "" when cancelled.
     virtual QString askOpenFile(const QString& filter);
+    virtual QString askFolder(const QString& title);
 
     // The window a box is centred on: the one the user works in (the chart window,
     // when the period box comes from it), else the main window.

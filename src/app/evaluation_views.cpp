@@ -1,0 +1,115 @@
+// The evaluation window's building blocks: number texts, tables and the two
+// widgets that show the evaluation's painting code.
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTableWidget>
+#include <cmath>
+
+#include "app/evaluation_panes.h"
+#include "evaluation/number_text.h"
+
+namespace kavro {
+
+QString Figure(double value, int decimals) {
+    return QString::fromStdString(DisplayNumber(value, decimals));
+}
+
+QString Short(double value) {
+    QString s = Figure(value, 2);
+    if (!std::isfinite(value) || !s.contains(QLatin1Char('.'))) return s;
+    while (s.endsWith(QLatin1Char('0'))) s.chop(1);
+    if (s.endsWith(QLatin1Char('.'))) s.chop(1);
+    return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
+QString Day(const Date& d) {
+    if (!d.valid()) return QStringLiteral("—");
+    return QStringLiteral("%1.%2.%3")
+        .arg(d.day, 2, 10, QLatin1Char('0'))
+        .arg(d.month, 2, 10, QLatin1Char('0'))
+        .arg(d.year, 4, 10, QLatin1Char('0'));
+}
+
+QString Period(const Date& from, const Date& to) {
+    return Day(from) + QStringLiteral(" – ") + Day(to);
+}
+
+QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {
+    auto* t = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    t->setObjectName(QString::fromLatin1(name));
+    t->setHorizontalHeaderLabels(headers);
+    t->verticalHeader()->setVisible(false);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setWordWrap(false);
+    return t;
+}
+
+PictureView::PictureView(const char* name, QWidget* parent) : QWidget(parent) {
+    setObjectName(QString::fromLatin1(name));
+    setMinimumSize(240, 160);
+}
+
+void PictureView::setPaint(Paint paint) {
+    paint_ = std::move(paint);
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    if (paint_) paint_(p, QRectF(rect()));
+}
+
+HeatmapView::HeatmapView(const char* name, QWidget* parent) : QWidget(parent) {
+    setObjectName(QString::fromLatin1(name));
+    setMouseTracking(true);
+    setMinimumSize(320, 260);
+}
+
+void HeatmapView::setGrid(HeatGrid grid, QImage cells) {
+    grid_ = std::move(grid);
+    cells_ = cells.isNull() ? HeatmapCells(grid_) : std::move(cells);
+    hover_.reset();
+    update();
+}
+
+HeatmapLayout HeatmapView::cellLayout() const {
+    return LayoutHeatmap(QRectF(rect()), grid_);
+}
+
+void HeatmapView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    PaintHeatmap(p, QRectF(rect()), grid_, &cells_, hover_);
+}
+
+void HeatmapView::setHover(std::optional<GridCell> cell) {
+    if (cell == hover_) return;
+    hover_ = cell;
+    update();
+    if (onHover) onHover(cell ? CellAt(grid_, cell->x, cell->y) : std::nullopt);
+}
+
+void HeatmapView::mouseMoveEvent(QMouseEvent* e) {
+    setHover(cellLayout().cellAt(e->position()));
+}
+
+void HeatmapView::leaveEvent(QEvent*) {
+    setHover(std::nullopt);
+}
+
+void HeatmapView::mouseDoubleClickEvent(QMouseEvent* e) {
+    const auto at = cellLayout().cellAt(e->position());
+    if (!at) return;
+    const auto cell = CellAt(grid_, at->x, at->y);
+    if (!cell || !cell->ran || !onActivate) return;
+    // The call may run the setting, refresh this very view or close its window:
+    // it works on copies, and nothing of the view is read after it.
+    const auto activate = onActivate;
+    activate(*cell);
+}
+
+}  // namespace kavro

@@ -1,0 +1,96 @@
+#pragma once
+// The evaluation window "Оценка": statistics, heatmap, walk-forward dashboard and
+// Monte Carlo of the latest finished runs, and their export into a folder.
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "program/session.h"
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace kavro {
+
+class StatsPane;
+class HeatmapPane;
+class WalkForwardPane;
+class MonteCarloPane;
+template <class Result>
+struct BackgroundJob;
+
+// Runs a command of the core as the main window does: a failure becomes a
+// message, and the main window shows the state the command left.
+using CommandRunner = std::function<void(const std::function<void()>&)>;
+
+// Opens (not modal) the evaluation window of the session, or raises the one
+// that is open; the window deletes itself when closed.
+class EvaluationWindow;
+EvaluationWindow* OpenEvaluationWindow(Session& s, CommandRunner run, QWidget* owner);
+
+// It reads only the session's evaluation sources: never the form or a run's
+// working state. It computes the evaluation again only when the sources change.
+class EvaluationWindow : public QWidget {
+    Q_OBJECT
+  public:
+    EvaluationWindow(Session& s, CommandRunner run, QWidget* owner);
+    ~EvaluationWindow() override;
+
+    // Shows the latest sources when they changed since last shown; costs one
+    // comparison otherwise, so it may run after every event-loop turn.
+    void refresh();
+    // Asks for a folder and writes the export files and pictures into it.
+    void exportToFolder();
+    bool exporting() const { return exportJob_ != nullptr; }
+
+    Session& session() const { return s_; }
+    bool isClosing() const { return closing_; }
+    // What the window shows now (null before the first refresh).
+    std::shared_ptr<const Evaluation> evaluation() const { return e_; }
+
+    QTabWidget* tabs() const { return tabs_; }
+    StatsPane* statsPane() const { return stats_; }
+    HeatmapPane* heatmapPane() const { return heatmap_; }
+    WalkForwardPane* walkForwardPane() const { return walkForward_; }
+    MonteCarloPane* monteCarloPane() const { return monteCarlo_; }
+    QPushButton* exportButton() const { return exportButton_; }
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    struct ExportOutcome {
+        std::string dir, error;
+        bool ok = false;
+    };
+    // A heatmap cell's setting run as a single-setting test; what to tell the user.
+    QString runSetting(const PassRow& setting);
+    void pollExport();
+    ExportOutcome takeExport();
+    void waitForExport() const;
+    void finishExport(const ExportOutcome& outcome);
+    QString headerText() const;
+
+    Session& s_;
+    CommandRunner run_;
+    uint64_t shownSerial_ = 0;
+    bool shownOnce_ = false;
+    bool closing_ = false;
+    bool journalMissing_ = false;  // the latest run is a sweep, which keeps no journal
+    std::shared_ptr<const Evaluation> e_;
+
+    QLabel* header_;
+    QPushButton* exportButton_;
+    QTabWidget* tabs_;
+    StatsPane* stats_;
+    HeatmapPane* heatmap_;
+    WalkForwardPane* walkForward_;
+    MonteCarloPane* monteCarlo_;
+    std::shared_ptr<BackgroundJob<ExportOutcome>> exportJob_;
+    QTimer exportPoll_;
+};
+
+}  // namespace kavro

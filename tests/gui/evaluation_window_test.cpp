@@ -1,0 +1,482 @@
+// The evaluation window driven through the real program on the bundled sample:
+// what each pane shows is checked against the reports the runs wrote.
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "app/evaluation_panes.h"
+#include "app/evaluation_window.h"
+#include "main_test_support.h"
+
+using namespace kavro;
+using namespace kavro::test;
+
+namespace {
+
+// One RIPOT line: a simple test's four numbers, a thorough test's after its date.
+struct RipotLine {
+    double hour = 0, target = 0, stop = 0, result = 0;
+};
+
+std::vector<RipotLine> ReadReport(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<RipotLine> lines;
+    std::string text;
+    while (std::getline(in, text)) {
+        std::istringstream words(text);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;) w.push_back(word);
+        if (w.size() < 4) continue;
+        const size_t first = w.size() - 4;
+        lines.push_back(
+            {std::stod(w[first]), std::stod(w[first + 1]), std::stod(w[first + 2]), std::stod(w[first + 3])});
+    }
+    return lines;
+}
+
+size_t CountLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    return static_cast<size_t>(f.readAll().count('\n'));
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 120000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Loads the bundled sample through the Open menu.
+void Load(Desk& desk) {
+    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
+    desk.dialogs.files = {sample + "/EURUSD_H1.PRN", sample + "/EURUSD_D1.PRN"};
+    desk.window->action("Hour")->trigger();
+    desk.window->action("Day")->trigger();
+    desk.session->form.check2 = true;
+}
+
+// Presses a run's button and lets the run end.
+bool Run(Desk& desk, const char* key) {
+    desk.window->action(key)->trigger();
+    return WaitUntil([&] { return !desk.session->form.timer1 && !desk.session->form.timer3; });
+}
+
+// The heatmap's grids are built off the window's thread.
+bool MapsBuilt(EvaluationWindow* w) {
+    return WaitUntil([&] { return !w->heatmapPane()->building(); });
+}
+
+EvaluationWindow* Ocen(Desk& desk) {
+    desk.window->action("Ocen")->trigger();
+    EvaluationWindow* w = desk.window->evaluationWindow();
+    if (w && !MapsBuilt(w)) return nullptr;
+    return w;
+}
+
+void Mouse(QWidget* w, QEvent::Type type, QPointF at) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+// Where the cell of (x value, y value) lies in a heatmap view; empty when the grid has no such cell.
+std::optional<QPointF> CellCentre(const HeatmapView* v, float x, float y) {
+    const HeatGrid& g = v->grid();
+    const auto ix = std::find(g.xValues.begin(), g.xValues.end(), x);
+    const auto iy = std::find(g.yValues.begin(), g.yValues.end(), y);
+    if (ix == g.xValues.end() || iy == g.yValues.end()) return std::nullopt;
+    return v->cellLayout()
+        .cellRect({static_cast<size_t>(ix - g.xValues.begin()), static_cast<size_t>(iy - g.yValues.begin())})
+        .center();
+}
+
+QString Plain(double v) {
+    return QString::number(v, 'g', 15);
+}
+
+double Number(const QString& text) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? v : NAN;
+}
+
+}  // namespace
+
+class EvaluationWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void ocenBeforeAnyRunOnlySaysSo();
+    void heatmapShowsTheSweepOfRipot();
+    void doubleClickRunsTheCellAsASingleSetting();
+    void thoroughTestEndingWhileOpenFillsTheDashboard();
+    void notesSayWhatTheFiguresRestOn();
+    void monteCarloFollowsItsSeed();
+    void exportWritesEveryFileOrSaysWhyNot();
+};
+
+void EvaluationWindowTest::ocenBeforeAnyRunOnlySaysSo() {
+    Desk desk;
+    Load(desk);
+    desk.dialogs.shown.clear();
+    QCOMPARE(Ocen(desk), nullptr);
+    QCOMPARE(desk.dialogs.texts_shown(), QStringList{QString::fromUtf8(kNothingToEvaluate)});
+    QCOMPARE(desk.dialogs.shown[0].title, QStringLiteral("Сообщение"));
+    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<EvaluationWindow*>(w));
+    for (const char* label : {"Label16", "Label17", "Label25"})
+        QCOMPARE(desk.find<QLabel>(label)->text(), QString());
+}
+
+void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
+    Desk desk;
+    Load(desk);
+    QVERIFY(Run(desk, "Start"));
+    EvaluationWindow* w = Ocen(desk);
+    QVERIFY(w && w->isVisible());
+    QCOMPARE(Ocen(desk), w);  // one window per session, raised again
+
+    const std::vector<RipotLine> ripot = ReadReport(desk.session->ripotPath());
+    QCOMPARE(ripot.size(), size_t(408));
+    RipotLine best = ripot.front();
+    for (const RipotLine& l : ripot)
+        if (l.result >= best.result) best = l;  // ties go to the later pass
+
+    // A sweep writes no journal: its statistics say so rather than count empty rows as trades.
+    QCOMPARE(w->statsPane()->note()->text(), QString::fromUtf8(kSweepKeepsNoJournal));
+    QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")), QStringLiteral("0"));
+    QVERIFY(!w->evaluation()->latest->trades.empty());  // rows counted, none written
+    QVERIFY(w->evaluation()->trades.empty());
+
+    HeatmapPane* pane = w->heatmapPane();
+    w->tabs()->setCurrentWidget(pane);
+    QVERIFY(!pane->note()->isVisible());
+    QCOMPARE(Number(pane->hourSelector()->currentText()), best.hour);
+    const HeatGrid& hourTarget = pane->hourTargetMap()->grid();
+    QVERIFY(hourTarget.hasBest);
+    const auto bestCell = CellAt(hourTarget, hourTarget.bestX, hourTarget.bestY);
+    QCOMPARE(double(bestCell->value), best.result);
+    QCOMPARE(double(bestCell->setting.entryHour), best.hour);
+    QCOMPARE(double(bestCell->setting.target), best.target);
+    QCOMPARE(double(bestCell->setting.stop), best.stop);
+
+    // The TP x SL grid of the best hour and of hour 0: every cell a RIPOT line, no other cell run.
+    for (const double hour : {best.hour, 0.0}) {
+        pane->hourSelector()->setCurrentIndex(pane->hourSelector()->findText(QString::number(hour)));
+        QVERIFY(MapsBuilt(w));
+        HeatmapView* map = pane->targetStopMap();
+        const HeatGrid& g = map->grid();
+        QCOMPARE(double(g.hour), hour);
+        size_t lines = 0;
+        for (const RipotLine& l : ripot) {
+            if (l.hour != hour) continue;
+            ++lines;
+            const auto at = CellCentre(map, float(l.target), float(l.stop));
+            QVERIFY(at);
+            const auto cell = map->cellLayout().cellAt(*at);
+            QVERIFY(cell);
+            QCOMPARE(double(g.cells[cell->y * g.width() + cell->x]), l.result);
+            // The value under the mouse, read from the label.
+            Mouse(map, QEvent::MouseMove, *at);
+            QVERIFY2(pane->valueLabel()->text().startsWith(
+                         QStringLiteral("Час %1, TP %2, SL %3: результат %4")
+                             .arg(Plain(hour), Plain(l.target), Plain(l.stop), Plain(l.result))),
+                     qPrintable(pane->valueLabel()->text()));
+        }
+        QCOMPARE(g.runCells, lines);
+        QCOMPARE(lines, size_t(17));
+        if (hour == best.hour) {
+            QVERIFY(g.hasBest);
+            QCOMPARE(double(g.bestValue), best.result);
+        }
+    }
+}
+
+void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
+    Desk desk;
+    Load(desk);
+    QVERIFY(Run(desk, "Start"));
+    EvaluationWindow* w = Ocen(desk);
+    HeatmapPane* pane = w->heatmapPane();
+    HeatmapView* map = pane->targetStopMap();
+    const float hour = map->grid().hour;
+    RipotLine chosen;
+    for (const RipotLine& l : ReadReport(desk.session->ripotPath()))
+        if (l.hour == hour && l.stop == 40) chosen = l;
+    QCOMPARE(chosen.stop, 40.0);
+    const QPointF at = *CellCentre(map, float(chosen.target), float(chosen.stop));
+
+    // While a run goes, a cell does not start another one.
+    desk.window->action("Start")->trigger();
+    QVERIFY(desk.session->form.timer1);
+    Mouse(map, QEvent::MouseButtonDblClick, at);
+    QVERIFY(pane->valueLabel()->text().startsWith(QStringLiteral("Идёт тест")));
+    QCOMPARE(desk.find<QLineEdit>("Text6")->text(), QStringLiteral("5"));
+    QVERIFY(WaitUntil([&] { return !desk.session->form.timer1; }));
+    QVERIFY(MapsBuilt(w));
+
+    const auto sweep = w->evaluation()->sweep;
+    const int hourIndex = pane->hourSelector()->currentIndex();
+    const std::vector<float> cellsBefore = map->grid().cells;
+    Mouse(map, QEvent::MouseButtonDblClick, at);
+    const std::pair<const char*, QString> fields[] = {
+        {"Text2", QString::number(chosen.target)},
+        {"Text3", QString::number(chosen.stop)},
+        {"Text4", QString::number(chosen.hour)},
+        {"Text5", QString::number(chosen.hour)},
+        {"Text6", QStringLiteral("0")},
+    };
+    for (const auto& [name, text] : fields) QCOMPARE(desk.find<QLineEdit>(name)->text(), text);
+    QVERIFY(desk.session->form.timer1);
+    QVERIFY(WaitUntil([&] { return !desk.session->form.timer1; }));
+
+    // One pass of that setting, with the cell's result.
+    const std::vector<RipotLine> single = ReadReport(desk.session->ripotPath());
+    QCOMPARE(single.size(), size_t(1));
+    QCOMPARE(single[0].hour, chosen.hour);
+    QCOMPARE(single[0].target, chosen.target);
+    QCOMPARE(single[0].stop, chosen.stop);
+    QCOMPARE(single[0].result, chosen.result);
+
+    // The statistics show that pass's trades; the heatmap still the sweep.
+    const auto e = w->evaluation();
+    QVERIFY(e->latest != sweep);
+    QCOMPARE(e->latest->passes.size(), size_t(1));
+    QCOMPARE(e->sweep, sweep);
+    StatsPane* stats = w->statsPane();
+    QVERIFY(!e->latest->trades.empty());
+    QCOMPARE(stats->figure(QStringLiteral("Trades")).toLongLong(), qlonglong(e->latest->trades.size()));
+    QCOMPARE(Number(stats->figure(QStringLiteral("NetResult"))), chosen.result);
+    QCOMPARE(pane->hourSelector()->currentIndex(), hourIndex);
+    QVERIFY(map->grid().cells == cellsBefore);
+}
+
+void EvaluationWindowTest::thoroughTestEndingWhileOpenFillsTheDashboard() {
+    Desk desk;
+    Load(desk);
+    QVERIFY(Run(desk, "Start"));
+    EvaluationWindow* w = Ocen(desk);
+    const auto sweep = w->evaluation()->sweep;
+    WalkForwardPane* pane = w->walkForwardPane();
+    QCOMPARE(pane->table()->rowCount(), 0);
+    QVERIFY(pane->findChild<QLabel*>(QStringLiteral("WalkForwardNote"))->text().contains("качественному"));
+
+    // The window stays open while the thorough test runs, and shows it once it ends.
+    QVERIFY(Run(desk, "Kach"));
+    QCOMPARE(desk.window->evaluationWindow(), w);
+    const std::vector<RipotLine> ripot = ReadReport(desk.session->ripotPath());
+    QCOMPARE(ripot.size(), size_t(27));
+    QTableWidget* t = pane->table();
+    QCOMPARE(t->rowCount(), int(ripot.size()));
+    int profitable = 0;
+    for (int i = 0; i < t->rowCount(); ++i) {
+        const RipotLine& l = ripot[size_t(i)];
+        QCOMPARE(t->item(i, 0)->text(), QString::number(i + 1));
+        QCOMPARE(Number(t->item(i, 3)->text()), l.hour);
+        QCOMPARE(Number(t->item(i, 4)->text()), l.target);
+        QCOMPARE(Number(t->item(i, 5)->text()), l.stop);
+        QCOMPARE(Number(t->item(i, 7)->text()), l.result);
+        profitable += l.result > 0;
+    }
+    QVERIFY2(pane->summary()->text().contains(QStringLiteral("%1 из 27").arg(profitable)),
+             qPrintable(pane->summary()->text()));
+    QCOMPARE(Number(t->item(t->rowCount() - 1, 9)->text()), 1671.0);  // the full test's result label
+
+    // The statistics now rest on the forward trades (RIPOT1); the heatmap keeps the sweep.
+    QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")).toULongLong(),
+             qulonglong(CountLines(QString::fromStdString(desk.session->ripot1Path()))));
+    QCOMPARE(w->evaluation()->sweep, sweep);
+    QVERIFY(w->heatmapPane()->hourTargetMap()->grid().hasBest);
+}
+
+void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
+    {
+        // Stopped after two windows: what completed is evaluated, and the panes say so.
+        Desk desk;
+        Load(desk);
+        QTimer stopper;
+        stopper.setInterval(0);
+        QObject::connect(&stopper, &QTimer::timeout, [&] {
+            const auto& r = desk.session->run.results;
+            if (r && r->windows.size() >= 2) {
+                stopper.stop();
+                desk.window->action("Stop")->trigger();
+            }
+        });
+        stopper.start();
+        QVERIFY(Run(desk, "Kach"));
+        EvaluationWindow* w = Ocen(desk);
+        const auto latest = w->evaluation()->latest;
+        QCOMPARE(latest->end, RunEnd::Stopped);
+        QVERIFY(latest->windows.size() >= 2 && latest->windows.size() < 27);
+        QLabel* note = w->statsPane()->note();
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("Тест остановлен: оценка по завершённой части"));
+        QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")).toULongLong(),
+                 qulonglong(latest->trades.size()));
+        QCOMPARE(w->walkForwardPane()->table()->rowCount(), int(latest->windows.size()));
+    }
+    {
+        // A setting that never trades: the figures are zeros and say so, never NaN.
+        Desk desk;
+        Load(desk);
+        desk.session->form.text4 = std::string("24");
+        desk.session->form.text5 = std::string("24");
+        desk.session->form.text6 = std::string("0");
+        QVERIFY(Run(desk, "Start"));
+        EvaluationWindow* w = Ocen(desk);
+        QVERIFY(w);
+        StatsPane* stats = w->statsPane();
+        QVERIFY(stats->note()->text().startsWith(QStringLiteral("Сделок нет")));
+        const std::pair<const char*, const char*> figures[] = {
+            {"Trades", "0"}, {"ProfitFactor", "0.00"}, {"MaxDrawdown", "0"},
+            {"SQN", "0.00"}, {"BestMonth", "—"},
+        };
+        for (const auto& [key, text] : figures)
+            QCOMPARE(stats->figure(QString::fromLatin1(key)), QString::fromUtf8(text));
+        QVERIFY(w->heatmapPane()->note()->text().startsWith(QStringLiteral("Тепловой карты нет")));
+        QVERIFY(WaitUntil([&] { return !w->monteCarloPane()->running(); }));
+        QVERIFY(w->monteCarloPane()->status()->text().startsWith(QStringLiteral("Сделок нет")));
+        QCOMPARE(w->monteCarloPane()->result(), nullptr);
+    }
+}
+
+void EvaluationWindowTest::monteCarloFollowsItsSeed() {
+    Desk desk;
+    Load(desk);
+    desk.session->form.text4 = std::string("10");
+    desk.session->form.text5 = std::string("10");
+    desk.session->form.text6 = std::string("0");
+    QVERIFY(Run(desk, "Start"));
+    EvaluationWindow* w = Ocen(desk);
+    MonteCarloPane* mc = w->monteCarloPane();
+    const std::vector<TradeRecord> trades = w->evaluation()->trades;
+    QVERIFY(trades.size() > 20);
+
+    // Opening the window runs the defaults: 1,000 runs, seed 1.
+    QVERIFY(WaitUntil([&] { return !mc->running(); }));
+    QVERIFY(mc->result());
+    QCOMPARE(mc->result()->runs, 1000);
+    QCOMPARE(mc->result()->seed, uint64_t(1));
+
+    auto runWith = [&](int runs, const QString& seed) {
+        mc->runsBox()->setValue(runs);
+        mc->seedEdit()->setText(seed);
+        mc->runButton()->click();
+        return WaitUntil([&] { return !mc->running(); });
+    };
+    auto column = [&](int c) {
+        QStringList out;
+        for (int r = 0; r < 4; ++r) out << mc->table()->item(r, c)->text();
+        return out;
+    };
+    QVERIFY(runWith(500, QStringLiteral("18446744073709551615")));
+    MonteCarloOptions options;
+    options.runs = 500;
+    options.seed = 18446744073709551615ull;
+    const MonteCarloResult expected = RunMonteCarlo(trades, options);
+    QCOMPARE(mc->result()->seed, options.seed);
+    const Distribution* rows[4] = {&expected.shuffled.finalResult, &expected.shuffled.maxDrawdown,
+                                   &expected.resampled.finalResult, &expected.resampled.maxDrawdown};
+    for (int r = 0; r < 4; ++r) {
+        QCOMPARE(Number(mc->table()->item(r, 1)->text()), rows[r]->p5);
+        QCOMPARE(Number(mc->table()->item(r, 2)->text()), rows[r]->p50);
+        QCOMPARE(Number(mc->table()->item(r, 3)->text()), rows[r]->p95);
+    }
+    QCOMPARE(mc->table()->item(2, 5)->text(),
+             Figure(expected.resampled.probabilityBelowZero * 100, 1) + QStringLiteral(" %"));
+    QCOMPARE(mc->table()->item(1, 5)->text(), QString());  // no "below 0" for a drawdown
+    const QStringList medians = column(2);
+
+    // The same seed again gives the same figures; another seed other ones.
+    QVERIFY(runWith(500, QStringLiteral("7")));
+    QVERIFY(mc->result()->resampled.finalResult.values != expected.resampled.finalResult.values);
+    QVERIFY(runWith(500, QStringLiteral("18446744073709551615")));
+    QCOMPARE(column(2), medians);
+
+    // A seed past 64 bits is refused, and the figures shown stay.
+    const auto shown = mc->result();
+    mc->seedEdit()->setText(QStringLiteral("18446744073709551616"));
+    mc->runButton()->click();
+    QVERIFY(!mc->running());
+    QVERIFY(mc->status()->text().startsWith(QStringLiteral("Зерно")));
+    QCOMPARE(mc->result(), shown);
+}
+
+void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
+    Desk desk;
+    Load(desk);
+    QVERIFY(Run(desk, "Start"));  // the sweep: passes.csv
+    desk.session->form.text4 = std::string("10");
+    desk.session->form.text5 = std::string("10");
+    desk.session->form.text6 = std::string("0");
+    QVERIFY(Run(desk, "Start"));  // a single setting: its trades and Monte Carlo
+    EvaluationWindow* w = Ocen(desk);
+    QVERIFY(!w->evaluation()->trades.empty());
+    QVERIFY(WaitUntil([&] { return !w->monteCarloPane()->running(); }));
+    auto exportTo = [&](const QString& folder) {
+        desk.dialogs.shown.clear();
+        desk.dialogs.folders = {folder};
+        w->exportButton()->click();
+        return WaitUntil([&] { return !w->exporting(); });
+    };
+
+    const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));  // made with its parent
+    QVERIFY(exportTo(out));
+    QCOMPARE(desk.dialogs.shown.size(), size_t(1));
+    QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Information);
+    QVERIFY(desk.dialogs.shown[0].text.contains(out));
+    QStringList expected{"dashboard.png", "equity.png", "heatmap.png", "monthly.csv",
+                         "passes.csv",    "stats.json", "trades.csv",  "windows.csv"};
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
+    QCOMPARE(CountLines(out + "/trades.csv"), w->evaluation()->trades.size() + 1);
+    QFile json(out + "/stats.json");
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QByteArray stats = json.readAll();
+    QVERIFY(stats.contains("\"monteCarlo\""));
+    QVERIFY(stats.contains("\"complete\": true") || stats.contains("\"complete\":true"));
+    const std::pair<const char*, QSize> pictures[] = {{"equity.png", QSize(1400, 800)},
+                                                      {"heatmap.png", QSize(1400, 900)},
+                                                      {"dashboard.png", QSize(1400, 1100)}};
+    for (const auto& [name, size] : pictures) QCOMPARE(QImage(out + "/" + name).size(), size);
+    // heatmap.png is the TP x SL grid the window shows: its best cell in its colour.
+    const HeatGrid& g = w->heatmapPane()->targetStopMap()->grid();
+    QVERIFY(g.hasBest);
+    const QRectF best = LayoutHeatmap(QRectF(0, 0, 1400, 900), g).cellRect({g.bestX, g.bestY});
+    QCOMPARE(QImage(out + "/heatmap.png").pixel(best.center().toPoint()) | 0xFF000000u,
+             HeatColour(g.bestValue, std::max(std::fabs(g.minValue), std::fabs(g.maxValue))).rgb());
+
+    // A file where the folder should be, or in the way of its parent: a message naming it, nothing written.
+    const QString blocker = desk.writeFile("blocker", {QStringLiteral("x")});
+    for (const QString& target : {blocker, blocker + "/out"}) {
+        QVERIFY(exportTo(target));
+        QCOMPARE(desk.dialogs.shown.size(), size_t(1));
+        QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Critical);
+        QVERIFY2(desk.dialogs.shown[0].text.contains(QStringLiteral("blocker")),
+                 qPrintable(desk.dialogs.shown[0].text));
+        QVERIFY(QFileInfo(blocker).isFile());
+    }
+    QCOMPARE(QDir(desk.dir.path()).entryList({QStringLiteral("*.png")}, QDir::Files), QStringList());
+
+    // A cancelled dialog does nothing.
+    desk.dialogs.shown.clear();
+    w->exportButton()->click();
+    QVERIFY(!w->exporting());
+    QVERIFY(desk.dialogs.shown.empty());
+}
+
+QTEST_MAIN(EvaluationWindowTest)
+#include "evaluation_window_test.moc"
