@@ -104,17 +104,8 @@ void EvaluationWindow::refresh() {
     shownSerial_ = s_.evaluation.serial;
     try {
         Evaluation e = Evaluate(s_.evaluation);
-        // A sweep's passes write no journal: its rows hold a count of closed
-        // trades and nothing else (no side, no date, no profit). They are no
-        // trades to judge, not hundreds of trades of 0.
-        journalMissing_ =
-            !e.trades.empty() && std::none_of(e.trades.begin(), e.trades.end(),
-                                              [](const TradeRecord& t) { return t.side != TradeSide::None; });
-        if (journalMissing_) {
-            e.trades.clear();
-            e.stats = ComputeTradeStats(e.trades);
-            e.equity = EquityCurve(e.trades);
-        }
+        // A sweep's passes write no journal: there are no trades to judge.
+        journalMissing_ = e.latest && e.latest->kind == RunKind::Simple && !e.latest->journaled;
         e_ = std::make_shared<const Evaluation>(std::move(e));
         header_->setText(e_->latest ? headerText() : QString::fromUtf8(kNothingToEvaluate));
     } catch (const std::bad_alloc&) {

@@ -28,6 +28,7 @@ struct RunResults {
     std::vector<PassRow> passes;        // every pass of a simple test, in order (16 bytes each)
     std::vector<WindowRecord> windows;  // every window of a thorough test
     std::vector<JournalRow> trades;     // journal rows 1..ClosedTradeCount when the run ended
+    bool journaled = false;             // its passes kept a trade journal (a sweep's do not)
     int64_t wins = 0, losses = 0;       // the win and loss counts that go with them
 
     bool finished() const { return kind != RunKind::None && end != RunEnd::Running; }

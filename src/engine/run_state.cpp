@@ -42,6 +42,7 @@ void FinishResults(RunState& r, RunEnd end, const std::string& failure) {
     res.failure = failure;
     res.trades.clear();
     // A sweep's passes keep no journal: their trade counts describe no rows.
+    res.journaled = r.journaled;
     if (r.journaled)
         for (int64_t i = 1; i <= r.closedTradeCount; ++i)
             res.trades.push_back(r.journal.row(static_cast<size_t>(i)));

@@ -157,7 +157,7 @@ void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
     // A sweep writes no journal: its statistics say so rather than count empty rows as trades.
     QCOMPARE(w->statsPane()->note()->text(), QString::fromUtf8(kSweepKeepsNoJournal));
     QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")), QStringLiteral("0"));
-    QVERIFY(!w->evaluation()->latest->trades.empty());  // rows counted, none written
+    QVERIFY(!w->evaluation()->latest->journaled);
     QVERIFY(w->evaluation()->trades.empty());
 
     HeatmapPane* pane = w->heatmapPane();
