@@ -37,7 +37,11 @@ struct Evaluation {
 Evaluation Evaluate(const EvaluationSources& sources);
 
 // Takes a run that has just finished into the sources; true when they changed.
+// Once Ocen has filled the main window's "Оценка" block, it follows each new run.
 bool NoteFinishedRun(Session& s);
+
+// The "Оценка" block of the main window for the latest finished run.
+void FillEvaluationBlock(Session& s);
 
 // The "Оценка" command: with a finished run, fills the main window's "Оценка"
 // block (Label16 "B/S" trade counts, Label25 "Просадка", Label17 the maximum
@@ -46,7 +50,8 @@ bool NoteFinishedRun(Session& s);
 void OcenCommand(Session& s);
 
 // Runs one setting of a sweep (a heatmap cell) as a single-setting pass: the
-// fields take the setting, then Start runs as if pressed.
+// fields take the setting (and the sweep's pair and money fields), then Start
+// runs as if pressed.
 void RunSettingCommand(Session& s, const PassRow& setting);
 
 inline constexpr const char* kNothingToEvaluate =
