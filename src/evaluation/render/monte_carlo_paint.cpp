@@ -36,12 +36,26 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
     int64_t most = 1;
     for (int64_t c : h.counts) most = std::max(most, c);
     const Axis ys = NiceAxis(0, static_cast<double>(most), 5);
-    Axis xs = NiceAxis(h.edges.front(), h.edges.back(), 6);
+    // Runs that all end alike (the shuffled final result always does) get an axis of
+    // whole steps around their value, not fractions of a unit.
+    double lo = h.edges.front(), hi = h.edges.back();
+    if (d.max == d.min) {
+        const double half = std::max(1.0, std::fabs(d.min) * 0.05);
+        lo = std::min(lo, d.min - half);
+        hi = std::max(hi, d.max + half);
+    }
+    Axis xs = NiceAxis(lo, hi, 6);
     PaintValueAxis(p, plot, ys);
     // Bars edge to edge: the histogram's own bins, not the axis steps.
     for (size_t i = 0; i < h.counts.size(); ++i) {
-        const double x0 = xs.map(h.edges[i], plot.left(), plot.right());
-        const double x1 = xs.map(h.edges[i + 1], plot.left(), plot.right());
+        double x0 = xs.map(h.edges[i], plot.left(), plot.right());
+        double x1 = xs.map(h.edges[i + 1], plot.left(), plot.right());
+        if (d.max == d.min && h.counts[i] > 0) {
+            // One value: a bar wide enough to see beside its percentile line.
+            const double x = xs.map(d.min, plot.left(), plot.right());
+            x0 = x - 4;
+            x1 = x + 4;
+        }
         const double y = ys.map(static_cast<double>(h.counts[i]), plot.bottom(), plot.top());
         const QRectF bar(QPointF(x0, y), QPointF(std::max(x1, x0 + 1), plot.bottom()));
         p.fillRect(bar, QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), 150));
