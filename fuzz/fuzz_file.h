@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 
+#include "quotes/quote_store.h"
+
 namespace kavro::fuzz {
 
 // An in-memory file whose path the loaders and the import open like any other.
@@ -34,6 +36,20 @@ class MemoryFile {
     int fd_;
     std::string path_;
 };
+
+// Loads the input bytes with one of the quote loaders into an empty store (cheap: a store holds only the
+// bars it loads); the input's last byte picks the column layout, EUR or JPY.
+inline void FuzzQuoteLoader(MemoryFile& file,
+                            LoadResult (*load)(QuoteStore&, const std::string&, Pair, LoadProgress&),
+                            const uint8_t* data, size_t size) {
+    struct Quiet : LoadProgress {
+        void started(int) override {}
+        void lineStored(int) override {}
+    } quiet;
+    file.set(data, size);
+    QuoteStore store;
+    load(store, file.path(), size > 0 && (data[size - 1] & 1) ? Pair::JPY : Pair::EUR, quiet);
+}
 
 // A folder of its own on a memory file system where there is one.
 inline std::string ScratchFolder() {

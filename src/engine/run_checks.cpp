@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/strategy_rules.h"
+#include "platform/numbers.h"
 
 namespace kavro {
 
@@ -122,6 +123,29 @@ bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeC
         return false;
     }
     return true;
+}
+
+std::string RunStartRefusal(const Settings& v, const SettingFields& f, float stopEnd, double passes,
+                            double windows) {
+    if (std::string big = RunSizeRefusal(passes, windows); !big.empty()) return big;
+    const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
+    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
+                         f.pair == Pair::JPY))
+        return kFaultOverflow;
+    return {};
+}
+
+void CountBarsWithoutDay(RunState& r, const QuoteStore& q) {
+    r.dayTable.prepare(q, r.lastBar);
+    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
+                                                 static_cast<long>(std::floor(r.lastBar)));
+}
+
+void RefuseRun(RunDisplay& d, bool RunDisplay::*timer, Dialogs& dialogs, MessageKind kind,
+               const std::string& reason) {
+    d.*timer = false;
+    d.label15.clear();
+    if (!reason.empty()) dialogs.message(kind, reason);
 }
 
 }  // namespace kavro

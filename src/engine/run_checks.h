@@ -2,7 +2,9 @@
 // The checks before a run: unreadable fields, runs too big, overflowing results.
 #include <string>
 
+#include "engine/run_fields.h"
 #include "engine/run_state.h"
+#include "platform/ports.h"
 
 namespace kavro {
 
@@ -54,5 +56,18 @@ std::string RunSizeRefusal(double passes, double windows);
 // True when every money result the run can book fits (a winner and a loser at
 // both ends of the distances `a` and `b`, in points).
 bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeCost, bool jpy);
+
+// The last checks before a run starts, common to both tests: its size, then its
+// money results over the distances from the stop (SL1) to the largest of TP1 and
+// `stopEnd` (the stop sweep's end). "" when it may start.
+std::string RunStartRefusal(const Settings& v, const SettingFields& f, float stopEnd, double passes,
+                            double windows);
+// What a run counts before it starts: the bars of its interval without a day.
+void CountBarsWithoutDay(RunState& r, const QuoteStore& q);
+
+// Refuses a run before it starts: its timer off, the status line empty, and the
+// reason said (as `kind`) when there is one.
+void RefuseRun(RunDisplay& d, bool RunDisplay::*timer, Dialogs& dialogs, MessageKind kind,
+               const std::string& reason);
 
 }  // namespace kavro

@@ -215,11 +215,8 @@ void StartCommand(Session& s) {
     RunState& r = s.run;
     Settings& v = r.s;
     const bool loaded = QuotesLoaded(s.store);
-    // A refused run leaves nothing behind in the status line.
     auto refuse = [&](MessageKind kind, const std::string& text) {
-        f.timer1 = false;
-        f.label15.clear();
-        if (!text.empty()) s.dialogs.message(kind, text);
+        RefuseRun(f, &RunDisplay::timer1, s.dialogs, kind, text);
     };
     std::string message;
     if (!EmptyReportFile(s.ripotPath(), message)) return refuse(MessageKind::Error, message);
@@ -272,15 +269,9 @@ void StartCommand(Session& s) {
     const double passes = SimpleTestPasses(v, f.check1, static_cast<float>(firstHour), r.lastEntryHour,
                                            stopEnd, Val(f.text3), Val(f.text2));
     if (passes == 0) return refuse(MessageKind::Information, kNoPasses);
-    if (const std::string big = RunSizeRefusal(passes, 1); !big.empty())
-        return refuse(MessageKind::Error, big);
-    const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
-    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
-                         f.pair == Pair::JPY))
-        return refuse(MessageKind::Error, kFaultOverflow);
-    r.dayTable.prepare(s.store, r.lastBar);
-    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
-                                                 static_cast<long>(std::floor(r.lastBar)));
+    if (const std::string refusal = RunStartRefusal(v, f, stopEnd, passes, 1); !refusal.empty())
+        return refuse(MessageKind::Error, refusal);
+    CountBarsWithoutDay(r, s.store);
     BeginResults(r, RunKind::Simple, f, passes);
     f.timer1 = true;
 }

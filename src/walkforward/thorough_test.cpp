@@ -42,7 +42,8 @@ std::string SetUpWindow(const RunEnv& e) {
 
 // The search of one window. The best setting is kept by the passes themselves.
 // Whole windows go through the pass kernel; the bar loop covers the rest.
-void SearchWindow(const RunEnv& e, const std::string& savedTarget, double& windowOffset, double& windowCount) {
+void SearchWindow(const RunEnv& e, const std::string& savedTarget, double& windowOffset,
+                  double& windowCount) {
     RunState& r = e.run;
     Settings& v = r.s;
     if (FastSearchWindow(e, savedTarget, windowOffset, windowCount)) return;
@@ -96,7 +97,8 @@ void Tick(const RunEnv& e) {
         const std::string savedTarget = SetUpWindow(e);
         WindowRecord record;
         record.optFirstBar = windowOffset + static_cast<double>(r.firstBar);
-        record.optLastBar = std::min(record.optFirstBar + Val(f.text7) * 480.0, static_cast<double>(r.lastBar));
+        record.optLastBar =
+            std::min(record.optFirstBar + Val(f.text7) * 480.0, static_cast<double>(r.lastBar));
         const int64_t bestUpdates = r.bestUpdates;
         SearchWindow(e, savedTarget, windowOffset, windowCount);
         record.bestFound = r.bestUpdates > bestUpdates;
@@ -107,7 +109,8 @@ void Tick(const RunEnv& e) {
         if (!f.check3) {
             d.label1[6] = WindowDate(e.store, r.currentBar, e.locale);
             record.fwdFirstBar = r.searchWindowEnd;
-            record.fwdLastBar = static_cast<float>(Val(f.text8) * 480.0 + static_cast<double>(r.searchWindowEnd));
+            record.fwdLastBar =
+                static_cast<float>(Val(f.text8) * 480.0 + static_cast<double>(r.searchWindowEnd));
             StartForwardPass(e, r.best.stop, r.best.target, v.ST, r.best.stopPoints, r.best.targetPoints,
                              windowOffset, r.best.entryHour);
         }
@@ -164,11 +167,8 @@ void StartThoroughTest(const RunEnv& e) {
     RunState& r = e.run;
     Settings& v = r.s;
     const bool loaded = QuotesLoaded(e.store);
-    // A refused run leaves nothing behind in the status line.
     auto refuse = [&](MessageKind kind, const std::string& text) {
-        d.timer3 = false;
-        d.label15.clear();
-        if (!text.empty()) e.dialogs.message(kind, text);
+        RefuseRun(d, &RunDisplay::timer3, e.dialogs, kind, text);
     };
     for (const std::string& path : {e.ripotPath(), e.ripot1Path()}) {
         std::string message;
@@ -215,15 +215,9 @@ void StartThoroughTest(const RunEnv& e) {
     float stopEnd = 0;
     ToSingle(f.text2, e.locale, stopEnd);
     const double perWindow = SearchPassesPerWindow(v, static_cast<float>(hour), r.lastEntryHour, stopEnd);
-    if (const std::string big = RunSizeRefusal(windows * perWindow, windows); !big.empty())
-        return refuse(MessageKind::Error, big);
-    const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
-    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
-                         f.pair == Pair::JPY))
-        return refuse(MessageKind::Error, kFaultOverflow);
-    r.dayTable.prepare(e.store, r.lastBar);
-    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
-                                                 static_cast<long>(std::floor(r.lastBar)));
+    const std::string refusal = RunStartRefusal(v, f, stopEnd, windows * perWindow, windows);
+    if (!refusal.empty()) return refuse(MessageKind::Error, refusal);
+    CountBarsWithoutDay(r, e.store);
 
     // The run's trade report lists this run's trades only, with this run's counts.
     r.journal.clear();
