@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "program/commands.h"
-#include "program/session.h"
 #include "platform/headless.h"
 #include "platform/system_clock.h"
+#include "program/commands.h"
+#include "program/session.h"
 
 namespace kavro::bench {
 

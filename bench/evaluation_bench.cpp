@@ -10,6 +10,7 @@
 #include "evaluation/monte_carlo.h"
 #include "evaluation/random.h"
 #include "evaluation/trade_stats.h"
+#include "synthetic_sweep.h"
 
 using namespace kavro;
 
@@ -31,20 +32,6 @@ std::vector<TradeRecord> Trades(size_t n) {
         t.exitPrice = 1.1f;
     }
     return trades;
-}
-
-// The full sweep's order: take-profit outside, then the hour, then the stop-loss.
-std::vector<PassRow> Sweep() {
-    std::vector<PassRow> rows;
-    rows.reserve(24 * 460 * 453);
-    Xoshiro256 rng(7);
-    for (int tp = 460; tp >= 1; --tp)
-        for (int hour = 0; hour < 24; ++hour)
-            for (int sl = 1; sl <= 453; ++sl)
-                rows.push_back({static_cast<float>(hour), static_cast<float>(tp * 5),
-                                static_cast<float>(sl * 5),
-                                static_cast<float>(static_cast<int64_t>(rng.below(20001)) - 10000)});
-    return rows;
 }
 
 }  // namespace
@@ -69,7 +56,7 @@ int main() {
                 mc.resampled.finalResult.p50, mc.resampled.finalResult.p95,
                 mc.resampled.probabilityBelowZero);
 
-    const auto sweep = Sweep();
+    const auto sweep = bench::SyntheticSweep(false);
     std::printf("sweep: %zu passes, %zu bytes a pass\n", sweep.size(), sizeof(PassRow));
     SweepAxes axes;
     bench::Time("sweep axes, 5M passes", 10, [&] { axes = AxesOf(sweep); });

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless.h"
 #include "program/commands.h"
 #include "program/session.h"
-#include "platform/headless.h"
 
 namespace {
 

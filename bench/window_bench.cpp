@@ -23,10 +23,10 @@
 #include "app/evaluation_panes.h"
 #include "app/evaluation_window.h"
 #include "app/main_window.h"
-#include "evaluation/random.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/system_clock.h"
+#include "synthetic_sweep.h"
 
 using namespace kavro;
 
@@ -96,18 +96,7 @@ std::shared_ptr<const RunResults> BigSweep() {
     auto r = std::make_shared<RunResults>();
     r->kind = RunKind::Simple;
     r->end = RunEnd::Done;
-    r->passes.reserve(24 * 460 * 453);
-    Xoshiro256 rng(7);
-    for (int tp = 460; tp >= 1; --tp)
-        for (int hour = 0; hour < 24; ++hour)
-            for (int sl = 1; sl <= 453; ++sl) {
-                const double plateau =
-                    std::exp(-std::pow((tp - 200) / 90.0, 2) - std::pow((sl - 150) / 120.0, 2) -
-                             std::pow((hour - 9) / 5.0, 2));
-                r->passes.push_back({static_cast<float>(hour), static_cast<float>(tp * 5),
-                                     static_cast<float>(sl * 5),
-                                     static_cast<float>(std::round(3000 * plateau - 1200 + rng.below(600)))});
-            }
+    r->passes = bench::SyntheticSweep(true);
     return r;
 }
 
