@@ -34,16 +34,7 @@ auto Build(std::shared_ptr<const Evaluation> e, MakeGrid make) {
 HeatmapPane::HeatmapPane(std::function<QString(const PassRow&)> runSetting, QWidget* parent)
     : QWidget(parent), runSetting_(std::move(runSetting)) {
     setObjectName(QStringLiteral("HeatmapPane"));
-    auto* root = new QVBoxLayout(this);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("HeatmapNote"));
-    note_->setWordWrap(true);
-    root->addWidget(note_);
-
-    body_ = new QWidget(this);
-    root->addWidget(body_, 1);
-    auto* body = new QVBoxLayout(body_);
-    body->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout* body = NoteAndBody(this, "HeatmapNote", note_, body_);
     auto* top = new QHBoxLayout;
     body->addLayout(top);
     auto* caption = new QLabel(QStringLiteral("Час входа (карта TP × SL):"), body_);

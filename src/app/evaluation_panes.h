@@ -24,6 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QVBoxLayout;
 
 namespace kavro {
 
@@ -83,6 +84,10 @@ std::shared_ptr<BackgroundJob<Result>> StartBackground(Work work) {
 }
 
 // A picture of the evaluation's painting code, on white, filling the widget.
+// A pane's note above its body (the note stands alone where there is nothing to
+// show); returns the body's layout.
+QVBoxLayout* NoteAndBody(QWidget* pane, const char* noteName, QLabel*& note, QWidget*& body);
+
 class PictureView : public QWidget {
   public:
     using Paint = std::function<void(QPainter&, const QRectF&)>;

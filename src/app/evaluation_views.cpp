@@ -1,9 +1,11 @@
 // The evaluation window's building blocks: number texts, tables and the two
 // widgets that show the evaluation's painting code.
 #include <QHeaderView>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "app/evaluation_panes.h"
@@ -50,6 +52,19 @@ QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* p
 PictureView::PictureView(const char* name, QWidget* parent) : QWidget(parent) {
     setObjectName(QString::fromLatin1(name));
     setMinimumSize(240, 160);
+}
+
+QVBoxLayout* NoteAndBody(QWidget* pane, const char* noteName, QLabel*& note, QWidget*& body) {
+    auto* root = new QVBoxLayout(pane);
+    note = new QLabel(pane);
+    note->setObjectName(QString::fromLatin1(noteName));
+    note->setWordWrap(true);
+    root->addWidget(note);
+    body = new QWidget(pane);
+    root->addWidget(body, 1);
+    auto* layout = new QVBoxLayout(body);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return layout;
 }
 
 void PictureView::setPaint(Paint paint) {

@@ -19,16 +19,7 @@ const QColor kNothingFound(130, 130, 130);
 
 WalkForwardPane::WalkForwardPane(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WalkForwardPane"));
-    auto* root = new QVBoxLayout(this);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("WalkForwardNote"));
-    note_->setWordWrap(true);
-    root->addWidget(note_);
-
-    body_ = new QWidget(this);
-    root->addWidget(body_, 1);
-    auto* body = new QVBoxLayout(body_);
-    body->setContentsMargins(0, 0, 0, 0);
+    QVBoxLayout* body = NoteAndBody(this, "WalkForwardNote", note_, body_);
     summary_ = new QLabel(body_);
     summary_->setObjectName(QStringLiteral("WalkForwardSummary"));
     summary_->setWordWrap(true);
