@@ -88,6 +88,61 @@ TEST_F(TextFileTest, TruncateAndAppend) {
     EXPECT_FALSE(TruncateFile(tmp_.file("no/such/dir/RIPOT")));
 }
 
+TEST_F(TextFileTest, WritesRefuseWhatIsNotAPlainFileAndSayWhy) {
+    ASSERT_EQ(mkfifo(tmp_.file("pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(tmp_.file("folder"));
+    struct Case {
+        std::string path, cause;
+    };
+    // A pipe would block an open for writing until a reader came: it is refused at once.
+    const std::vector<Case> cases = {
+        {tmp_.file("pipe"), "это не обычный файл"},
+        {tmp_.file("folder"), "это папка"},
+        {tmp_.file("no/such/dir/RIPOT"), "папка не существует"},
+    };
+    for (const Case& c : cases) {
+        std::string cause;
+        EXPECT_FALSE(AppendToFile(c.path, "x\r\n", &cause)) << c.path;
+        EXPECT_EQ(cause, c.cause) << c.path;
+        cause.clear();
+        EXPECT_FALSE(TruncateFile(c.path, &cause)) << c.path;
+        EXPECT_EQ(cause, c.cause) << c.path;
+    }
+}
+
+TEST_F(TextFileTest, ALineIsWrittenWholeOrNotAtAll) {
+    const std::string f = tmp_.file("RIPOT");
+    ASSERT_TRUE(AppendToFile(f, "one\r\n"));
+    const testing::SizeLimit limit;
+    limit.set(8);  // room for three more bytes only
+    std::string cause;
+    EXPECT_FALSE(AppendToFile(f, "twelve\r\n", &cause));
+    limit.lift();
+    EXPECT_EQ(cause, "превышен допустимый размер файла");
+    std::string out;
+    ASSERT_TRUE(ReadWholeFile(f, out));
+    EXPECT_EQ(out, "one\r\n");
+}
+
+TEST_F(TextFileTest, LinesAreReadOneByOneAsQuoteFilesEndThem) {
+    // Line ends across the reader's 64 KiB chunks, and lines cut to what is kept.
+    std::string text = std::string(65535, 'a') + "\r\n" + "bc\n" + "\r" + std::string(70000, 'd');
+    tmp_.write("lines", text);
+    LineReader reader(4);
+    ASSERT_TRUE(reader.open(tmp_.file("lines")));
+    std::vector<std::string> got;
+    std::string_view line;
+    while (reader.next(line)) got.emplace_back(line);
+    EXPECT_FALSE(reader.failed());
+    EXPECT_EQ(got, (std::vector<std::string>{"aaaa", "bc\n", "dddd"}));
+    long count = 0;
+    ASSERT_TRUE(CountLines(tmp_.file("lines"), count));
+    EXPECT_EQ(count, 3);
+    ASSERT_TRUE(CountLines(tmp_.file("lines"), count, 2));
+    EXPECT_EQ(count, 2);
+    EXPECT_FALSE(LineReader(4).open(tmp_.path()));
+}
+
 TEST(JoinPath, AddsOneSlash) {
     EXPECT_EQ(JoinPath("", "RIPOT"), "RIPOT");
     EXPECT_EQ(JoinPath("/tmp", "RIPOT"), "/tmp/RIPOT");
