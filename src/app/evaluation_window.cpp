@@ -27,19 +27,6 @@ const QSize kEquityPicture(1400, 800);
 const QSize kHeatmapPicture(1400, 900);
 const QSize kDashboardPicture(1400, 1100);
 
-const char* PairName(Pair p) {
-    switch (p) {
-        case Pair::GBP:
-            return "GBP";
-        case Pair::CHF:
-            return "CHF";
-        case Pair::JPY:
-            return "JPY";
-        default:
-            return "EUR";
-    }
-}
-
 QImage Picture(QSize size, const std::function<void(QPainter&, const QRectF&)>& paint) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);

@@ -9,8 +9,8 @@
 #include <ostream>
 
 #include "evaluation/export.h"
-#include "import/csv_import.h"
 #include "evaluation/monte_carlo.h"
+#include "import/csv_import.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
 #include "platform/system_clock.h"
@@ -26,8 +26,8 @@ constexpr const char* kVersion = "kavro-batch 0.2";
 
 // The options of every command, as typed; a field option left out keeps the window's initial text.
 struct Options {
-    std::string hourly, daily, pair = "EUR", locale, dir;
-    std::map<std::string, std::string> fields;  // option name -> text, only those given
+    std::string hourly, daily, pair, locale, dir;  // pair "": the hourly file's layout says
+    std::map<std::string, std::string> fields;     // option name -> text, only those given
     std::string start, end, endHour;
     bool full = false, noBeep = false, realWork = false;
     bool stats = false;     // --stats: the evaluation's figures after the labels
@@ -61,10 +61,7 @@ class BatchDialogs : public RecordingDialogs {
 };
 
 Pair PairOf(const std::string& text) {
-    if (text == "GBP") return Pair::GBP;
-    if (text == "CHF") return Pair::CHF;
-    if (text == "JPY") return Pair::JPY;
-    return Pair::EUR;
+    return PairFromName(text).value_or(Pair::EUR);
 }
 
 std::string Escaped(const std::string& text) {
@@ -98,7 +95,7 @@ void PrintLabels(const Session& s, std::ostream& out, bool withText10) {
 void AddQuoteOptions(CLI::App& cmd, Options& o) {
     cmd.add_option("--hourly", o.hourly, "hourly quote file")->required()->type_name("FILE");
     cmd.add_option("--daily", o.daily, "daily quote file")->required()->type_name("FILE");
-    cmd.add_option("--pair", o.pair, "currency pair (the files' column layout)")
+    cmd.add_option("--pair", o.pair, "currency pair (default: the one the hourly file's layout is for)")
         ->check(CLI::IsMember({"EUR", "GBP", "CHF", "JPY"}))
         ->type_name("EUR|GBP|CHF|JPY");
 }
@@ -159,7 +156,7 @@ std::string CheckValues(const Options& o, Date& start, Date& end, int& endHour, 
 bool LoadQuotes(Session& s, BatchDialogs& dialogs, const Options& o, std::ostream& err) {
     dialogs.fileAnswers.push_back(o.hourly);
     MenuHour(s);
-    if (dialogs.failed || s.hourlyPath.empty()) {
+    if (dialogs.failed || s.store.hourSet.empty()) {
         if (!dialogs.failed) err << kTitleError << ": cannot load " << o.hourly << "\n";
         return false;
     }
@@ -344,7 +341,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         ->required()
         ->check(CLI::IsMember({"EUR", "GBP", "CHF", "JPY"}))
         ->type_name("EUR|GBP|CHF|JPY");
-    import->add_option("--out-hourly", o.outHourly, "hourly quote file to write")->required()->type_name("FILE");
+    import->add_option("--out-hourly", o.outHourly, "hourly quote file to write")
+        ->required()
+        ->type_name("FILE");
     import->add_option("--out-daily", o.outDaily, "daily quote file to write")->required()->type_name("FILE");
     import->add_option("--shift-hours", o.shiftHours, "whole hours added to every time (default 0)")
         ->check(CLI::Range(-kMaxShiftHours, kMaxShiftHours))
@@ -379,7 +378,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     SystemClock clock;
     RecordingShell shell;
     Session s(Ports{pump, dialogs, clock, shell}, locale, o.dir);
-    s.form.pair = PairOf(o.pair);
+    s.form.pair =
+        o.pair.empty() ? PairOfQuoteFile(o.hourly, QuoteKind::Hourly).value_or(Pair::EUR) : PairOf(o.pair);
     if (!LoadQuotes(s, dialogs, o, err)) return 1;
     if (info->parsed()) {
         PrintInfo(s, out);

@@ -52,6 +52,19 @@ std::string FieldMessage(Field field, bool quotesLoaded, const std::string& expe
     return std::string(Caption(field)) + ": " + expected;
 }
 
+std::string QuotePairRefusal(const QuoteStore& q, Pair selected) {
+    const QuoteSet& h = q.hourSet;
+    const QuoteSet& d = q.daySet;
+    if (!h.empty() && !d.empty() && h.pair != d.pair)
+        return std::string("Часовые котировки загружены для ") + PairName(h.pair) + ", а дневные для " +
+               PairName(d.pair) + ": откройте оба файла одной валюты";
+    const QuoteSet& loaded = !h.empty() ? h : d;
+    if (loaded.empty() || loaded.pair == selected) return {};
+    return std::string("Котировки загружены для ") + PairName(loaded.pair) + ", а в рамке «Валюта» выбрана " +
+           PairName(selected) + ": выберите " + PairName(loaded.pair) + " или откройте котировки " +
+           PairName(selected);
+}
+
 double LoopLength(float start, float end, float step) {
     const double a = start, b = end, d = step;
     if (step >= 0) {

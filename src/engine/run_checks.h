@@ -16,6 +16,10 @@ inline bool QuotesLoaded(const QuoteStore& q) {
     return q.hourBarCount > 0 && q.dayBarCount > 0;
 }
 
+// Why a run with the selected pair cannot use the loaded quotes (loaded for
+// another pair, or the hourly and daily files for two pairs); "" when it can.
+std::string QuotePairRefusal(const QuoteStore& q, Pair selected);
+
 // The main window's setting fields, for the messages that name them.
 enum class Field { TakeProfit, StopLoss, FirstHour, LastHour, Step, OptimisationMonths, ForwardMonths };
 

@@ -63,8 +63,7 @@ void ClearLoadDisplay(Session& s) {
 }
 
 void FindStartBar(Session& s) {
-    s.quoteFileName = s.hourlyPath;
-    const LookupResult r = FindStartLine(s.hourlyPath, s.form.dtPicker1.value);
+    const LookupResult r = FindStartLine(s.store.hourSet.files, s.form.dtPicker1.value);
     if (!r.opened) {
         s.dialogs.waitCursor(false);
         ReinitialiseWindow(s);
@@ -77,7 +76,7 @@ void FindStartBar(Session& s) {
 }
 
 void FindEndBar(Session& s) {
-    const LookupResult r = FindEndLine(s.hourlyPath, s.form.dtPicker2.value, s.form.dtPicker3Hour);
+    const LookupResult r = FindEndLine(s.store.hourSet.files, s.form.dtPicker2.value, s.form.dtPicker3Hour);
     if (!r.opened) {
         s.dialogs.waitCursor(false);
         ReinitialiseWindow(s);
@@ -117,29 +116,45 @@ void ReinitialiseWindow(Session& s) {
 
 namespace {
 
-using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&);
+using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&, LoadMode);
 
-// Loads the file at `path`. Returns it when the load succeeded; a failure says so
-// and leaves the store as it was.
-std::optional<std::string> LoadPath(Session& s, const std::string& path, Loader load, const char* failureText,
-                                    LoadResult& r) {
-    if (s.loading || path.empty()) return std::nullopt;
+// What the status line says after a load: whether the bars continued or replaced the stored ones.
+std::string LoadedStatus(const LoadResult& r) {
+    if (r.appended)
+        return std::string(kStatusLoaded) + ": добавлено к загруженным (" + std::to_string(r.barsStored) +
+               ")";
+    if (r.replaced) return std::string(kStatusLoaded) + ": прежние котировки заменены";
+    return kStatusLoaded;
+}
+
+// Loads the file at `path`; false when it did not load (already said), and then
+// the store is as it was.
+bool LoadPath(Session& s, const std::string& path, Loader load, const char* failureText, LoadMode mode,
+              LoadResult& r) {
+    if (s.loading || path.empty()) return false;
     {
         LoadGuard guard(s);
         FormLoadProgress progress(s);
-        r = load(s.store, path, s.form.pair, progress);
+        r = load(s.store, path, s.form.pair, progress, mode);
     }
-    if (r.status == LoadResult::Status::CannotRead) {
-        ReportUnreadable(s, path);
-        return std::nullopt;
+    switch (r.status) {
+        case LoadResult::Status::CannotRead:
+            ReportUnreadable(s, path);
+            return false;
+        case LoadResult::Status::WrongLayout:
+            ClearLoadDisplay(s);
+            s.dialogs.message(MessageKind::Information,
+                              WrongLayoutMessage(path, r.layout, s.form.pair) + "\n" + kLoadTakenBack);
+            return false;
+        case LoadResult::Status::Failed:
+            ClearLoadDisplay(s);
+            s.dialogs.message(MessageKind::Information, LoadFailureMessage(failureText, r.outOfMemory));
+            return false;
+        case LoadResult::Status::Ok:
+            break;
     }
-    if (r.status == LoadResult::Status::Failed) {
-        ClearLoadDisplay(s);
-        s.dialogs.message(MessageKind::Information, LoadFailureMessage(failureText, r.outOfMemory));
-        return std::nullopt;
-    }
-    s.form.label15 = kStatusLoaded;
-    return path;
+    s.form.label15 = LoadedStatus(r);
+    return true;
 }
 
 // Asks for a file and loads it; a cancelled dialog changes nothing.
@@ -173,11 +188,9 @@ void MenuDay(Session& s) {
     Guarded(s, [&] { LoadDailyFile(s, AskQuoteFile(s)); });
 }
 
-bool LoadDailyFile(Session& s, const std::string& path) {
+bool LoadDailyFile(Session& s, const std::string& path, LoadMode mode) {
     LoadResult r;
-    const auto loaded = LoadPath(s, path, LoadDailyQuotes, kDailyLoadFailed, r);
-    if (loaded) s.quoteFileName = *loaded;
-    return loaded.has_value();
+    return LoadPath(s, path, LoadDailyQuotes, kDailyLoadFailed, mode, r);
 }
 
 void StartDateChanged(Session& s) {
@@ -194,11 +207,9 @@ void EndDateChanged(Session& s) {
     });
 }
 
-bool LoadHourlyFile(Session& s, const std::string& file) {
+bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode) {
     LoadResult r;
-    const auto path = LoadPath(s, file, LoadHourlyQuotes, kHourlyLoadFailed, r);
-    if (!path) return false;
-    s.hourlyPath = *path;
+    if (!LoadPath(s, path, LoadHourlyQuotes, kHourlyLoadFailed, mode, r)) return false;
     const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
     s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
     s.form.dtPicker2 = DatePicker{r.latest, lo, hi};
@@ -218,6 +229,8 @@ void StartCommand(Session& s) {
     auto refuse = [&](MessageKind kind, const std::string& text) {
         RefuseRun(f, &RunDisplay::timer1, s.dialogs, kind, text);
     };
+    if (const std::string mixed = QuotePairRefusal(s.store, f.pair); !mixed.empty())
+        return refuse(MessageKind::Error, mixed);
     std::string message;
     if (!EmptyReportFile(s.ripotPath(), message)) return refuse(MessageKind::Error, message);
     float step = 0, lastHour = 0;

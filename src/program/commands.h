@@ -16,9 +16,10 @@ void MenuHour(Session& s);  // hourly load, then the start- and end-date lookups
 void MenuDay(Session& s);   // daily load
 
 // The two loads without their dialogs: the file at `path` loaded exactly as the
-// menu entries load the chosen one. False when it did not load (already said).
-bool LoadHourlyFile(Session& s, const std::string& path);
-bool LoadDailyFile(Session& s, const std::string& path);
+// menu entries load the chosen one (continuing the stored history or replacing
+// it). False when it did not load (already said).
+bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode = LoadMode::Continue);
+bool LoadDailyFile(Session& s, const std::string& path, LoadMode mode = LoadMode::Continue);
 
 // Date picker events: DTPicker1 Change/CloseUp, DTPicker2 Change/CloseUp, DTPicker3 Change.
 // The form state already holds the new value.

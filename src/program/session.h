@@ -39,9 +39,6 @@ struct Session {
     Locale locale;
     std::string workDir;  // where RIPOT and RIPOT1 are written; "" = working directory
 
-    std::string hourlyPath;     // file name of the hourly open-file dialog
-    std::string quoteFileName;  // set by the daily load and by the start-date lookup
-
     // The finished runs the evaluation reads.
     EvaluationSources evaluation;
 

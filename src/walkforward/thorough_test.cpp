@@ -170,6 +170,8 @@ void StartThoroughTest(const RunEnv& e) {
     auto refuse = [&](MessageKind kind, const std::string& text) {
         RefuseRun(d, &RunDisplay::timer3, e.dialogs, kind, text);
     };
+    if (const std::string mixed = QuotePairRefusal(e.store, f.pair); !mixed.empty())
+        return refuse(MessageKind::Error, mixed);
     for (const std::string& path : {e.ripotPath(), e.ripot1Path()}) {
         std::string message;
         if (!EmptyReportFile(path, message)) return refuse(MessageKind::Error, message);

@@ -129,7 +129,7 @@ TEST_F(CommandsTest, HourMenuLoadsThenFindsTheInterval) {
     EXPECT_EQ(s->form.label15, "Загрузка закончена");
     EXPECT_EQ(s->form.progressMax, 6);
     EXPECT_EQ(s->form.progressValue, 6);
-    EXPECT_EQ(s->quoteFileName, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(shell.resets, 0);
     ExpectPositionCleared();
@@ -140,7 +140,7 @@ TEST_F(CommandsTest, DayMenuLoadsAndLeavesThePickersAlone) {
     EXPECT_EQ(s->store.dayBarCount, 3);
     EXPECT_EQ(s->store.dayOhlc[3][QuoteStore::Close], 1.115f);
     EXPECT_EQ(s->form.label15, "Загрузка закончена");
-    EXPECT_EQ(s->quoteFileName, daily);
+    EXPECT_EQ(s->store.daySet.files, std::vector<std::string>{daily});
     EXPECT_EQ(s->form.dtPicker1.value, kToday);
     EXPECT_EQ(s->form.dtPicker2.value, kToday);
     EXPECT_TRUE(dialogs.messages.empty());
@@ -159,8 +159,8 @@ TEST_F(CommandsTest, CancelledOrUnreadableFileChangesNothing) {
             SCOPED_TRACE("answer '" + answer + "'");
             EXPECT_EQ(s->store.hourBarCount, 6);
             EXPECT_EQ(s->store.dayBarCount, 3);
-            EXPECT_EQ(s->hourlyPath, hourly);
-            EXPECT_EQ(s->quoteFileName, daily);
+            EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
+            EXPECT_EQ(s->store.daySet.files, std::vector<std::string>{daily});
             EXPECT_EQ(s->run.firstBar, 2.0f);
             EXPECT_EQ(s->run.lastBar, 7.0f);
             EXPECT_EQ(s->form.dtPicker1.value, (Date{2019, 1, 2}));
@@ -190,7 +190,7 @@ TEST_F(CommandsTest, FailedLoadShowsItsMessageAndRestoresTheStore) {
     EXPECT_EQ(s->store.hourBarCount, 6);
     EXPECT_TRUE(s->store.hourOhlc == before.hourOhlc);
     EXPECT_TRUE(s->store.hourDate == before.hourDate);
-    EXPECT_EQ(s->hourlyPath, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_EQ(s->run.firstBar, 2.0f);
     EXPECT_EQ(s->run.lastBar, 7.0f);
     EXPECT_EQ(shell.quits, 0);
@@ -587,7 +587,7 @@ TEST_F(CommandsTest, ALoadIsNotEnteredAgainWhileItRuns) {
     Hour(hourly);
     EXPECT_EQ(s->store.hourBarCount, 6);
     EXPECT_EQ(s->store.dayBarCount, 0);
-    EXPECT_EQ(s->hourlyPath, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_EQ(dialogs.fileAnswers.size(), 1u);
 }
 
