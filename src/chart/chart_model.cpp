@@ -86,7 +86,7 @@ std::string TradeRecordText(const RunState& run, int64_t k, const Locale& locale
 ChartModel::ChartModel(const ChartEnv& env) : s_(env), st_(env.chart) {}
 
 void ChartModel::build(double outerWidth) {
-    caption_ = InfoOf(s_.fields.pair).symbol;
+    caption_ = InfoOf(s_.pair).symbol;
     const int64_t n = std::max<int64_t>(0, s_.run.closedTradeCount);
     barLevel_.assign(static_cast<size_t>(n) + 1, 0.0f);
     st_.sngTop = 5;

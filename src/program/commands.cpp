@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
-#include <optional>
+#include <functional>
 
 #include "engine/run_checks.h"
 #include "engine/simple_test.h"
@@ -164,21 +164,18 @@ std::string AskQuoteFile(Session& s) {
 
 void Dispatch(Session& s, std::string_view key);
 
-// Runs a command so that running out of memory ends what it was doing with a
-// message, never the program.
-template <typename Command>
-void Guarded(Session& s, Command command) {
+}  // namespace
+
+void Guarded(Session& s, const std::function<void()>& command) {
     try {
         command();
     } catch (const std::bad_alloc&) {
         s.form.timer1 = s.form.timer2 = s.form.timer3 = false;
         s.form.label15.clear();
-        FinishResults(s.run, RunEnd::Failed, kOutOfMemory);
+        if (s.current) FinishRecord(*s.current, s.run, RunEnd::Failed, kOutOfMemory);
         s.dialogs.message(MessageKind::Error, kOutOfMemory);
     }
 }
-
-}  // namespace
 
 void MenuHour(Session& s) {
     Guarded(s, [&] { LoadHourlyFile(s, AskQuoteFile(s)); });
@@ -210,8 +207,10 @@ void EndDateChanged(Session& s) {
 bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode) {
     LoadResult r;
     if (!LoadPath(s, path, LoadHourlyQuotes, kHourlyLoadFailed, mode, r)) return false;
-    const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
-    s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
+    Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
+    // A continued history keeps its earlier dates selectable.
+    if (r.appended && s.form.dtPicker1.min.valid()) lo = std::min(lo, s.form.dtPicker1.min);
+    s.form.dtPicker1 = DatePicker{r.appended ? lo : r.earliest, lo, hi};
     s.form.dtPicker2 = DatePicker{r.latest, lo, hi};
     s.form.dtPicker3Hour = r.lastHour;
     s.dialogs.waitCursor(true);
@@ -219,78 +218,6 @@ bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode) {
     s.dialogs.waitCursor(true);
     FindEndBar(s);
     return true;
-}
-
-void StartCommand(Session& s) {
-    FormState& f = s.form;
-    RunState& r = s.run;
-    Settings& v = r.s;
-    const bool loaded = QuotesLoaded(s.store);
-    auto refuse = [&](MessageKind kind, const std::string& text) {
-        RefuseRun(f, &RunDisplay::timer1, s.dialogs, kind, text);
-    };
-    if (const std::string mixed = QuotePairRefusal(s.store, f.pair); !mixed.empty())
-        return refuse(MessageKind::Error, mixed);
-    std::string message;
-    if (!EmptyReportFile(s.ripotPath(), message)) return refuse(MessageKind::Error, message);
-    float step = 0, lastHour = 0;
-    if (!ToSingle(f.text6, s.locale, step))
-        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded));
-    if (!ToSingle(f.text5, s.locale, lastHour))
-        return refuse(MessageKind::Error, FieldMessage(Field::LastHour, loaded));
-    f.label15 = (step == 0 || lastHour == 0) ? kStatusTesting : kStatusEstimate;
-    // Every run starts from Text4 and finds its own best; its counters count this run.
-    r.entryHour = 0;
-    r.bestTotal.reset();
-    for (int i = 0; i <= 3; ++i) f.label1[i].clear();
-    r.runPassesStarted = r.runPassesDone = 0;
-    r.progressMax = 0;
-    r.stopRequested = false;
-
-    v.capture(f.pair, f.text11, f.text13);
-    // Each distance is stored as soon as it is read: one that fails leaves the earlier ones set.
-    const std::string* texts[3] = {&f.text2, &f.text3, &f.text6};
-    const Field fields[3] = {Field::TakeProfit, Field::StopLoss, Field::Step};
-    float* prices[3] = {&v.TP, &v.SL, &v.ST};
-    double points[3] = {0, 0, 0};
-    for (int i = 0; i < 3; ++i) {
-        if (!ValueInPoints(*texts[i], s.locale, points[i]))
-            return refuse(MessageKind::Error, FieldMessage(fields[i], loaded));
-        *prices[i] = static_cast<float>(points[i] * static_cast<double>(v.U));
-    }
-    v.TP1 = static_cast<float>(points[0]);
-    v.SL1 = static_cast<float>(points[1]);
-    v.ST1 = static_cast<float>(points[2]);
-    if (v.TP1 == 0 || v.SL1 == 0) {
-        s.dialogs.beep();
-        return refuse(MessageKind::Information, "");
-    }
-    double last = 0;
-    ValueInPoints(f.text5, s.locale, last);
-    r.lastEntryHour = static_cast<float>(last);
-    // A sweep with such a step would never end, or never begin.
-    if (v.ST1 < 0 || (f.check1 && v.ST1 == 0 && v.TP1 <= v.SL1))
-        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded, "введите число больше 0"));
-    double firstHour = 0;
-    if (!ValueInPoints(f.text4, s.locale, firstHour))
-        return refuse(MessageKind::Error, FieldMessage(Field::FirstHour, loaded));
-    if (firstHour < 0)
-        return refuse(MessageKind::Error,
-                      FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0"));
-    float stopEnd = 0;
-    ToSingle(f.text2, s.locale, stopEnd);
-    const double passes = SimpleTestPasses(v, f.check1, static_cast<float>(firstHour), r.lastEntryHour,
-                                           stopEnd, Val(f.text3), Val(f.text2));
-    if (passes == 0) return refuse(MessageKind::Information, kNoPasses);
-    if (const std::string refusal = RunStartRefusal(v, f, stopEnd, passes, 1); !refusal.empty())
-        return refuse(MessageKind::Error, refusal);
-    CountBarsWithoutDay(r, s.store);
-    BeginResults(r, RunKind::Simple, f, passes);
-    f.timer1 = true;
-}
-
-void KachCommand(Session& s) {
-    StartThoroughTest(s);
 }
 
 void OthetCommand(Session& s) {
@@ -308,21 +235,6 @@ void OthetCommand(Session& s) {
         text += "\r\n";
     }
     s.form.text10 = std::move(text);
-}
-
-void StopCommand(Session& s) {
-    FormState& f = s.form;
-    if (s.timer1Running || s.timer3Running || s.importing) {
-        s.run.stopRequested = true;
-        return;
-    }
-    // A run whose timer ticks without work (nothing is inside a pass) stops at once.
-    if (f.timer1 || f.timer3) {
-        f.timer1 = f.timer3 = f.timer2 = false;
-        f.label15 = kStatusStopped;
-        FinishResults(s.run, RunEnd::Stopped);
-        NoteFinishedRun(s);
-    }
 }
 
 void ToolbarButton(Session& s, std::string_view key) {
@@ -350,30 +262,7 @@ void Dispatch(Session& s, std::string_view key) {
     }
 }
 
-// Marks a tick as running for as long as it runs, however it ends.
-class TickGuard {
-  public:
-    explicit TickGuard(bool& running) : running_(running) { running_ = true; }
-    ~TickGuard() { running_ = false; }
-
-  private:
-    bool& running_;
-};
 }  // namespace
-
-void Timer1Tick(Session& s) {
-    if (!s.form.timer1 || s.timer1Running) return;
-    TickGuard guard(s.timer1Running);
-    Guarded(s, [&] { RunSimpleTestTick(s); });
-    NoteFinishedRun(s);
-}
-
-void Timer3Tick(Session& s) {
-    if (!s.form.timer3 || s.timer3Running) return;
-    TickGuard guard(s.timer3Running);
-    Guarded(s, [&] { RunThoroughTestTick(s); });
-    NoteFinishedRun(s);
-}
 
 void Timer2Tick(Session& s) {
     FormState& f = s.form;

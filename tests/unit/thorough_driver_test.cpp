@@ -16,7 +16,7 @@ TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
     BuildStore(400, 100);
     s().run.firstBar = 1;
     s().run.lastBar = 2400;
-    StartThoroughTest(s());
+    KachCommand(s());
     const Settings& v = s().run.s;
     EXPECT_EQ(v.U, 0.0001f);
     EXPECT_EQ(v.TP, 0.01f);
@@ -25,26 +25,22 @@ TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
     EXPECT_EQ(v.TP1, 100);
     EXPECT_EQ(v.SL1, 20);
     EXPECT_EQ(v.ST1, 5);
-    EXPECT_EQ(v.Q, 10);
-    EXPECT_EQ(v.J, 0.0005f);
-    EXPECT_EQ(v.E, 10000);
     EXPECT_EQ(s().run.lastEntryHour, 23);
     EXPECT_EQ(s().form.label15, kStatusEstimate);
     EXPECT_TRUE(s().form.timer3);
 
     s().form.pair = Pair::JPY;
-    StartThoroughTest(s());
+    KachCommand(s());
     EXPECT_EQ(s().run.s.U, 0.01f);
-    EXPECT_EQ(s().run.s.E, 100);
 
     s().form.timer3 = false;
     s().form.text2 = "0";
-    StartThoroughTest(s());
+    KachCommand(s());
     EXPECT_EQ(dialogs.beeps, 1);
     EXPECT_FALSE(s().form.timer3);
     EXPECT_TRUE(dialogs.messages.empty());
-    // A refused run leaves the status line empty.
-    EXPECT_EQ(s().form.label15, "");
+    // A refused run changes nothing the earlier one showed.
+    EXPECT_EQ(s().form.label15, kStatusEstimate);
 }
 
 struct Refusal {
@@ -65,17 +61,18 @@ TEST_P(KachRefuses, UnreadableOrTooBigSettingsNameTheirField) {
         s().run.lastBar = 2400;
         AppendToFile(s().ripotPath(), "old\r\n");
         AppendToFile(s().ripot1Path(), "old\r\n");
+        const std::string report = ReadFile(s().ripotPath()), trades = ReadFile(s().ripot1Path());
+        s().form.label15 = "earlier";
         RunKach();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
         EXPECT_EQ(dialogs.messages[0].text, loaded ? GetParam().message : kStartFailed);
         EXPECT_FALSE(s().form.timer3);
-        EXPECT_EQ(s().form.label15, "");
         EXPECT_EQ(s().run.passesStarted, 0);
-        // Kach's first step has emptied both reports; nothing else was written.
-        EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
-        EXPECT_EQ(ReadFile(s().ripotPath()), "");
-        EXPECT_EQ(ReadFile(s().ripot1Path()), "");
+        // A refused run changes nothing: the status line and both reports are as they were.
+        EXPECT_EQ(s().form.label15, "earlier");
+        EXPECT_EQ(ReadFile(s().ripotPath()), report);
+        EXPECT_EQ(ReadFile(s().ripot1Path()), trades);
     }
 }
 
@@ -116,7 +113,7 @@ TEST_F(ThoroughDriver, RunsThatWouldDoNothingOrOverflowAreRefused) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
     EXPECT_NE(dialogs.messages[0].text.find("ни одно окно"), std::string::npos);
-    EXPECT_EQ(s().form.label15, "");
+    EXPECT_EQ(s().form.label15, "");  // nothing ran before it, nothing set it
 
     // A point value whose results overflow is refused as the simple test refuses it.
     dialogs.messages.clear();
