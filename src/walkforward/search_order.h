@@ -12,6 +12,10 @@ namespace kavro {
 inline constexpr const char* kHourOutOfRange =
     "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
 
+inline constexpr const char* kNoSearchSettings =
+    "Настройки не дают ни одного прохода оптимизации: введите в поле «TP» в рамке «TP/SL» число не меньше, "
+    "чем в поле «SL»";
+
 // A field's value in points, read the long way; an unreadable text ends the run.
 inline double InPoints(const RunEnv& e, const std::string& text, Field field) {
     double value = 0;
@@ -50,6 +54,12 @@ void ForEachSetting(const RunEnv& e, const std::string& savedTarget, Pass pass) 
             r.entryHour = next;
         }
     });
+}
+
+// True when a window's search tries at least one setting: the take-profit and
+// stop-loss loops of ForEachSetting each start (the hour loop always does).
+inline bool SearchHasSettings(const Settings& v, float stopEnd) {
+    return WithinLoop(v.TP1, v.SL1, -v.ST1) && WithinLoop(v.SL1, stopEnd, v.ST1);
 }
 
 }  // namespace kavro

@@ -203,6 +203,10 @@ void StartThoroughTest(const RunEnv& e) {
     if (!loaded) return refuse(MessageKind::Error, kOpenDataFile);
     if (!(v.ST1 > 0))
         return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded, "введите число больше 0"));
+    float stopEnd = 0;
+    ToSingle(f.text2, e.locale, stopEnd);
+    // Without a setting to search, every window would trade whatever an earlier run left.
+    if (!SearchHasSettings(v, stopEnd)) return refuse(MessageKind::Error, kNoSearchSettings);
 
     // The size of the run, before anything of it starts.
     const double windows = f.check3 ? 1 : RunWindowCount(e);
@@ -212,8 +216,6 @@ void StartThoroughTest(const RunEnv& e) {
                       "(оптимизация) или выберите более длинный интервал");
     double hour = 0;
     ValueInPoints(f.text4, e.locale, hour);
-    float stopEnd = 0;
-    ToSingle(f.text2, e.locale, stopEnd);
     const double perWindow = SearchPassesPerWindow(v, static_cast<float>(hour), r.lastEntryHour, stopEnd);
     const std::string refusal = RunStartRefusal(v, f, stopEnd, windows * perWindow, windows);
     if (!refusal.empty()) return refuse(MessageKind::Error, refusal);

@@ -4,8 +4,9 @@
 
 namespace kavro {
 
-// The Kach command: empties RIPOT and RIPOT1, refuses unreadable settings, captures
-// the settings, starts the trade journal afresh and enables Timer3.
+// The Kach command: empties RIPOT and RIPOT1, refuses unreadable settings and a
+// search without a setting, captures the settings, starts the trade journal afresh
+// and enables Timer3.
 void StartThoroughTest(const RunEnv& e);
 // One tick of Timer3: the whole walk-forward run. A stop or a refusal ends the run
 // with its timers off; a fault inside a pass ends only that pass.
