@@ -11,6 +11,10 @@ namespace kavro {
 inline constexpr const char* kHourOutOfRange =
     "Начальный час в поле \"Время\" слишком далек от 0: введите час от 0 до 23";
 
+inline constexpr const char* kNoSearchSettings =
+    "Настройки не дают ни одного прохода оптимизации: введите в поле «TP» в рамке «TP/SL» число не меньше, "
+    "чем в поле «SL»";
+
 // Every setting of one window, handed to `pass` in search order: take-profit
 // from the largest down, then entry hour up, then stop-loss up. The loops
 // leave their counters in the settings and the run state as they go, as the
@@ -41,6 +45,12 @@ void ForEachSetting(const RunEnv& e, const NumberReading& savedTarget, Pass pass
             r.entryHour = next;
         }
     });
+}
+
+// True when a window's search tries at least one setting: the take-profit and
+// stop-loss loops of ForEachSetting each start (the hour loop always does).
+inline bool SearchHasSettings(const Settings& v, float stopEnd) {
+    return WithinLoop(v.TP1, v.SL1, -v.ST1) && WithinLoop(v.SL1, stopEnd, v.ST1);
 }
 
 }  // namespace kavro

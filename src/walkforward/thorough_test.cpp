@@ -176,6 +176,9 @@ RunStart StartThoroughTest(const RunEnv& e) {
     if (!(v.ST1 > 0))
         return Refused::refused(MessageKind::Error,
                                 FieldMessage(Field::Step, loaded, "введите число больше 0"));
+    // Without a setting to search, every window would trade whatever an earlier run left.
+    if (!SearchHasSettings(v, s.takeProfit.single))
+        return Refused::refused(MessageKind::Error, kNoSearchSettings);
 
     // The size of the run, before anything of it starts.
     const double windows = s.realWork ? 1 : RunWindowCount(r, s);

@@ -6,9 +6,10 @@
 namespace kavro {
 
 // The Kach command's part in the engine: checks the settings' values (the
-// program layer has checked that every field reads), counts the run, empties
-// RIPOT and RIPOT1 and, when all is well, captures the settings and starts the
-// trade journal afresh. A refused start changes nothing.
+// program layer has checked that every field reads), refuses a search without a
+// setting, counts the run, empties RIPOT and RIPOT1 and, when all is well,
+// captures the settings and starts the trade journal afresh. A refused start
+// changes nothing.
 RunStart StartThoroughTest(const RunEnv& e);
 // One tick of Timer3: the whole walk-forward run. A stop or a fault ends the run
 // (its record says how); a fault inside a pass ends only that pass.

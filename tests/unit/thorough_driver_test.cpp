@@ -5,6 +5,7 @@
 #include "engine/strategy_rules.h"
 #include "platform/numbers.h"
 #include "thorough_fixture.h"
+#include "walkforward/search_order.h"
 #include "walkforward/thorough_test.h"
 
 namespace kavro::testing {
@@ -133,6 +134,58 @@ TEST_F(ThoroughDriver, RunsThatWouldDoNothingOrOverflowAreRefused) {
     EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
 }
 
+// Kach refuses exactly the grids whose search would try no setting; every other
+// grid searches all of its settings.
+TEST_F(ThoroughDriver, OnlyAGridWithoutASettingIsRefused) {
+    BuildStore(400, 100);
+    s().run.firstBar = 1;
+    s().run.lastBar = 2400;
+    FormState& f = s().form;
+    f.check3 = true;  // one window's search shows the grid
+    f.text4 = f.text5 = "3";
+    struct Grid {
+        const char* tp;
+        const char* sl;
+        const char* step;
+        int settings;
+    };
+    const Grid grids[] = {
+        {"20", "100", "5", 0},  // the take-profit range counted down to the stop holds nothing
+        {"99.5", "100", "5", 0},
+        {"20", "20", "5", 1},
+        {"20", "20", "1e-3", 1},
+        {"22", "20", "5", 1},      // take-profit 22 (17 is past the stop) x stop 20 (25 is past 22)
+        {"30", "20", "5", 9},      // 30, 25, 20 x 20, 25, 30
+        {"20.5", "20", "0.5", 4},  // 20.5, 20 x 20, 20.5
+        {"3.3333333333", "3.3333333333", "1", 1},  // read the long way a little below the text
+        {"0.1234567891", "0.1234567891", "1", 0},  // read the long way above it: no stop fits
+    };
+    for (const Grid& g : grids) {
+        SCOPED_TRACE(std::string(g.tp) + " / " + g.sl + " / " + g.step);
+        dialogs.messages.clear();
+        f.text2 = g.tp;
+        f.text3 = g.sl;
+        f.text6 = g.step;
+        AppendToFile(s().ripotPath(), "old\r\n");
+        const std::string report = ReadFile(s().ripotPath()), status = f.label15;
+        const long long before = s().run.passesDone;
+        RunKach();
+        EXPECT_FALSE(f.timer3);
+        EXPECT_EQ(s().run.passesDone - before, g.settings);
+        if (g.settings == 0) {
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
+            EXPECT_EQ(dialogs.messages[0].text, kNoSearchSettings);
+            // Refused before it started: what the last run left stays.
+            EXPECT_EQ(f.label15, status);
+            EXPECT_EQ(ReadFile(s().ripotPath()), report);
+        } else {
+            EXPECT_TRUE(dialogs.messages.empty());
+            EXPECT_EQ(Lines(s().ripotPath()).size(), 1u);
+        }
+    }
+}
+
 TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
     BuildStore(400, 100);
     s().run.firstBar = 1;
@@ -154,6 +207,15 @@ TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
 // and start where the last search window ended, at bar 0 since start-up.
 class ZeroBestRun : public ThoroughFixture {
   protected:
+    // Kach refuses such a grid, so Text2 drops below Text3 only once the run has
+    // started: every window reads it again and searches nothing.
+    void RunKach() {
+        const std::string target = s().form.text2;
+        s().form.text2 = s().form.text3;
+        ToolbarButton(s(), "Kach");
+        s().form.text2 = target;
+        for (int i = 0; i < 5 && s().form.timer3; ++i) Timer3Tick(s());
+    }
     void SetUp() override {
         ThoroughFixture::SetUp();
         BuildStore(400, 100);
