@@ -14,6 +14,7 @@
 #include "platform/headless.h"
 #include "platform/numbers.h"
 #include "platform/system_clock.h"
+#include "platform/version.h"
 #include "program/commands.h"
 #include "program/evaluation_sources.h"
 #include "program/session.h"
@@ -21,8 +22,6 @@
 namespace kavro {
 
 namespace {
-
-constexpr const char* kVersion = "kavro-batch 0.2";
 
 // The options of every command, as typed; a field option left out keeps the window's initial text.
 struct Options {
@@ -319,7 +318,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         "Kavro without a window: loads quote files, fills the settings fields, runs a test and "
         "prints the result labels as Name=value lines.",
         "kavro-batch"};
-    app.set_version_flag("--version", kVersion);
+    app.set_version_flag("--version", std::string("kavro-batch ") + kProgramVersion);
     // An option given twice takes its last value, as a field typed over takes the new text.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.require_subcommand(1, 1);
