@@ -5,11 +5,20 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "platform/numbers.h"
 #include "platform/text_file.h"
 
 namespace kavro {
+
+std::optional<Pair> PairFromName(std::string_view name) {
+    constexpr std::pair<std::string_view, Pair> kNames[] = {
+        {"EUR", Pair::EUR}, {"GBP", Pair::GBP}, {"CHF", Pair::CHF}, {"JPY", Pair::JPY}};
+    for (const auto& [n, pair] : kNames)
+        if (n == name) return pair;
+    return std::nullopt;
+}
 
 namespace {
 

@@ -2,6 +2,7 @@
 // The quote store and the two quote-file loaders.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,9 @@
 namespace kavro {
 
 enum class Pair { EUR, GBP, CHF, JPY };
+
+// The pair of a name as the window's option buttons show it: "EUR", "GBP", "CHF" or "JPY".
+std::optional<Pair> PairFromName(std::string_view name);
 
 // Up to eight characters of a line, compared as text (a short line gives a
 // shorter text; bytes are kept as they stand).
