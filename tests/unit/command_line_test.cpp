@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/headless.h"
-#include "platform/version.h"
 #include "program/command_line.h"
 #include "program/commands.h"
 #include "support/test_support.h"
@@ -80,16 +78,6 @@ TEST(WindowArgumentsTest, HelpAndVersionWinAndBadUsageSaysWhy) {
         EXPECT_EQ(a.action, Action::BadUsage) << shown;
         EXPECT_NE(a.error.find(c.inError), std::string::npos) << shown << ": " << a.error;
     }
-}
-
-TEST(WindowArgumentsTest, HelpNamesEveryOptionAndVersionIsTheProjects) {
-    const std::string help = WindowHelpText();
-    EXPECT_NE(help.find("\nUsage: kavro [OPTIONS] [HOURLY.PRN [DAILY.PRN]]\n"), std::string::npos) << help;
-    for (const char* option :
-         {"-h,--help", "--version", "--hourly FILE", "--daily FILE", "--pair EUR|GBP|CHF|JPY"})
-        EXPECT_NE(help.find(std::string("\n  ") + option + " "), std::string::npos) << option;
-    EXPECT_EQ(WindowVersionText(), std::string("kavro ") + kProgramVersion + "\n");
-    EXPECT_STRNE(kProgramVersion, "");
 }
 
 // What a session shows after its loads: enough to tell two ways of loading apart.
