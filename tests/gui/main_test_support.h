@@ -31,6 +31,7 @@ class ScriptedDialogs : public QtDialogs {
     std::deque<QString> texts;    // answers of the input box; a null QString answers Cancel
     std::deque<QString> folders;  // answers of the folder dialog; none left = cancelled
     QStringList filters;
+    QStringList openFolders, pickFolders;  // where each open-file and folder dialog started
     int bells = 0;
 
     QStringList texts_shown() const {
@@ -55,14 +56,16 @@ class ScriptedDialogs : public QtDialogs {
         if (a.isNull()) return std::nullopt;
         return a;
     }
-    QString askOpenFile(const QString& filter) override {
+    QString askOpenFile(const QString& filter, const QString& folder) override {
         filters << filter;
+        openFolders << folder;
         if (files.empty()) return {};
         QString f = files.front();
         files.pop_front();
         return f;
     }
-    QString askFolder(const QString&) override {
+    QString askFolder(const QString&, const QString& folder) override {
+        pickFolders << folder;
         if (folders.empty()) return {};
         QString f = folders.front();
         folders.pop_front();
