@@ -73,12 +73,16 @@ ImportResult ImportWhileResponsive(Session& s, const ImportOptions& options) {
     return result;
 }
 
+// Every date in the window's short form.
 std::string Summary(const ImportReport& r, const Locale& locale) {
+    const auto date = [&](const Date& d) { return ShortDate(d, locale); };
     std::string text = "Импорт закончен: " + std::to_string(r.hourlyBarsOut) + " часовых баров из " +
                        std::to_string(r.barsIn) + " строк, " + std::to_string(r.dailyBarsOut) +
-                       " дневных, с " + ShortDate(r.firstDate, locale) + " по " +
-                       ShortDate(r.lastDate, locale) + ".";
-    for (const std::string& w : r.warnings) text += "\n" + w;
+                       " дневных, с " + date(r.firstDate) + " по " + date(r.lastDate) + ".";
+    for (const ImportWarning& w : r.warnings) {
+        text += '\n';
+        text += WarningText(w, date);
+    }
     return text;
 }
 
