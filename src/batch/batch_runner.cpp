@@ -9,8 +9,8 @@
 #include <ostream>
 
 #include "evaluation/export.h"
-#include "import/csv_import.h"
 #include "evaluation/monte_carlo.h"
+#include "import/csv_import.h"
 #include "platform/headless.h"
 #include "platform/numbers.h"
 #include "platform/system_clock.h"
@@ -37,6 +37,7 @@ struct Options {
     // import
     std::string csv, dailyCsv, outHourly, outDaily;
     int shiftHours = 0;
+    std::string dateOrder;  // "", "dmy" or "mdy"
 };
 
 // Messages go to stderr; errors and load failures make the run a failure.
@@ -259,6 +260,9 @@ int RunImport(const Options& o, std::ostream& out, std::ostream& err) {
     options.dailyCsvPath = o.dailyCsv;
     options.pair = PairOf(o.pair);
     options.shiftHours = o.shiftHours;
+    options.dateOrder = o.dateOrder == "dmy"   ? DateOrder::DayFirst
+                        : o.dateOrder == "mdy" ? DateOrder::MonthFirst
+                                               : DateOrder::FromFile;
     options.outHourly = o.outHourly;
     options.outDaily = o.outDaily;
     const ImportResult result = ImportCsv(options);
@@ -344,11 +348,18 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         ->required()
         ->check(CLI::IsMember({"EUR", "GBP", "CHF", "JPY"}))
         ->type_name("EUR|GBP|CHF|JPY");
-    import->add_option("--out-hourly", o.outHourly, "hourly quote file to write")->required()->type_name("FILE");
+    import->add_option("--out-hourly", o.outHourly, "hourly quote file to write")
+        ->required()
+        ->type_name("FILE");
     import->add_option("--out-daily", o.outDaily, "daily quote file to write")->required()->type_name("FILE");
     import->add_option("--shift-hours", o.shiftHours, "whole hours added to every time (default 0)")
         ->check(CLI::Range(-kMaxShiftHours, kMaxShiftHours))
         ->type_name("N");
+    import
+        ->add_option("--date-order", o.dateOrder,
+                     "day or month first in dates with the year last (default: from the dates)")
+        ->check(CLI::IsMember({"dmy", "mdy"}))
+        ->type_name("dmy|mdy");
 
     auto usage = [&](const std::string& message) {
         const auto parsed = app.get_subcommands();
