@@ -92,9 +92,9 @@ double Median(int runs, const std::function<void()>& f) {
 
 // A finished sweep of 5,059,920 passes (24 hours x 460 take-profits x 453 stop-losses)
 // with a plateau of good settings, as the heatmap benchmark draws it.
-std::shared_ptr<const RunResults> BigSweep() {
-    auto r = std::make_shared<RunResults>();
-    r->kind = RunKind::Simple;
+std::shared_ptr<RunRecord> BigSweep() {
+    auto r = std::make_shared<RunRecord>();
+    r->kind = RunKind::Sweep;
     r->end = RunEnd::Done;
     r->passes = bench::SyntheticSweep(true);
     return r;
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
                 t.nsecsElapsed() / 1e6, meter.stop());
     WaitWhile([&] { return w->monteCarloPane()->running(); });
     auto refresh = [&] {
-        ++s.evaluation.serial;  // as a finished run does
+        w->chooseRun(0);  // as a finished run does: the evaluation is made again
         w->refresh();
     };
     std::printf("refresh (thorough, %zu trades): median %6.1f ms\n", w->evaluation()->trades.size(),
@@ -183,7 +183,8 @@ int main(int argc, char** argv) {
                 Median(20, [&] { heat->hourTargetMap()->repaint(); }));
 
     const auto big = BigSweep();
-    s.evaluation.sweep = big;
+    s.history.add(big);
+    s.history.finished(*big);
     meter.start();
     t.start();
     refresh();

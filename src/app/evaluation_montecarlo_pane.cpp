@@ -113,20 +113,20 @@ MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
 
 void MonteCarloPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
     e_ = e;
-    const auto latest = e ? e->latest : nullptr;
-    if (latest && latest == latest_) return;
+    const auto latest = e ? e->run : nullptr;
+    if (latest && latest == run_) return;
     // Other trades: the figures shown belong to the old ones.
-    latest_ = latest;
+    run_ = latest;
     shown_.reset();
     showResult();
-    if (latest_)
+    if (run_)
         start();
     else
         status_->setText(QString::fromUtf8(kNothingToEvaluate));
 }
 
 void MonteCarloPane::start() {
-    if (!e_ || !e_->latest) return;
+    if (!e_ || !e_->run) return;
     const auto seed = ReadSeed(seed_->text());
     if (!seed) {
         status_->setText(QStringLiteral("Зерно — целое число от 0 до 18446744073709551615."));

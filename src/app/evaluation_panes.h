@@ -44,6 +44,9 @@ inline constexpr const char* kSweepKeepsNoJournal =
     "щёлкните клетку на вкладке «Тепловая карта»: её настройка пройдёт одиночным тестом, и здесь появятся "
     "её сделки.";
 
+// The caption of a statistic by its --stats key ("NetResult" -> "Чистый результат").
+QString FigureCaption(const QString& key);
+
 // A read-only table with a header row and no row numbers.
 QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent);
 
@@ -131,6 +134,41 @@ class HeatmapView : public QWidget {
     std::optional<GridCell> hover_;
 };
 
+// "Запуски": one row per run of the session. One row selected is the run the
+// other tabs evaluate; two are compared side by side (every statistic of both
+// and the difference, both equity curves on one chart). "Повторить" writes the
+// selected run's settings into the main window's fields.
+class RunsPane : public QWidget {
+  public:
+    explicit RunsPane(QWidget* parent);
+    // Lists the history's runs, `shown` selected.
+    void setRuns(const RunHistory& history, int64_t shown);
+
+    std::function<void(int64_t)> onChoose;  // a run was selected alone
+    std::function<void(int64_t)> onRepeat;  // "Повторить" on the selected run
+
+    QTableWidget* table() const { return table_; }
+    QPushButton* repeatButton() const { return repeat_; }
+    QTableWidget* comparison() const { return compare_; }
+    PictureView* comparisonEquity() const { return compareEquity_; }
+    QWidget* comparisonPanel() const { return comparePanel_; }
+    // The run numbers of the selected rows, in table order.
+    std::vector<int64_t> selectedRuns() const;
+
+  private:
+    void selectionChanged();
+    void showComparison(const RunRecord& a, const RunRecord& b);
+
+    const RunHistory* history_ = nullptr;
+    bool filling_ = false;
+    QTableWidget* table_;
+    QPushButton* repeat_;
+    QLabel* hint_;
+    QWidget* comparePanel_;
+    QTableWidget* compare_;
+    PictureView* compareEquity_;
+};
+
 // "Статистика": the figures of the trades, the year x month table and the equity.
 class StatsPane : public QWidget {
   public:
@@ -186,7 +224,7 @@ class HeatmapPane : public QWidget {
     void poll();
 
     std::function<QString(const PassRow&)> runSetting_;
-    std::shared_ptr<const RunResults> sweep_;  // the sweep the grids are built from
+    std::shared_ptr<const RunRecord> sweep_;  // the sweep the grids are built from
     std::shared_ptr<const Evaluation> e_;
     Job targetStopJob_, hourTargetJob_;
     QTimer poll_;
@@ -207,7 +245,7 @@ class WalkForwardPane : public QWidget {
     QLabel* summary() const { return summary_; }
 
   private:
-    std::shared_ptr<const RunResults> run_;
+    std::shared_ptr<const RunRecord> run_;
     std::shared_ptr<const Evaluation> e_;
     QLabel* note_;
     QWidget* body_;
@@ -240,7 +278,7 @@ class MonteCarloPane : public QWidget {
     void showResult();
 
     std::shared_ptr<const Evaluation> e_;
-    std::shared_ptr<const RunResults> latest_;  // the run whose trades it works on
+    std::shared_ptr<const RunRecord> run_;  // the run whose trades it works on
     std::shared_ptr<BackgroundJob<std::shared_ptr<const MonteCarloResult>>> job_;
     std::shared_ptr<const MonteCarloResult> shown_;
     QTimer poll_;

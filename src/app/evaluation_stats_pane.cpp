@@ -88,15 +88,15 @@ StatsPane::StatsPane(QWidget* parent) : QWidget(parent) {
 void StatsPane::setEvaluation(const std::shared_ptr<const Evaluation>& e, bool journalMissing) {
     e_ = e;
     QStringList notes;
-    if (e && e->latest && e->latest->end == RunEnd::Stopped)
+    if (e && e->run && e->run->end == RunEnd::Stopped)
         notes << QStringLiteral("Тест остановлен: оценка по завершённой части");
-    if (e && e->latest && e->latest->end == RunEnd::Failed) {
+    if (e && e->run && e->run->end == RunEnd::Failed) {
         QString text = QStringLiteral("Тест прерван ошибкой: оценка по завершённой части");
-        if (!e->latest->failure.empty())
-            text += QStringLiteral(" (%1)").arg(QString::fromStdString(e->latest->failure));
+        if (!e->run->failure.empty())
+            text += QStringLiteral(" (%1)").arg(QString::fromStdString(e->run->failure));
         notes << text;
     }
-    if (!e || !e->latest)
+    if (!e || !e->run)
         notes << QString::fromUtf8(kNothingToEvaluate);
     else if (journalMissing)
         notes << QString::fromUtf8(kSweepKeepsNoJournal);
@@ -120,50 +120,42 @@ void StatsPane::fillFigures(const Evaluation& e) {
     const int money = MoneyDecimals(e.trades);
     struct Row {
         const char* key;
-        const char* name;
         QString value;
     };
     std::vector<Row> rows = {
-        {"NetResult", "Чистый результат", Figure(s.netResult, money)},
-        {"GrossProfit", "Валовая прибыль", Figure(s.grossProfit, money)},
-        {"GrossLoss", "Валовой убыток", Figure(s.grossLoss, money)},
-        {"ProfitFactor", "Фактор прибыли", Figure(s.profitFactor, 2)},
-        {"Trades", "Сделок", QString::number(s.trades)},
-        {"BuySellTrades", "Сделок Buy / Sell", QStringLiteral("%1 / %2").arg(s.buyTrades).arg(s.sellTrades)},
-        {"WinsLosses", "Прибыльных / убыточных", QStringLiteral("%1 / %2").arg(s.wins).arg(s.losses)},
-        {"WinRate", "Доля прибыльных", Percent(s.winRate)},
-        {"BuySellWinRate", "Доля прибыльных Buy / Sell",
-         Percent(s.buyWinRate) + QStringLiteral(" / ") + Percent(s.sellWinRate)},
-        {"AverageWin", "Средняя прибыльная сделка", Figure(s.averageWin, 2)},
-        {"AverageLoss", "Средняя убыточная сделка", Figure(s.averageLoss, 2)},
-        {"AverageTrade", "Средняя сделка", Figure(s.averageTrade, 2)},
-        {"LargestWin", "Крупнейшая прибыль", Figure(s.largestWin, money)},
-        {"LargestLoss", "Крупнейший убыток", Figure(s.largestLoss, money)},
-        {"MaxConsecutiveWins", "Прибыльных подряд, наибольшая серия", QString::number(s.maxConsecutiveWins)},
-        {"MaxConsecutiveLosses", "Убыточных подряд, наибольшая серия",
-         QString::number(s.maxConsecutiveLosses)},
-        {"MaxDrawdown", "Максимальная просадка", Figure(s.maxDrawdown.money, money)},
-        {"MaxDrawdownPeriod", "Просадка: начало – конец",
+        {"NetResult", Figure(s.netResult, money)},
+        {"GrossProfit", Figure(s.grossProfit, money)},
+        {"GrossLoss", Figure(s.grossLoss, money)},
+        {"ProfitFactor", Figure(s.profitFactor, 2)},
+        {"Trades", QString::number(s.trades)},
+        {"BuySellTrades", QStringLiteral("%1 / %2").arg(s.buyTrades).arg(s.sellTrades)},
+        {"WinsLosses", QStringLiteral("%1 / %2").arg(s.wins).arg(s.losses)},
+        {"WinRate", Percent(s.winRate)},
+        {"BuySellWinRate", Percent(s.buyWinRate) + QStringLiteral(" / ") + Percent(s.sellWinRate)},
+        {"AverageWin", Figure(s.averageWin, 2)},
+        {"AverageLoss", Figure(s.averageLoss, 2)},
+        {"AverageTrade", Figure(s.averageTrade, 2)},
+        {"LargestWin", Figure(s.largestWin, money)},
+        {"LargestLoss", Figure(s.largestLoss, money)},
+        {"MaxConsecutiveWins", QString::number(s.maxConsecutiveWins)},
+        {"MaxConsecutiveLosses", QString::number(s.maxConsecutiveLosses)},
+        {"MaxDrawdown", Figure(s.maxDrawdown.money, money)},
+        {"MaxDrawdownPeriod",
          s.maxDrawdown.money > 0 ? Period(s.maxDrawdown.start, s.maxDrawdown.end) : QStringLiteral("—")},
-        {"RecoveryFactor", "Фактор восстановления", Figure(s.recoveryFactor, 2)},
-        {"SharpeMonthly", "Коэффициент Шарпа (по месяцам)", Figure(s.sharpeMonthly, 2)},
-        {"SQN", "SQN", Figure(s.sqn, 2)},
-        {"AverageTradeDays", "Средняя длительность сделки, дней",
-         s.timedTrades > 0 ? Figure(s.averageTradeDays, 1) : QStringLiteral("—")},
-        {"BestMonth", "Лучший месяц", MonthText(s, s.bestMonth, money)},
-        {"WorstMonth", "Худший месяц", MonthText(s, s.worstMonth, money)},
+        {"RecoveryFactor", Figure(s.recoveryFactor, 2)},
+        {"SharpeMonthly", Figure(s.sharpeMonthly, 2)},
+        {"SQN", Figure(s.sqn, 2)},
+        {"AverageTradeDays", s.timedTrades > 0 ? Figure(s.averageTradeDays, 1) : QStringLiteral("—")},
+        {"BestMonth", MonthText(s, s.bestMonth, money)},
+        {"WorstMonth", MonthText(s, s.worstMonth, money)},
     };
-    if (s.undatedTrades > 0)
-        rows.push_back(
-            {"UndatedTrades", "Сделок без даты (вне таблицы месяцев)", QString::number(s.undatedTrades)});
-    if (s.skippedTrades > 0)
-        rows.push_back({"SkippedTrades", "Сделок с результатом не числом (не учтены)",
-                        QString::number(s.skippedTrades)});
+    if (s.undatedTrades > 0) rows.push_back({"UndatedTrades", QString::number(s.undatedTrades)});
+    if (s.skippedTrades > 0) rows.push_back({"SkippedTrades", QString::number(s.skippedTrades)});
 
     figures_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
         const Row& r = rows[static_cast<size_t>(i)];
-        auto* name = Cell(QString::fromUtf8(r.name), Qt::AlignLeft | Qt::AlignVCenter);
+        auto* name = Cell(FigureCaption(QString::fromLatin1(r.key)), Qt::AlignLeft | Qt::AlignVCenter);
         name->setData(Qt::UserRole, QString::fromLatin1(r.key));
         figures_->setItem(i, 0, name);
         auto* value = Cell(r.value);

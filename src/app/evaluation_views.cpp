@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
+#include <map>
 
 #include "app/evaluation_panes.h"
 #include "evaluation/number_text.h"
@@ -35,6 +36,43 @@ QString Day(const Date& d) {
 
 QString Period(const Date& from, const Date& to) {
     return Day(from) + QStringLiteral(" – ") + Day(to);
+}
+
+QString FigureCaption(const QString& key) {
+    static const std::map<QString, const char*> kCaptions = {
+        {QStringLiteral("NetResult"), "Чистый результат"},
+        {QStringLiteral("GrossProfit"), "Валовая прибыль"},
+        {QStringLiteral("GrossLoss"), "Валовой убыток"},
+        {QStringLiteral("ProfitFactor"), "Фактор прибыли"},
+        {QStringLiteral("Trades"), "Сделок"},
+        {QStringLiteral("BuyTrades"), "Сделок Buy"},
+        {QStringLiteral("SellTrades"), "Сделок Sell"},
+        {QStringLiteral("Wins"), "Прибыльных"},
+        {QStringLiteral("Losses"), "Убыточных"},
+        {QStringLiteral("BuySellTrades"), "Сделок Buy / Sell"},
+        {QStringLiteral("WinsLosses"), "Прибыльных / убыточных"},
+        {QStringLiteral("WinRate"), "Доля прибыльных"},
+        {QStringLiteral("BuySellWinRate"), "Доля прибыльных Buy / Sell"},
+        {QStringLiteral("AverageWin"), "Средняя прибыльная сделка"},
+        {QStringLiteral("AverageLoss"), "Средняя убыточная сделка"},
+        {QStringLiteral("AverageTrade"), "Средняя сделка"},
+        {QStringLiteral("LargestWin"), "Крупнейшая прибыль"},
+        {QStringLiteral("LargestLoss"), "Крупнейший убыток"},
+        {QStringLiteral("MaxConsecutiveWins"), "Прибыльных подряд, наибольшая серия"},
+        {QStringLiteral("MaxConsecutiveLosses"), "Убыточных подряд, наибольшая серия"},
+        {QStringLiteral("MaxDrawdown"), "Максимальная просадка"},
+        {QStringLiteral("MaxDrawdownPeriod"), "Просадка: начало – конец"},
+        {QStringLiteral("RecoveryFactor"), "Фактор восстановления"},
+        {QStringLiteral("SharpeMonthly"), "Коэффициент Шарпа (по месяцам)"},
+        {QStringLiteral("SQN"), "SQN"},
+        {QStringLiteral("AverageTradeDays"), "Средняя длительность сделки, дней"},
+        {QStringLiteral("BestMonth"), "Лучший месяц"},
+        {QStringLiteral("WorstMonth"), "Худший месяц"},
+        {QStringLiteral("UndatedTrades"), "Сделок без даты (вне таблицы месяцев)"},
+        {QStringLiteral("SkippedTrades"), "Сделок с результатом не числом (не учтены)"},
+    };
+    const auto it = kCaptions.find(key);
+    return it == kCaptions.end() ? key : QString::fromUtf8(it->second);
 }
 
 QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {

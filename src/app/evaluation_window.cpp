@@ -17,35 +17,33 @@
 #include "app/evaluation_panes.h"
 #include "evaluation/export.h"
 #include "platform/qt/qt_dialogs.h"
+#include "program/commands.h"
+#include "program/run_export.h"
 
 namespace kavro {
 
 namespace {
 
-// The pictures of an export, in pixels.
-const QSize kEquityPicture(1400, 800);
-const QSize kHeatmapPicture(1400, 900);
-const QSize kDashboardPicture(1400, 1100);
-
-const char* PairName(Pair p) {
-    switch (p) {
-        case Pair::GBP:
-            return "GBP";
-        case Pair::CHF:
-            return "CHF";
-        case Pair::JPY:
-            return "JPY";
-        default:
-            return "EUR";
+QString KindTitle(RunKind kind) {
+    switch (kind) {
+        case RunKind::Single:
+            return QStringLiteral("Одиночный тест");
+        case RunKind::Sweep:
+            return QStringLiteral("Перебор настроек");
+        case RunKind::Thorough:
+            return QStringLiteral("Качественное тестирование");
+        case RunKind::Cell:
+            return QStringLiteral("Клетка перебора");
+        case RunKind::None:
+            break;
     }
+    return {};
 }
 
-QImage Picture(QSize size, const std::function<void(QPainter&, const QRectF&)>& paint) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
-    return image;
+QString DateOfText(const DateText& t) {
+    Date d;
+    if (t.length == 8 && kavro::DateOfText(t.view(), d)) return Day(d);
+    return QStringLiteral("—");
 }
 
 bool RunGoing(const Session& s) {
@@ -78,11 +76,21 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("EvaluationTabs"));
     root->addWidget(tabs_, 1);
+    runs_ = new RunsPane(tabs_);
+    runs_->onChoose = [this](int64_t number) { chooseRun(number); };
+    runs_->onRepeat = [this](int64_t number) {
+        const auto record = s_.history.find(number);
+        if (!record) return;
+        const CommandRunner run = run_;
+        run([&] { RepeatCommand(s_, *record); });
+    };
+    tabs_->addTab(runs_, QStringLiteral("Запуски"));
     stats_ = new StatsPane(tabs_);
     heatmap_ = new HeatmapPane([this](const PassRow& setting) { return runSetting(setting); }, tabs_);
     walkForward_ = new WalkForwardPane(tabs_);
     monteCarlo_ = new MonteCarloPane(tabs_);
     tabs_->addTab(stats_, QStringLiteral("Статистика"));
+    tabs_->setCurrentWidget(stats_);
     tabs_->addTab(heatmap_, QStringLiteral("Тепловая карта"));
     tabs_->addTab(walkForward_, QStringLiteral("Walk-forward"));
     tabs_->addTab(monteCarlo_, QStringLiteral("Монте-Карло"));
@@ -99,56 +107,56 @@ EvaluationWindow::~EvaluationWindow() {
 }
 
 void EvaluationWindow::refresh() {
-    if (closing_ || (shownOnce_ && shownSerial_ == s_.evaluation.serial)) return;
+    if (closing_ || (shownOnce_ && shownSerial_ == s_.history.serial())) return;
     shownOnce_ = true;
-    shownSerial_ = s_.evaluation.serial;
+    shownSerial_ = s_.history.serial();
     try {
-        Evaluation e = Evaluate(s_.evaluation);
+        Evaluation e = Evaluate(s_.history, ChosenRun(s_.history, chosen_));
         // A sweep's passes write no journal: there are no trades to judge.
-        journalMissing_ = e.latest && e.latest->kind == RunKind::Simple && !e.latest->journaled;
+        journalMissing_ = e.run && e.run->isSweep();
         e_ = std::make_shared<const Evaluation>(std::move(e));
-        header_->setText(e_->latest ? headerText() : QString::fromUtf8(kNothingToEvaluate));
+        header_->setText(e_->run ? headerText() : QString::fromUtf8(kNothingToEvaluate));
     } catch (const std::bad_alloc&) {
         // The program goes on; the window shows nothing rather than half a result.
         journalMissing_ = false;
         e_ = std::make_shared<const Evaluation>();
-        header_->setText(QStringLiteral("Не хватает памяти, чтобы оценить последний тест."));
+        header_->setText(QStringLiteral("Не хватает памяти, чтобы оценить этот запуск."));
     }
+    runs_->setRuns(s_.history, e_->run ? e_->run->number : 0);
     stats_->setEvaluation(e_, journalMissing_);
     heatmap_->setEvaluation(e_);
     walkForward_->setEvaluation(e_);
     monteCarlo_->setEvaluation(e_);
-    exportButton_->setEnabled(e_->latest && !exporting());
+    exportButton_->setEnabled(e_->run && !exporting());
+}
+
+void EvaluationWindow::chooseRun(int64_t number) {
+    // Choosing the latest again means following the runs still to come.
+    const auto latest = s_.history.latest();
+    const int64_t chosen = latest && latest->number == number ? 0 : number;
+    if (chosen == chosen_ && e_ && e_->run && e_->run->number == number) return;
+    chosen_ = chosen;
+    shownOnce_ = false;
+    refresh();
 }
 
 QString EvaluationWindow::headerText() const {
-    const RunResults& r = *e_->latest;
+    const RunRecord& r = *e_->run;
     const SettingFields& f = r.fields;
-    QString text;
-    if (r.kind == RunKind::Thorough) {
-        text = QStringLiteral(
-                   "<b>Качественное тестирование</b>, окон: %1 · статистика по сделкам форвардных "
-                   "периодов (RIPOT1)")
-                   .arg(r.windows.size());
-    } else if (r.passes.size() == 1) {
-        const PassRow& p = r.passes.front();
-        text = QStringLiteral("<b>Одиночный тест</b>: час %1, TP %2, SL %3 · итог %4")
-                   .arg(Short(p.entryHour), Short(p.target), Short(p.stop), Short(p.total));
-    } else if (journalMissing_) {
-        text = QStringLiteral("<b>Простое тестирование</b>, проходов: %1 · перебор не ведёт журнал сделок")
-                   .arg(r.passes.size());
-    } else if (!r.passes.empty()) {
-        const PassRow& p = r.passes.back();
-        text = QStringLiteral(
-                   "<b>Простое тестирование</b>, проходов: %1 · статистика по сделкам последнего "
-                   "прохода (час %2, TP %3, SL %4)")
-                   .arg(r.passes.size())
-                   .arg(Short(p.entryHour), Short(p.target), Short(p.stop));
-    } else {
-        text = QStringLiteral("<b>Простое тестирование</b>: ни один проход не завершён");
-    }
-    text += QStringLiteral(" · %1, %2")
-                .arg(QLatin1String(PairName(f.pair)), Period(f.dtPicker1.value, f.dtPicker2.value));
+    QString text = QStringLiteral("<b>Запуск %1 · %2</b>").arg(r.number).arg(KindTitle(r.kind));
+    if (r.kind == RunKind::Thorough)
+        text += QStringLiteral(", окон: %1 · статистика по сделкам форвардных периодов (RIPOT1)")
+                    .arg(r.windows.size());
+    else if (journalMissing_)
+        text += QStringLiteral(", проходов: %1 · перебор не ведёт журнал сделок").arg(r.passes.size());
+    else if (r.kind == RunKind::Cell)
+        text += QStringLiteral(" из перебора %1").arg(r.parent);
+    text += QStringLiteral(" · %1, %2 – %3 · TP %4, SL %5, шаг %6, часы %7–%8")
+                .arg(QLatin1String(PairName(r.settings.pair)), DateOfText(r.firstDate),
+                     DateOfText(r.lastDate), QString::fromStdString(f.text2), QString::fromStdString(f.text3),
+                     QString::fromStdString(f.text6), QString::fromStdString(f.text4),
+                     QString::fromStdString(f.text5));
+    if (!r.changes.empty()) text += QStringLiteral(" · изменений по ходу: %1").arg(r.changes.size());
     return text;
 }
 
@@ -161,13 +169,16 @@ QString EvaluationWindow::runSetting(const PassRow& setting) {
                              .arg(Short(setting.entryHour), Short(setting.target), Short(setting.stop));
     // The command may show a box and let events run: this window may be gone when it returns.
     const CommandRunner run = run_;
-    run([&] { RunSettingCommand(s, setting); });
-    if (!s.form.timer1) return QStringLiteral("Настройка %1 не запущена.").arg(what);
+    const auto sweep = e_ ? e_->sweep : nullptr;
+    if (!sweep) return QStringLiteral("Перебора для этой клетки нет.");
+    RunStart start;
+    run([&] { start = CellCommand(s, *sweep, setting); });
+    if (!start.started()) return QStringLiteral("Настройка %1 не запущена.").arg(what);
     return QStringLiteral("Запущена настройка %1: по окончании её покажут статистика и «График».").arg(what);
 }
 
 void EvaluationWindow::exportToFolder() {
-    if (exporting() || closing_ || !e_ || !e_->latest) return;
+    if (exporting() || closing_ || !e_ || !e_->run) return;
     QPointer<EvaluationWindow> self(this);
     const QString title = QStringLiteral("Папка для экспорта оценки");
     std::string dir;
@@ -176,45 +187,30 @@ void EvaluationWindow::exportToFolder() {
     else if (const QString picked = QFileDialog::getExistingDirectory(this, title); !picked.isEmpty())
         dir = QFile::encodeName(picked).toStdString();
     // A run may have ended while the dialog was up: what is shown now is what gets written.
-    if (!self || closing_ || dir.empty() || !e_ || !e_->latest) return;
+    if (!self || closing_ || dir.empty() || !e_ || !e_->run) return;
 
     const auto e = e_;
     const auto mc = monteCarlo_->result();
-    // The pictures are painted here by the window's own painting code; the
-    // thread only encodes and writes them, after the five files.
-    // The TP x SL grid of the hour chosen; built here when its view is still waiting for it.
+    // The pictures are painted here by the window's own painting code; the thread
+    // only encodes and writes them, after the files. A sweep's heatmap is the hour chosen.
     HeatGrid grid = heatmap_->targetStopMap()->grid();
     if (e->sweep && heatmap_->building())
         grid = TargetStopGrid(e->sweep->passes, e->axes, heatmap_->chosenHour().value_or(0.0f));
-    const QImage equity = Picture(kEquityPicture, [&](QPainter& p, const QRectF& r) {
-        PaintEquity(p, r, e->equity, e->stats.maxDrawdown);
-    });
-    const QImage heatmap =
-        Picture(kHeatmapPicture, [&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, grid); });
-    const QImage dashboard = Picture(kDashboardPicture, [&](QPainter& p, const QRectF& r) {
-        const QRectF upper(r.left(), r.top(), r.width(), r.height() * 0.45);
-        PaintForwardEquity(p, upper, e->windows);
-        PaintParameterStability(p, QRectF(r.left(), upper.bottom(), r.width(), r.height() - upper.height()),
-                                e->windows);
-    });
+    EvaluationPictures shown;
+    shown.equity = e->equity;
+    shown.maxDrawdown = e->stats.maxDrawdown;
+    shown.heatmap = e->run->isSweep() ? &grid : nullptr;
+    shown.windows = e->walkForward ? &e->windows : nullptr;
+    auto pictures = std::make_shared<std::vector<NamedPicture>>(PaintEvaluationPictures(shown));
 
-    exportJob_ = StartBackground<ExportOutcome>([dir, e, mc, equity, heatmap, dashboard] {
+    exportJob_ = StartBackground<ExportOutcome>([dir, e, mc, pictures] {
         ExportOutcome o;
         o.dir = dir;
-        EvaluationExport data;
-        data.trades = e->trades;
-        if (e->sweep) data.passes = e->sweep->passes;
-        if (e->walkForward) data.windows = e->walkForward->windows;
-        data.monteCarlo = mc.get();
-        data.complete = e->complete;
-        if (!ExportEvaluation(dir, data, o.error)) return o;
-        const std::pair<const char*, const QImage*> pictures[] = {
-            {"equity.png", &equity}, {"heatmap.png", &heatmap}, {"dashboard.png", &dashboard}};
-        for (const auto& [name, image] : pictures) {
-            const auto draw = [image](QPainter& p, const QRectF& r) { p.drawImage(r, *image); };
-            if (!SavePng(dir + "/" + name, image->size(), draw, o.error)) return o;
-        }
-        o.ok = true;
+        const MonteCarloResult none;
+        const PictureWriter write = [pictures](const std::string& to, const Evaluation&, std::string& error) {
+            return WritePictures(to, *pictures, error);
+        };
+        o.ok = ExportRun(*e, mc ? *mc : none, dir, write, o.error);
         return o;
     });
     exportButton_->setEnabled(false);
@@ -234,7 +230,7 @@ void EvaluationWindow::pollExport() {
     const ExportOutcome outcome = takeExport();
     exportPoll_.stop();
     exportButton_->setText(QStringLiteral("Экспорт…"));
-    exportButton_->setEnabled(e_ && e_->latest);
+    exportButton_->setEnabled(e_ && e_->run);
     finishExport(outcome);
 }
 
@@ -243,10 +239,7 @@ void EvaluationWindow::finishExport(const ExportOutcome& o) {
         s_.dialogs.message(MessageKind::Error, o.error);
         return;
     }
-    s_.dialogs.message(MessageKind::Information,
-                       "Оценка сохранена в папку «" + o.dir +
-                           "»: trades.csv, passes.csv, windows.csv, monthly.csv, stats.json, equity.png, "
-                           "heatmap.png, dashboard.png");
+    s_.dialogs.message(MessageKind::Information, ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.dir));
 }
 
 void EvaluationWindow::closeEvent(QCloseEvent* e) {

@@ -1,12 +1,13 @@
 #pragma once
-// The evaluation window "Оценка": statistics, heatmap, walk-forward dashboard and
-// Monte Carlo of the latest finished runs, and their export into a folder.
+// The evaluation window "Оценка": the session's runs, and of one of them the
+// statistics, heatmap, walk-forward dashboard and Monte Carlo, and its export.
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "program/evaluation_sources.h"
 #include "program/session.h"
 
 class QLabel;
@@ -15,6 +16,7 @@ class QTabWidget;
 
 namespace kavro {
 
+class RunsPane;
 class StatsPane;
 class HeatmapPane;
 class WalkForwardPane;
@@ -31,17 +33,20 @@ using CommandRunner = std::function<void(const std::function<void()>&)>;
 class EvaluationWindow;
 EvaluationWindow* OpenEvaluationWindow(Session& s, CommandRunner run, QWidget* owner);
 
-// It reads only the session's evaluation sources: never the form or a run's
-// working state. It computes the evaluation again only when the sources change.
+// It reads only the session's run records: never the form or a run's working
+// state. It shows the latest finished run until a run is chosen in "Запуски",
+// and computes the evaluation again only when the runs or the choice change.
 class EvaluationWindow : public QWidget {
     Q_OBJECT
   public:
     EvaluationWindow(Session& s, CommandRunner run, QWidget* owner);
     ~EvaluationWindow() override;
 
-    // Shows the latest sources when they changed since last shown; costs one
-    // comparison otherwise, so it may run after every event-loop turn.
+    // Shows the runs and the chosen one when they changed since last shown; costs
+    // one comparison otherwise, so it may run after every event-loop turn.
     void refresh();
+    // Evaluates run `number` from now on (0: the latest finished run, following new ones).
+    void chooseRun(int64_t number);
     // Asks for a folder and writes the export files and pictures into it.
     void exportToFolder();
     bool exporting() const { return exportJob_ != nullptr; }
@@ -52,6 +57,8 @@ class EvaluationWindow : public QWidget {
     std::shared_ptr<const Evaluation> evaluation() const { return e_; }
 
     QTabWidget* tabs() const { return tabs_; }
+    QLabel* header() const { return header_; }
+    RunsPane* runsPane() const { return runs_; }
     StatsPane* statsPane() const { return stats_; }
     HeatmapPane* heatmapPane() const { return heatmap_; }
     WalkForwardPane* walkForwardPane() const { return walkForward_; }
@@ -79,12 +86,14 @@ class EvaluationWindow : public QWidget {
     uint64_t shownSerial_ = 0;
     bool shownOnce_ = false;
     bool closing_ = false;
-    bool journalMissing_ = false;  // the latest run is a sweep, which keeps no journal
+    int64_t chosen_ = 0;           // the run chosen in "Запуски"; 0 follows the latest
+    bool journalMissing_ = false;  // the run shown is a sweep, which keeps no journal
     std::shared_ptr<const Evaluation> e_;
 
     QLabel* header_;
     QPushButton* exportButton_;
     QTabWidget* tabs_;
+    RunsPane* runs_;
     StatsPane* stats_;
     HeatmapPane* heatmap_;
     WalkForwardPane* walkForward_;

@@ -223,9 +223,8 @@ QWidget* MainWindow::buildSettings() {
     auto* frame2 = Frame("Frame2", QStringLiteral("Валюта"), frame1);
     auto* pairs = Tight(new QGridLayout(frame2), 4, 2);
     const char* names[] = {"Option1", "Option2", "Option3", "Option4"};
-    const char* captions[] = {"EUR", "GBP", "CHF", "JPY"};
     for (int i = 0; i < 4; ++i) {
-        options_[i] = new QRadioButton(QString::fromLatin1(captions[i]), frame2);
+        options_[i] = new QRadioButton(QString::fromLatin1(PairName(kPairs[static_cast<size_t>(i)])), frame2);
         options_[i]->setObjectName(QString::fromLatin1(names[i]));
         pairs->addWidget(options_[i], i / 2, i % 2);
     }

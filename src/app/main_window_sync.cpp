@@ -27,7 +27,6 @@ namespace kavro {
 
 namespace {
 
-constexpr Pair kPairs[4] = {Pair::EUR, Pair::GBP, Pair::CHF, Pair::JPY};
 
 QDate ToQDate(const Date& d) {
     return QDate(d.year, d.month, d.day);

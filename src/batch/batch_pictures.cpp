@@ -27,13 +27,15 @@ bool WriteBatchPictures(const std::string& dir, const Evaluation& e, std::string
         static char* argv[] = {name, nullptr};
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
+    // Only a sweep's own export has a heatmap: the best pass's hour.
+    const bool sweep = e.run && e.run->isSweep() && e.sweep;
     HeatGrid heatmap;
-    if (e.sweep && e.axes.bestPass)
+    if (sweep && e.axes.bestPass)
         heatmap = TargetStopGrid(e.sweep->passes, e.axes, e.sweep->passes[*e.axes.bestPass].entryHour);
     EvaluationPictures pictures;
     pictures.equity = e.equity;
     pictures.maxDrawdown = e.stats.maxDrawdown;
-    pictures.heatmap = e.sweep ? &heatmap : nullptr;
+    pictures.heatmap = sweep ? &heatmap : nullptr;
     pictures.windows = e.walkForward ? &e.windows : nullptr;
     const bool ok = SaveEvaluationPictures(dir, pictures, error);
     qInstallMessageHandler(previous);

@@ -17,20 +17,6 @@ bool StoreSingle(double v, float& out) {
     return true;
 }
 
-const char* PairCaption(Pair pair) {
-    switch (pair) {
-        case Pair::EUR:
-            return "EURUSD";
-        case Pair::GBP:
-            return "GBPUSD";
-        case Pair::CHF:
-            return "USDCHF";
-        case Pair::JPY:
-            return "USDJPY";
-    }
-    return "";
-}
-
 void SetBarLeft(ChartState& st, int64_t i, float left) {
     const auto idx = static_cast<size_t>(i);
     if (idx >= st.barLeft.size()) st.barLeft.resize(idx + 1, 0.0f);
@@ -100,7 +86,7 @@ std::string TradeRecordText(const RunState& run, int64_t k, const Locale& locale
 ChartModel::ChartModel(const ChartEnv& env) : s_(env), st_(env.chart) {}
 
 void ChartModel::build(double outerWidth) {
-    caption_ = PairCaption(s_.fields.pair);
+    caption_ = InfoOf(s_.pair).symbol;
     const int64_t n = std::max<int64_t>(0, s_.run.closedTradeCount);
     barLevel_.assign(static_cast<size_t>(n) + 1, 0.0f);
     st_.sngTop = 5;

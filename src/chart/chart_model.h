@@ -103,7 +103,7 @@ void ComputeOscillator(ChartState& st, const TradeJournal& journal, int64_t n, d
 struct ChartEnv {
     const QuoteStore& store;
     const RunState& run;
-    const SettingFields& fields;
+    const Pair& pair;  // the selected pair, for the caption
     ChartState& chart;
     EventPump& pump;
     Dialogs& dialogs;

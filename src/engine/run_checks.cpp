@@ -27,6 +27,10 @@ const char* Caption(Field field) {
             return "Поле «Период» (оптимизация)";
         case Field::ForwardMonths:
             return "Поле «Период» (проверка)";
+        case Field::PointValue:
+            return "Поле «Стоимость пункта» в рамке «Условия»";
+        case Field::TradeCost:
+            return "Поле «Издержки прибыльной сделки» в рамке «Условия»";
     }
     return "";
 }
@@ -50,6 +54,25 @@ std::string FieldMessage(Field field, bool quotesLoaded) {
 std::string FieldMessage(Field field, bool quotesLoaded, const std::string& expected) {
     if (!quotesLoaded) return kOpenDataFile;
     return std::string(Caption(field)) + ": " + expected;
+}
+
+std::string QuotePairRefusal(const QuoteStore& q, Pair selected) {
+    const QuoteSet& h = q.hourSet;
+    const QuoteSet& d = q.daySet;
+    if (!h.empty() && !d.empty() && h.pair != d.pair)
+        return std::string("Часовые котировки загружены для ") + PairName(h.pair) + ", а дневные для " +
+               PairName(d.pair) + ": откройте оба файла одной валюты";
+    const QuoteSet& loaded = !h.empty() ? h : d;
+    if (loaded.empty() || loaded.pair == selected) return {};
+    return std::string("Котировки загружены для ") + PairName(loaded.pair) + ", а в рамке «Валюта» выбрана " +
+           PairName(selected) + ": выберите " + PairName(loaded.pair) + " или откройте котировки " +
+           PairName(selected);
+}
+
+double InPoints(const RunEnv& e, NumberReading RunSettings::*field, Field which) {
+    const NumberReading reading = e.settings.read().*field;
+    if (!reading.readable) throw PassFault{FieldMessage(which, QuotesLoaded(e.store))};
+    return reading.points;
 }
 
 double LoopLength(float start, float end, float step) {
@@ -85,8 +108,12 @@ double SimpleTestPasses(const Settings& v, bool fullSweep, float firstHour, floa
         else if (stopText > targetText)
             passes += LoopLength(v.SL1, v.TP1, -v.ST1) * HourCount(firstHour, lastHour, false);
     }
-    // A single-setting run ends after its hour span: one pass per hour, however far.
-    if (v.ST1 == 0) passes += std::max(0.0, std::floor(static_cast<double>(lastHour) - firstHour)) + 1;
+    if (v.ST1 == 0) {
+        // With the full sweep ticked the run's one pass is followed by a full sweep of no pass.
+        if (fullSweep) return 1;
+        // A single-setting run ends after its hour span: one pass per hour, however far.
+        passes += std::max(0.0, std::floor(static_cast<double>(lastHour) - firstHour)) + 1;
+    }
     if (fullSweep)
         passes += LoopLength(v.TP1, v.SL1, -v.ST1) * HourCount(firstHour, lastHour, true) *
                   LoopLength(v.SL1, stopEnd, v.ST1);
@@ -111,8 +138,9 @@ std::string RunSizeRefusal(double passes, double windows) {
     return {};
 }
 
-bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeCost, bool jpy) {
-    const float ppu = static_cast<float>(1.0 / (jpy ? 0.01 : 0.0001));
+bool MoneyResultsFit(float a, float b, Pair pair, double pointValue, double tradeCost) {
+    const float ppu = static_cast<float>(1.0 / PointSize(pair));
+    const float u = PointSizeSingle(pair);
     try {
         for (float points : {a, b}) {
             const float d = static_cast<float>(static_cast<double>(points) * u);
@@ -125,27 +153,19 @@ bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeC
     return true;
 }
 
-std::string RunStartRefusal(const Settings& v, const SettingFields& f, float stopEnd, double passes,
+std::string RunStartRefusal(const Settings& v, const RunSettings& s, float stopEnd, double passes,
                             double windows) {
     if (std::string big = RunSizeRefusal(passes, windows); !big.empty()) return big;
     const double top = std::max<double>(v.TP1, std::max<double>(v.SL1, stopEnd));
-    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), v.U, Val(f.text11), Val(f.text13),
-                         f.pair == Pair::JPY))
+    if (!MoneyResultsFit(v.SL1, static_cast<float>(top), s.pair, s.pointValue, s.tradeCost))
         return kFaultOverflow;
     return {};
 }
 
-void CountBarsWithoutDay(RunState& r, const QuoteStore& q) {
+long CountBarsWithoutDay(RunState& r, const QuoteStore& q) {
     r.dayTable.prepare(q, r.lastBar);
-    r.barsWithoutDay = r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
-                                                 static_cast<long>(std::floor(r.lastBar)));
-}
-
-void RefuseRun(RunDisplay& d, bool RunDisplay::*timer, Dialogs& dialogs, MessageKind kind,
-               const std::string& reason) {
-    d.*timer = false;
-    d.label15.clear();
-    if (!reason.empty()) dialogs.message(kind, reason);
+    return r.dayTable.barsWithoutDay(static_cast<long>(std::ceil(r.firstBar)),
+                                     static_cast<long>(std::floor(r.lastBar)));
 }
 
 }  // namespace kavro

@@ -2,9 +2,9 @@
 // The checks before a run: unreadable fields, runs too big, overflowing results.
 #include <string>
 
-#include "engine/run_fields.h"
+#include "engine/run_env.h"
+#include "engine/run_settings.h"
 #include "engine/run_state.h"
-#include "platform/ports.h"
 
 namespace kavro {
 
@@ -16,8 +16,22 @@ inline bool QuotesLoaded(const QuoteStore& q) {
     return q.hourBarCount > 0 && q.dayBarCount > 0;
 }
 
+// Why a run with the selected pair cannot use the loaded quotes (loaded for
+// another pair, or the hourly and daily files for two pairs); "" when it can.
+std::string QuotePairRefusal(const QuoteStore& q, Pair selected);
+
 // The main window's setting fields, for the messages that name them.
-enum class Field { TakeProfit, StopLoss, FirstHour, LastHour, Step, OptimisationMonths, ForwardMonths };
+enum class Field {
+    TakeProfit,
+    StopLoss,
+    FirstHour,
+    LastHour,
+    Step,
+    OptimisationMonths,
+    ForwardMonths,
+    PointValue,
+    TradeCost,
+};
 
 // The message for a field that cannot be read: the field's caption and what it
 // expects. Without quotes loaded the general "open the data file" message is
@@ -25,6 +39,25 @@ enum class Field { TakeProfit, StopLoss, FirstHour, LastHour, Step, Optimisation
 std::string FieldMessage(Field field, bool quotesLoaded);
 // The same with what the field expects spelled out ("введите число больше 0").
 std::string FieldMessage(Field field, bool quotesLoaded, const std::string& expected);
+
+// How a command's start of a run came out: started, only a beep (a zero
+// take-profit or stop-loss), or refused with a message to show as `kind`.
+struct RunStart {
+    enum class Outcome { Started, Beeped, Refused };
+    Outcome outcome = Outcome::Started;
+    MessageKind kind = MessageKind::Error;
+    std::string message;
+
+    static RunStart refused(MessageKind kind, std::string message) {
+        return RunStart{Outcome::Refused, kind, std::move(message)};
+    }
+    static RunStart beeped() { return RunStart{Outcome::Beeped, MessageKind::Information, {}}; }
+    bool started() const { return outcome == Outcome::Started; }
+};
+
+// A field's value in points as the run reads it now; an unreadable text ends the
+// run (or the pass) with the field's message.
+double InPoints(const RunEnv& e, NumberReading RunSettings::*field, Field which);
 
 inline constexpr const char* kOpenDataFile = "Необходимо открыть файл с данными";
 inline constexpr const char* kNoPasses =
@@ -55,19 +88,14 @@ std::string RunSizeRefusal(double passes, double windows);
 
 // True when every money result the run can book fits (a winner and a loser at
 // both ends of the distances `a` and `b`, in points).
-bool MoneyResultsFit(float a, float b, float u, double pointValue, double tradeCost, bool jpy);
+bool MoneyResultsFit(float a, float b, Pair pair, double pointValue, double tradeCost);
 
 // The last checks before a run starts, common to both tests: its size, then its
 // money results over the distances from the stop (SL1) to the largest of TP1 and
 // `stopEnd` (the stop sweep's end). "" when it may start.
-std::string RunStartRefusal(const Settings& v, const SettingFields& f, float stopEnd, double passes,
+std::string RunStartRefusal(const Settings& v, const RunSettings& s, float stopEnd, double passes,
                             double windows);
 // What a run counts before it starts: the bars of its interval without a day.
-void CountBarsWithoutDay(RunState& r, const QuoteStore& q);
-
-// Refuses a run before it starts: its timer off, the status line empty, and the
-// reason said (as `kind`) when there is one.
-void RefuseRun(RunDisplay& d, bool RunDisplay::*timer, Dialogs& dialogs, MessageKind kind,
-               const std::string& reason);
+long CountBarsWithoutDay(RunState& r, const QuoteStore& q);
 
 }  // namespace kavro

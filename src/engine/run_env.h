@@ -1,8 +1,10 @@
 #pragma once
-// What a test run is handed: quotes, run state, live fields, display and ports.
+// What a test run is handed: quotes, run state, its record, settings, observer and ports.
 #include <string>
 
-#include "engine/run_fields.h"
+#include "engine/run_observer.h"
+#include "engine/run_record.h"
+#include "engine/run_settings.h"
 #include "engine/run_state.h"
 #include "platform/locale.h"
 #include "platform/ports.h"
@@ -11,14 +13,16 @@
 
 namespace kavro {
 
-// What a test run works with, and nothing more: the quotes it reads, its own
-// state, the live settings fields, where it shows its progress, the ports it
-// yields, reads the clock and speaks through, and the folder of its reports.
+// What a test run works with, and nothing more: the quotes it reads, the
+// engine's state, the record it fills, where it reads its settings, whom it
+// tells how it goes, the ports it yields, reads the clock and beeps through,
+// and the folder of its reports.
 struct RunEnv {
     const QuoteStore& store;
     RunState& run;
-    const SettingFields& fields;
-    RunDisplay& display;
+    RunRecord& record;
+    SettingsSource& settings;
+    RunObserver& observer;
     EventPump& pump;
     Clock& clock;
     Dialogs& dialogs;
@@ -27,6 +31,10 @@ struct RunEnv {
 
     std::string ripotPath() const { return JoinPath(workDir, "RIPOT"); }
     std::string ripot1Path() const { return JoinPath(workDir, "RIPOT1"); }
+    // Beeps unless the settings say not to, read as they stand now.
+    void beep() const {
+        if (!settings.read().noBeep) dialogs.beep();
+    }
 };
 
 }  // namespace kavro

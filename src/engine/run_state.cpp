@@ -1,17 +1,9 @@
 #include "engine/run_state.h"
 
-#include "platform/numbers.h"
-
 namespace kavro {
 
-void Settings::capture(Pair pair, const std::string& pointValueText, const std::string& costText) {
-    U = pair == Pair::JPY ? 0.01f : 0.0001f;
-    Q = static_cast<float>(Val(pointValueText));
-    J = static_cast<float>(Val(costText));
-    E = static_cast<float>(1.0 / static_cast<double>(U));
-}
-
-void Settings::setDistances(double tp, double sl, double st) {
+void Settings::capture(Pair pair, double tp, double sl, double st) {
+    U = PointSizeSingle(pair);
     const double u = U;
     TP = static_cast<float>(tp * u);
     SL = static_cast<float>(sl * u);
@@ -21,33 +13,47 @@ void Settings::setDistances(double tp, double sl, double st) {
     ST1 = static_cast<float>(st);
 }
 
-void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double expectedRows) {
-    r.results = std::make_shared<RunResults>();
-    RunResults& res = *r.results;
-    res.kind = kind;
-    res.fields = fields;
-    res.firstBar = r.firstBar;
-    res.lastBar = r.lastBar;
+void ReserveRows(RunRecord& record, double expectedRows) {
     const size_t rows = expectedRows > 0 && expectedRows < 2e8 ? static_cast<size_t>(expectedRows) : 0;
-    if (kind == RunKind::Simple)
-        res.passes.reserve(rows);
+    if (record.kind == RunKind::Thorough)
+        record.windows.reserve(rows);
     else
-        res.windows.reserve(rows);
+        record.passes.reserve(rows);
 }
 
-void FinishResults(RunState& r, RunEnd end, const std::string& failure) {
-    RunResults& res = *r.results;
-    if (res.kind == RunKind::None || res.end != RunEnd::Running) return;
-    res.end = end;
-    res.failure = failure;
-    res.trades.clear();
+void FinishRecord(RunRecord& record, const RunState& r, RunEnd end, const std::string& failure) {
+    if (record.kind == RunKind::None || record.end != RunEnd::Running) return;
+    record.end = end;
+    record.failure = failure;
+    record.trades.clear();
     // A sweep's passes keep no journal: their trade counts describe no rows.
-    res.journaled = r.journaled;
+    record.journaled = r.journaled;
     if (r.journaled)
         for (int64_t i = 1; i <= r.closedTradeCount; ++i)
-            res.trades.push_back(r.journal.row(static_cast<size_t>(i)));
-    res.wins = r.winCount;
-    res.losses = r.lossCount;
+            record.trades.push_back(r.journal.row(static_cast<size_t>(i)));
+    record.wins = r.winCount;
+    record.losses = r.lossCount;
+}
+
+const char* KindName(RunKind kind) {
+    switch (kind) {
+        case RunKind::Single:
+            return "single";
+        case RunKind::Sweep:
+            return "sweep";
+        case RunKind::Thorough:
+            return "thorough";
+        case RunKind::Cell:
+            return "cell";
+        case RunKind::None:
+            break;
+    }
+    return "none";
+}
+
+size_t RunRecord::rowBytes() const {
+    return passes.capacity() * sizeof(PassRow) + windows.capacity() * sizeof(WindowRecord) +
+           trades.capacity() * sizeof(JournalRow);
 }
 
 }  // namespace kavro

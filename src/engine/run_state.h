@@ -1,30 +1,27 @@
 #pragma once
 // Everything the test engine keeps between commands, passes and runs.
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/pass_kernel.h"
-#include "engine/run_results.h"
+#include "engine/run_record.h"
 #include "engine/strategy_rules.h"
 #include "engine/trade_journal.h"
 
 namespace kavro {
 
-// The settings captured by Start and Kach (the main window's public variables).
+// The distances captured by Start and Kach, which the sweeps then run their
+// loops on: in points (TP1, SL1, ST1, the stop under test TPI1) and in price
+// units (TP, SL, ST, TPI), each a product with the point size U stored as 32-bit.
 struct Settings {
-    float U = 0, E = 0;
+    float U = 0;
     float TP = 0, SL = 0, ST = 0;
     float TP1 = 0, SL1 = 0, ST1 = 0;
     float TPI = 0, TPI1 = 0;
-    float Q = 0, J = 0;
 
-    // U from the pair, Q and J read from the money fields, E = 1 / U.
-    void capture(Pair pair, const std::string& pointValueText, const std::string& costText);
-    // The take-profit, stop-loss and step in points, and in price units as products with U
-    // stored as 32-bit.
-    void setDistances(double tp, double sl, double st);
+    // The take-profit, stop-loss and step in points for `pair`, and in price units.
+    void capture(Pair pair, double tp, double sl, double st);
 };
 
 // The best setting of a thorough test's search; it outlives windows and runs.
@@ -39,7 +36,6 @@ struct RunState {
     Settings s;
 
     float firstBar = 0, lastBar = 0;  // the test interval
-    long barsWithoutDay = 0;          // bars of the run's interval whose date no daily bar has
     float entryHour = 0, lastEntryHour = 0, entryHourSpan = 0;
     float progressMax = 0;
     float currentBar = 0;
@@ -73,16 +69,12 @@ struct RunState {
 
     // Set by Stop; a running test halts at its next yield.
     bool stopRequested = false;
-
-    // The latest run's results. Each run starts a new record, so whoever still
-    // holds an earlier one (the evaluation) keeps it whole.
-    std::shared_ptr<RunResults> results = std::make_shared<RunResults>();
 };
 
-// Starts the record of a run: its kind, the fields it starts with, and room for
-// the passes it is expected to keep, so that keeping them costs 16 bytes a pass.
-void BeginResults(RunState& r, RunKind kind, const SettingFields& fields, double expectedRows);
-// Ends the record: how the run ended, and the journal's trades as they stand.
-void FinishResults(RunState& r, RunEnd end, const std::string& failure = {});
+// Makes room in a record for the rows a run is expected to keep, so that
+// keeping them costs 16 bytes a pass.
+void ReserveRows(RunRecord& record, double expectedRows);
+// Ends a record still running: how the run ended, and the journal's trades as they stand.
+void FinishRecord(RunRecord& record, const RunState& r, RunEnd end, const std::string& failure = {});
 
 }  // namespace kavro

@@ -51,31 +51,25 @@ void HourLoop(const RunEnv& e, float stopEnd, float step, bool hour24Rule) {
 }
 
 void EndSweep(const RunEnv& e) {
-    if (!e.fields.check2) e.dialogs.beep();
-    e.display.timer1 = false;
-    FinishResults(e.run, RunEnd::Done);
+    e.beep();
+    FinishRecord(e.record, e.run, RunEnd::Done);
+    e.observer.runEnded(e.record, false);
 }
 
 void FullSweep(const RunEnv& e) {
-    const SettingFields& f = e.fields;
     RunState& r = e.run;
     Settings& v = r.s;
-    const bool loaded = e.store.hourBarCount > 0 && e.store.dayBarCount > 0;
-    auto read = [&](const std::string& text, Field field) {
-        double value = 0;
-        if (!ValueInPoints(text, e.locale, value)) throw PassFault{FieldMessage(field, loaded)};
-        return value;
-    };
-    const double tp = read(f.text2, Field::TakeProfit), sl = read(f.text3, Field::StopLoss);
-    v.setDistances(tp, sl, read(f.text6, Field::Step));
-    const std::string savedTarget = f.text2;
+    const double tp = InPoints(e, &RunSettings::takeProfit, Field::TakeProfit);
+    const double sl = InPoints(e, &RunSettings::stopLoss, Field::StopLoss);
+    v.capture(e.record.settings.pair, tp, sl, InPoints(e, &RunSettings::step, Field::Step));
+    // The stop sweeps run up to the take-profit the run began with.
+    const NumberReading savedTarget = e.settings.read().takeProfit;
     if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
-    float stopEnd = 0;
-    if (!ToSingle(savedTarget, e.locale, stopEnd)) throw PassFault{FieldMessage(Field::TakeProfit, loaded)};
+    if (!savedTarget.readable) throw PassFault{FieldMessage(Field::TakeProfit, QuotesLoaded(e.store))};
+    const float stopEnd = savedTarget.single;
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        const double hour = read(f.text4, Field::FirstHour);
-        r.entryHour = static_cast<float>(hour);
+        r.entryHour = static_cast<float>(InPoints(e, &RunSettings::firstHour, Field::FirstHour));
         v.TP1 = target;
         HourLoop(e, stopEnd, v.ST1, true);
     });
@@ -83,15 +77,11 @@ void FullSweep(const RunEnv& e) {
 }
 
 void Tick(const RunEnv& e) {
-    const SettingFields& f = e.fields;
     RunState& r = e.run;
     Settings& v = r.s;
-    v.Q = static_cast<float>(Val(f.text11));
-    v.J = static_cast<float>(Val(f.text13));
-    v.E = static_cast<float>(1.0 / static_cast<double>(v.U));
-
-    if (!f.check1 && v.ST1 > 0) {
-        const double stopText = Val(f.text3), targetText = Val(f.text2);
+    if (const RunSettings s = e.settings.read(); !s.fullSweep && v.ST1 > 0) {
+        // The direction follows the two fields as typed, compared by their leading numbers.
+        const double stopText = s.stopLoss.leading, targetText = s.takeProfit.leading;
         if (stopText < targetText) {
             HourLoop(e, v.TP1, v.ST1, true);
             EndSweep(e);
@@ -105,24 +95,58 @@ void Tick(const RunEnv& e) {
         v.TPI = static_cast<float>(static_cast<double>(v.U) * v.SL1);
         RunTestPass(e, v.TPI, v.TP, v.ST, v.TPI1, v.TP1);
     }
-    if (f.check1) FullSweep(e);
+    if (e.settings.read().fullSweep) FullSweep(e);
 }
 
 }  // namespace
 
+RunStart StartSimpleTest(const RunEnv& e) {
+    RunState& r = e.run;
+    const RunSettings s = e.settings.read();
+    const bool loaded = QuotesLoaded(e.store);
+    Settings v;
+    v.capture(s.pair, s.takeProfit.points, s.stopLoss.points, s.step.points);
+    if (v.TP1 == 0 || v.SL1 == 0) return RunStart::beeped();
+    const float lastHour = static_cast<float>(s.lastHour.points);
+    // A sweep with such a step would never end, or never begin.
+    if (v.ST1 < 0 || (s.fullSweep && v.ST1 == 0 && v.TP1 <= v.SL1))
+        return RunStart::refused(MessageKind::Error,
+                                 FieldMessage(Field::Step, loaded, "введите число больше 0"));
+    if (s.firstHour.points < 0)
+        return RunStart::refused(MessageKind::Error,
+                                 FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0"));
+    const double passes = SimpleTestPasses(v, s.fullSweep, static_cast<float>(s.firstHour.points), lastHour,
+                                           s.takeProfit.single, s.stopLoss.leading, s.takeProfit.leading);
+    if (passes == 0) return RunStart::refused(MessageKind::Information, kNoPasses);
+    if (const std::string refusal = RunStartRefusal(v, s, s.takeProfit.single, passes, 1); !refusal.empty())
+        return RunStart::refused(MessageKind::Error, refusal);
+    std::string message;
+    if (!EmptyReportFile(e.ripotPath(), message)) return RunStart::refused(MessageKind::Error, message);
+
+    r.s = v;
+    r.lastEntryHour = lastHour;
+    // Every run starts from the first hour and finds its own best; its counters count this run.
+    r.entryHour = 0;
+    r.bestTotal.reset();
+    r.runPassesStarted = r.runPassesDone = 0;
+    r.progressMax = 0;
+    r.stopRequested = false;
+    e.record.barsWithoutDay = CountBarsWithoutDay(r, e.store);
+    e.record.expectedPasses = passes;
+    ReserveRows(e.record, passes);
+    return {};
+}
+
 void RunSimpleTestTick(const RunEnv& e) {
-    RunDisplay& d = e.display;
     try {
         Tick(e);
     } catch (const PassStopped&) {
-        d.timer1 = d.timer2 = false;
-        d.label15 = kStatusStopped;
         e.run.stopRequested = false;
-        FinishResults(e.run, RunEnd::Stopped);
+        FinishRecord(e.record, e.run, RunEnd::Stopped);
+        e.observer.runEnded(e.record, false);
     } catch (const PassFault& fault) {
-        d.timer1 = d.timer2 = false;
-        FinishResults(e.run, RunEnd::Failed, fault.message);
-        e.dialogs.message(MessageKind::Error, fault.message);
+        FinishRecord(e.record, e.run, RunEnd::Failed, fault.message);
+        e.observer.runEnded(e.record, false);
     }
 }
 

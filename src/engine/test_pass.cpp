@@ -13,43 +13,36 @@ namespace {
 
 // Everything a pass reads once at its start.
 struct PassSetup {
-    bool single = false;  // Text6 is "" or "0": the journal is written
+    bool single = false;  // the step reads "" or "0": the journal is written
     double pointValue = 0, tradeCost = 0;
 };
 
-void ComputeProgressMax(const RunEnv& e, float st) {
-    const SettingFields& f = e.fields;
-    RunDisplay& d = e.display;
+// The progress of a sweep: its passes begun of all it will run. The first pass's
+// time estimate counts the same passes.
+void ShowSweepProgress(const RunEnv& e, const RunSettings& s, float st) {
     RunState& r = e.run;
-    if (f.text6 == "0") return;
+    if (s.skipPassEstimate) return;
     const double divisor = static_cast<double>(st) * static_cast<double>(r.pointsPerUnit);
     if (divisor == 0 || !std::isfinite(divisor))
         throw PassFault{"Шаг равен нулю: для одиночного теста введите в поле \"Шаг\" число 0"};
-    const double n = std::fabs(Val(f.text2) - Val(f.text3)) / divisor;
-    const double h = Val(f.text5) - Val(f.text4) + 1;
-    const double passes = Int((n + 1) * h);
-    r.progressMax = static_cast<float>(f.check1 ? passes * passes : passes);
-    d.progressMin = 0;
-    d.progressMax = r.progressMax;
-    d.progressValue = static_cast<double>(r.runPassesStarted);
+    r.progressMax = static_cast<float>(e.record.expectedPasses);
+    e.observer.progress(static_cast<double>(r.runPassesStarted), r.progressMax);
 }
 
-void ReadEntryHour(const RunEnv& e) {
+void ReadEntryHour(const RunEnv& e, const RunSettings& s) {
     RunState& r = e.run;
-    double hour = 0;
-    const bool loaded = e.store.hourBarCount > 0 && e.store.dayBarCount > 0;
-    if (!ValueInPoints(e.fields.text4, e.locale, hour)) throw PassFault{FieldMessage(Field::FirstHour, loaded)};
+    const bool loaded = QuotesLoaded(e.store);
+    if (!s.firstHour.readable) throw PassFault{FieldMessage(Field::FirstHour, loaded)};
     // A negative first hour would send a sweep back to it forever.
-    if (hour < 0) throw PassFault{FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0")};
-    r.entryHour = static_cast<float>(hour);
+    if (s.firstHour.points < 0)
+        throw PassFault{FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0")};
+    r.entryHour = static_cast<float>(s.firstHour.points);
     r.entryHourSpan = r.lastEntryHour - r.entryHour;
 }
 
 // The end of a pass: report line, pass row, labels, best result, and the end
 // of a single-setting run after its last hour.
 void RecordPass(const RunEnv& e, float st, float tpi1, float tp1) {
-    const SettingFields& f = e.fields;
-    RunDisplay& d = e.display;
     RunState& r = e.run;
     // The report line goes first: a pass whose line cannot be written records nothing.
     PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
@@ -58,25 +51,23 @@ void RecordPass(const RunEnv& e, float st, float tpi1, float tp1) {
     if (r.runPassesStarted == 1) {
         r.remainingSeconds = static_cast<float>((static_cast<double>(r.progressMax) - 1) *
                                                 Int(static_cast<double>(r.passEndTime - r.passStartTime)));
-        d.timer2 = true;
+        e.observer.countdownStarted();
     }
     ++r.passesDone;
     ++r.runPassesDone;
     r.passRow = row;
-    r.results->passes.push_back(row);
-    ShowCurrentPass(e, row);
+    e.record.passes.push_back(row);
+    e.observer.passRecorded(row);
     if (row.total >= r.bestTotal.value_or(0.0f)) {
         r.bestTotal = row.total;
-        ShowBestPass(e, row);
+        e.observer.bestChanged(row);
     }
     if (st == 0) {
         r.entryHour += 1;
         if (static_cast<double>(r.runPassesDone) > r.entryHourSpan) {
-            if (!f.check2) e.dialogs.beep();
-            d.timer1 = false;
-            d.timer2 = false;
-            d.label15 = kStatusDone;
-            FinishResults(r, RunEnd::Done);
+            e.beep();
+            FinishRecord(e.record, r, RunEnd::Done);
+            e.observer.runEnded(e.record, true);
         }
     }
 }
@@ -130,22 +121,6 @@ void ApplyKernelResult(RunState& r, const KernelResult& kr) {
     pos.buyBarProfit = pos.sellBarProfit = 0;
 }
 
-void ShowCurrentPass(const RunEnv& e, const PassRow& row) {
-    auto& label = e.display.label6;
-    label[0] = FormatGeneral(row.entryHour, e.locale);
-    label[3] = FormatGeneral(row.total, e.locale);
-    label[1] = FormatGeneral(row.target, e.locale);
-    label[2] = FormatGeneral(row.stop, e.locale);
-}
-
-void ShowBestPass(const RunEnv& e, const PassRow& row) {
-    auto& label = e.display.label1;
-    label[3] = FormatGeneral(row.entryHour, e.locale);
-    label[2] = FormatGeneral(row.target, e.locale);
-    label[1] = FormatGeneral(row.stop, e.locale);
-    label[0] = FormatGeneral(row.total, e.locale);
-}
-
 void AppendReportLine(const std::string& path, std::string_view line) {
     std::string cause;
     if (!AppendToFile(path, line, &cause))
@@ -163,39 +138,13 @@ void CheckStop(const RunEnv& e) {
     if (e.run.stopRequested) throw PassStopped{};
 }
 
-void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1) {
-    const SettingFields& f = e.fields;
-    RunDisplay& d = e.display;
+namespace {
+
+// The bar loop of a pass; its bound is taken at its start, LastBar itself is read anew on every bar.
+void WalkBars(const RunEnv& e, const PassSetup& p, float tpi, float tp) {
     RunState& r = e.run;
     Position& pos = r.pos;
     const QuoteStore& q = e.store;
-
-    d.progressValue = 0;
-    const double pointSize = f.pair == Pair::JPY ? 0.01 : 0.0001;
-    // A fresh journal, and the win/loss counts that go with it.
-    r.journal.clear();
-    r.winCount = r.lossCount = 0;
-    r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
-    ++r.passesStarted;
-    ++r.runPassesStarted;
-    ComputeProgressMax(e, st);
-
-    PassSetup p;
-    p.single = f.text6.empty() || f.text6 == "0";
-    r.journaled = p.single;
-    r.currentBar = r.firstBar;
-    pos.buyOpen = pos.sellOpen = 0;
-    r.passProfit = 0;
-    p.pointValue = Val(f.text11);
-    p.tradeCost = Val(f.text13);
-    if (r.entryHour == 0) ReadEntryHour(e);
-    r.openedTradeCount = r.closedTradeCount = 0;
-    if (p.single) {
-        d.progressMax = r.lastBar;
-        d.progressMin = 0;
-    }
-    r.passStartTime = e.clock.secondsSinceMidnight();
-
     const float ppu = r.pointsPerUnit;
     auto journalEntry = [&](long bar, float price, TradeSide side) {
         JournalRow& row = r.journal.at(static_cast<size_t>(r.openedTradeCount));
@@ -209,15 +158,6 @@ void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1,
         row.exitDate = q.hourDateAt(static_cast<size_t>(bar));
         row.exitPrice = exitPrice;
     };
-
-    // A sweep pass over whole bars of a fault-free interval needs no bar loop.
-    if (!p.single && r.fastPasses && TryKernelPass(e, p, tpi, tp)) {
-        r.passEndTime = e.clock.secondsSinceMidnight();
-        RecordPass(e, st, tpi1, tp1);
-        return;
-    }
-
-    // A bar loop whose bound is taken at its start; LastBar itself is read anew on every bar.
     const float endBar = r.lastBar;
     for (; r.currentBar <= endBar; r.currentBar += 1.0f) {
         long bar = 0;
@@ -251,11 +191,46 @@ void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1,
         if (p.single) r.journal.at(static_cast<size_t>(r.openedTradeCount)).equity = r.passProfit;
         pos.buyBarProfit = pos.sellBarProfit = 0;
         if (r.currentBar == r.lastBar) break;
-        if (p.single) d.progressValue = r.currentBar;
+        if (p.single) e.observer.progress(r.currentBar, r.lastBar);
     }
+}
+
+}  // namespace
+
+void RunTestPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1) {
+    RunState& r = e.run;
+    const RunSettings s = e.settings.read();
+
+    // A fresh journal, and the win/loss counts that go with it.
+    r.journal.clear();
+    r.winCount = r.lossCount = 0;
+    r.pointsPerUnit = static_cast<float>(1.0 / PointSize(s.pair));
+    ++r.passesStarted;
+    ++r.runPassesStarted;
+    ShowSweepProgress(e, s, st);
+
+    PassSetup p;
+    p.single = s.journalPasses;
+    r.journaled = p.single;
+    r.currentBar = r.firstBar;
+    r.pos.buyOpen = r.pos.sellOpen = 0;
+    r.passProfit = 0;
+    p.pointValue = s.pointValue;
+    p.tradeCost = s.tradeCost;
+    if (r.entryHour == 0) ReadEntryHour(e, s);
+    r.openedTradeCount = r.closedTradeCount = 0;
+    if (p.single) e.observer.progress(0, r.lastBar);
+    r.passStartTime = e.clock.secondsSinceMidnight();
+
+    // A sweep pass over whole bars of a fault-free interval needs no bar loop.
+    if (!p.single && r.fastPasses && TryKernelPass(e, p, tpi, tp)) {
+        r.passEndTime = e.clock.secondsSinceMidnight();
+        RecordPass(e, st, tpi1, tp1);
+        return;
+    }
+    WalkBars(e, p, tpi, tp);
     // Read once: the clock is far dearer than a bar.
     r.passEndTime = e.clock.secondsSinceMidnight();
-
     RecordPass(e, st, tpi1, tp1);
 }
 

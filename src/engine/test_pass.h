@@ -19,11 +19,6 @@ bool EmptyReportFile(const std::string& path, std::string& message);
 // Throws PassStopped when Stop was pressed; called after every yield.
 void CheckStop(const RunEnv& e);
 
-// Shows a pass under "Текущий результат" (Label6: hour, take-profit, stop, result).
-void ShowCurrentPass(const RunEnv& e, const PassRow& row);
-// Shows the best pass under "Лучший/промежуточный результат" (Label1(3)..Label1(0)).
-void ShowBestPass(const RunEnv& e, const PassRow& row);
-
 // Takes a kernel pass's counts, result and positions into the run state.
 void ApplyKernelResult(RunState& r, const KernelResult& kr);
 

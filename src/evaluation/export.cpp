@@ -37,16 +37,22 @@ class Json {
     }
     void number(const char* key, double v) {
         this->key(key);
-        if (std::isnan(v))
-            text_ += "null";
-        else if (std::isinf(v))
-            text_ += v > 0 ? "\"inf\"" : "\"-inf\"";
-        else
-            AppendNumber(text_, v);
+        value(v);
     }
     void count(const char* key, int64_t v) {
         this->key(key);
-        text_ += std::to_string(v);
+        value(v);
+    }
+    // A list, each item written as a single value would be.
+    template <typename T>
+    void list(const char* key, const std::vector<T>& values) {
+        this->key(key);
+        text_ += '[';
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) text_ += ',';
+            value(values[i]);
+        }
+        text_ += ']';
     }
     void boolean(const char* key, bool v) {
         this->key(key);
@@ -63,6 +69,15 @@ class Json {
     std::string result() { return text_ + "\n"; }
 
   private:
+    void value(double v) {
+        if (std::isnan(v))
+            text_ += "null";
+        else if (std::isinf(v))
+            text_ += v > 0 ? "\"inf\"" : "\"-inf\"";
+        else
+            AppendNumber(text_, v);
+    }
+    void value(int64_t v) { text_ += std::to_string(v); }
     void key(const char* k) {
         if (!first_) text_ += ',';
         first_ = false;
@@ -96,6 +111,11 @@ void DistributionJson(Json& j, const char* key, const Distribution& d) {
     j.number("min", d.min);
     j.number("max", d.max);
     j.number("mean", d.mean);
+    // The bins the picture draws, so a reader can redraw it.
+    j.open("histogram");
+    j.list("edges", d.histogram.edges);
+    j.list("counts", d.histogram.counts);
+    j.close();
     j.close();
 }
 

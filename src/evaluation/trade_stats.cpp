@@ -185,39 +185,43 @@ std::vector<double> EquityCurve(std::span<const TradeRecord> trades) {
     return curve;
 }
 
+std::vector<NamedFigure> StatFigures(const TradeStats& s) {
+    auto count = [](const char* key, int64_t v) { return NamedFigure{key, static_cast<double>(v), true}; };
+    auto figure = [](const char* key, double v) { return NamedFigure{key, v, false}; };
+    return {
+        count("Trades", s.trades),
+        count("BuyTrades", s.buyTrades),
+        count("SellTrades", s.sellTrades),
+        count("Wins", s.wins),
+        count("Losses", s.losses),
+        figure("NetResult", s.netResult),
+        figure("GrossProfit", s.grossProfit),
+        figure("GrossLoss", s.grossLoss),
+        figure("ProfitFactor", s.profitFactor),
+        figure("WinRate", s.winRate),
+        figure("AverageTrade", s.averageTrade),
+        figure("LargestWin", s.largestWin),
+        figure("LargestLoss", s.largestLoss),
+        count("MaxConsecutiveWins", s.maxConsecutiveWins),
+        count("MaxConsecutiveLosses", s.maxConsecutiveLosses),
+        figure("MaxDrawdown", s.maxDrawdown.money),
+        figure("RecoveryFactor", s.recoveryFactor),
+        figure("SharpeMonthly", s.sharpeMonthly),
+        figure("SQN", s.sqn),
+    };
+}
+
 std::string StatsLines(const TradeStats& s) {
     std::string out;
-    auto line = [&](const char* name, double value) {
-        out += name;
+    for (const NamedFigure& f : StatFigures(s)) {
+        out += f.key;
         out += '=';
-        AppendNumber(out, value);
+        if (f.count)
+            out += std::to_string(static_cast<int64_t>(f.value));
+        else
+            AppendNumber(out, f.value);
         out += '\n';
-    };
-    auto count = [&](const char* name, int64_t value) {
-        out += name;
-        out += '=';
-        out += std::to_string(value);
-        out += '\n';
-    };
-    count("Trades", s.trades);
-    count("BuyTrades", s.buyTrades);
-    count("SellTrades", s.sellTrades);
-    count("Wins", s.wins);
-    count("Losses", s.losses);
-    line("NetResult", s.netResult);
-    line("GrossProfit", s.grossProfit);
-    line("GrossLoss", s.grossLoss);
-    line("ProfitFactor", s.profitFactor);
-    line("WinRate", s.winRate);
-    line("AverageTrade", s.averageTrade);
-    line("LargestWin", s.largestWin);
-    line("LargestLoss", s.largestLoss);
-    count("MaxConsecutiveWins", s.maxConsecutiveWins);
-    count("MaxConsecutiveLosses", s.maxConsecutiveLosses);
-    line("MaxDrawdown", s.maxDrawdown.money);
-    line("RecoveryFactor", s.recoveryFactor);
-    line("SharpeMonthly", s.sharpeMonthly);
-    line("SQN", s.sqn);
+    }
     return out;
 }
 

@@ -67,4 +67,13 @@ std::vector<double> EquityCurve(std::span<const TradeRecord> trades);
 // infinities as inf.
 std::string StatsLines(const TradeStats& stats);
 
+// The figures StatsLines prints, in its order: the --stats name, the value and
+// whether it is a count (printed whole).
+struct NamedFigure {
+    const char* key;
+    double value;
+    bool count;
+};
+std::vector<NamedFigure> StatFigures(const TradeStats& stats);
+
 }  // namespace kavro

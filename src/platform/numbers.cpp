@@ -163,6 +163,29 @@ std::string FormatGeneral(double value, const Locale& locale) {
     return FormatWith(value, 15, locale.decimalSeparator);
 }
 
+bool IsPlainNumber(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    size_t i = 0, n = text.size();
+    while (i < n && blank(text[i])) ++i;
+    while (n > i && blank(text[n - 1])) --n;
+    auto digit = [&](size_t k) { return k < n && text[k] >= '0' && text[k] <= '9'; };
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    while (digit(i)) ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (digit(i)) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digit(i)) return false;
+        while (digit(i)) ++i;
+    }
+    return i == n;
+}
+
 bool ValueInPoints(std::string_view text, const Locale& locale, double& out) {
     float single = 0.0f;
     if (!ToSingle(text, locale, single)) return false;

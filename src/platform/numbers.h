@@ -13,6 +13,10 @@ namespace kavro {
 // number. Never fails; no digits gives 0. Overflow gives +-infinity.
 double Val(std::string_view text);
 
+// True when the whole text, blanks around it aside, is one number as Val reads
+// it: an optional sign, digits with at most one period, an optional exponent.
+bool IsPlainNumber(std::string_view text);
+
 // Strict locale-aware conversion of a whole text to a 32-bit float; blanks
 // around the number are allowed. Returns false for anything that is not a
 // number under `locale`, or that does not fit a 32-bit float.

@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
-#include <optional>
+#include <functional>
 
 #include "engine/run_checks.h"
 #include "engine/simple_test.h"
@@ -63,8 +63,7 @@ void ClearLoadDisplay(Session& s) {
 }
 
 void FindStartBar(Session& s) {
-    s.quoteFileName = s.hourlyPath;
-    const LookupResult r = FindStartLine(s.hourlyPath, s.form.dtPicker1.value);
+    const LookupResult r = FindStartLine(s.store.hourSet.files, s.form.dtPicker1.value);
     if (!r.opened) {
         s.dialogs.waitCursor(false);
         ReinitialiseWindow(s);
@@ -77,7 +76,7 @@ void FindStartBar(Session& s) {
 }
 
 void FindEndBar(Session& s) {
-    const LookupResult r = FindEndLine(s.hourlyPath, s.form.dtPicker2.value, s.form.dtPicker3Hour);
+    const LookupResult r = FindEndLine(s.store.hourSet.files, s.form.dtPicker2.value, s.form.dtPicker3Hour);
     if (!r.opened) {
         s.dialogs.waitCursor(false);
         ReinitialiseWindow(s);
@@ -117,29 +116,45 @@ void ReinitialiseWindow(Session& s) {
 
 namespace {
 
-using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&);
+using Loader = LoadResult (*)(QuoteStore&, const std::string&, Pair, LoadProgress&, LoadMode);
 
-// Loads the file at `path`. Returns it when the load succeeded; a failure says so
-// and leaves the store as it was.
-std::optional<std::string> LoadPath(Session& s, const std::string& path, Loader load, const char* failureText,
-                                    LoadResult& r) {
-    if (s.loading || path.empty()) return std::nullopt;
+// What the status line says after a load: whether the bars continued or replaced the stored ones.
+std::string LoadedStatus(const LoadResult& r) {
+    if (r.appended)
+        return std::string(kStatusLoaded) + ": добавлено к загруженным (" + std::to_string(r.barsStored) +
+               ")";
+    if (r.replaced) return std::string(kStatusLoaded) + ": прежние котировки заменены";
+    return kStatusLoaded;
+}
+
+// Loads the file at `path`; false when it did not load (already said), and then
+// the store is as it was.
+bool LoadPath(Session& s, const std::string& path, Loader load, const char* failureText, LoadMode mode,
+              LoadResult& r) {
+    if (s.loading || path.empty()) return false;
     {
         LoadGuard guard(s);
         FormLoadProgress progress(s);
-        r = load(s.store, path, s.form.pair, progress);
+        r = load(s.store, path, s.form.pair, progress, mode);
     }
-    if (r.status == LoadResult::Status::CannotRead) {
-        ReportUnreadable(s, path);
-        return std::nullopt;
+    switch (r.status) {
+        case LoadResult::Status::CannotRead:
+            ReportUnreadable(s, path);
+            return false;
+        case LoadResult::Status::WrongLayout:
+            ClearLoadDisplay(s);
+            s.dialogs.message(MessageKind::Information,
+                              WrongLayoutMessage(path, r.layout, s.form.pair) + "\n" + kLoadTakenBack);
+            return false;
+        case LoadResult::Status::Failed:
+            ClearLoadDisplay(s);
+            s.dialogs.message(MessageKind::Information, LoadFailureMessage(failureText, r.outOfMemory));
+            return false;
+        case LoadResult::Status::Ok:
+            break;
     }
-    if (r.status == LoadResult::Status::Failed) {
-        ClearLoadDisplay(s);
-        s.dialogs.message(MessageKind::Information, LoadFailureMessage(failureText, r.outOfMemory));
-        return std::nullopt;
-    }
-    s.form.label15 = kStatusLoaded;
-    return path;
+    s.form.label15 = LoadedStatus(r);
+    return true;
 }
 
 // Asks for a file and loads it; a cancelled dialog changes nothing.
@@ -149,21 +164,18 @@ std::string AskQuoteFile(Session& s) {
 
 void Dispatch(Session& s, std::string_view key);
 
-// Runs a command so that running out of memory ends what it was doing with a
-// message, never the program.
-template <typename Command>
-void Guarded(Session& s, Command command) {
+}  // namespace
+
+void Guarded(Session& s, const std::function<void()>& command) {
     try {
         command();
     } catch (const std::bad_alloc&) {
         s.form.timer1 = s.form.timer2 = s.form.timer3 = false;
         s.form.label15.clear();
-        FinishResults(s.run, RunEnd::Failed, kOutOfMemory);
+        if (s.current) FinishRecord(*s.current, s.run, RunEnd::Failed, kOutOfMemory);
         s.dialogs.message(MessageKind::Error, kOutOfMemory);
     }
 }
-
-}  // namespace
 
 void MenuHour(Session& s) {
     Guarded(s, [&] { LoadHourlyFile(s, AskQuoteFile(s)); });
@@ -173,11 +185,9 @@ void MenuDay(Session& s) {
     Guarded(s, [&] { LoadDailyFile(s, AskQuoteFile(s)); });
 }
 
-bool LoadDailyFile(Session& s, const std::string& path) {
+bool LoadDailyFile(Session& s, const std::string& path, LoadMode mode) {
     LoadResult r;
-    const auto loaded = LoadPath(s, path, LoadDailyQuotes, kDailyLoadFailed, r);
-    if (loaded) s.quoteFileName = *loaded;
-    return loaded.has_value();
+    return LoadPath(s, path, LoadDailyQuotes, kDailyLoadFailed, mode, r);
 }
 
 void StartDateChanged(Session& s) {
@@ -194,13 +204,13 @@ void EndDateChanged(Session& s) {
     });
 }
 
-bool LoadHourlyFile(Session& s, const std::string& file) {
+bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode) {
     LoadResult r;
-    const auto path = LoadPath(s, file, LoadHourlyQuotes, kHourlyLoadFailed, r);
-    if (!path) return false;
-    s.hourlyPath = *path;
-    const Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
-    s.form.dtPicker1 = DatePicker{r.earliest, lo, hi};
+    if (!LoadPath(s, path, LoadHourlyQuotes, kHourlyLoadFailed, mode, r)) return false;
+    Date lo = std::min(r.earliest, r.latest), hi = std::max(r.earliest, r.latest);
+    // A continued history keeps its earlier dates selectable.
+    if (r.appended && s.form.dtPicker1.min.valid()) lo = std::min(lo, s.form.dtPicker1.min);
+    s.form.dtPicker1 = DatePicker{r.appended ? lo : r.earliest, lo, hi};
     s.form.dtPicker2 = DatePicker{r.latest, lo, hi};
     s.form.dtPicker3Hour = r.lastHour;
     s.dialogs.waitCursor(true);
@@ -208,76 +218,6 @@ bool LoadHourlyFile(Session& s, const std::string& file) {
     s.dialogs.waitCursor(true);
     FindEndBar(s);
     return true;
-}
-
-void StartCommand(Session& s) {
-    FormState& f = s.form;
-    RunState& r = s.run;
-    Settings& v = r.s;
-    const bool loaded = QuotesLoaded(s.store);
-    auto refuse = [&](MessageKind kind, const std::string& text) {
-        RefuseRun(f, &RunDisplay::timer1, s.dialogs, kind, text);
-    };
-    std::string message;
-    if (!EmptyReportFile(s.ripotPath(), message)) return refuse(MessageKind::Error, message);
-    float step = 0, lastHour = 0;
-    if (!ToSingle(f.text6, s.locale, step))
-        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded));
-    if (!ToSingle(f.text5, s.locale, lastHour))
-        return refuse(MessageKind::Error, FieldMessage(Field::LastHour, loaded));
-    f.label15 = (step == 0 || lastHour == 0) ? kStatusTesting : kStatusEstimate;
-    // Every run starts from Text4 and finds its own best; its counters count this run.
-    r.entryHour = 0;
-    r.bestTotal.reset();
-    for (int i = 0; i <= 3; ++i) f.label1[i].clear();
-    r.runPassesStarted = r.runPassesDone = 0;
-    r.progressMax = 0;
-    r.stopRequested = false;
-
-    v.capture(f.pair, f.text11, f.text13);
-    // Each distance is stored as soon as it is read: one that fails leaves the earlier ones set.
-    const std::string* texts[3] = {&f.text2, &f.text3, &f.text6};
-    const Field fields[3] = {Field::TakeProfit, Field::StopLoss, Field::Step};
-    float* prices[3] = {&v.TP, &v.SL, &v.ST};
-    double points[3] = {0, 0, 0};
-    for (int i = 0; i < 3; ++i) {
-        if (!ValueInPoints(*texts[i], s.locale, points[i]))
-            return refuse(MessageKind::Error, FieldMessage(fields[i], loaded));
-        *prices[i] = static_cast<float>(points[i] * static_cast<double>(v.U));
-    }
-    v.TP1 = static_cast<float>(points[0]);
-    v.SL1 = static_cast<float>(points[1]);
-    v.ST1 = static_cast<float>(points[2]);
-    if (v.TP1 == 0 || v.SL1 == 0) {
-        s.dialogs.beep();
-        return refuse(MessageKind::Information, "");
-    }
-    double last = 0;
-    ValueInPoints(f.text5, s.locale, last);
-    r.lastEntryHour = static_cast<float>(last);
-    // A sweep with such a step would never end, or never begin.
-    if (v.ST1 < 0 || (f.check1 && v.ST1 == 0 && v.TP1 <= v.SL1))
-        return refuse(MessageKind::Error, FieldMessage(Field::Step, loaded, "введите число больше 0"));
-    double firstHour = 0;
-    if (!ValueInPoints(f.text4, s.locale, firstHour))
-        return refuse(MessageKind::Error, FieldMessage(Field::FirstHour, loaded));
-    if (firstHour < 0)
-        return refuse(MessageKind::Error,
-                      FieldMessage(Field::FirstHour, loaded, "введите число не меньше 0"));
-    float stopEnd = 0;
-    ToSingle(f.text2, s.locale, stopEnd);
-    const double passes = SimpleTestPasses(v, f.check1, static_cast<float>(firstHour), r.lastEntryHour,
-                                           stopEnd, Val(f.text3), Val(f.text2));
-    if (passes == 0) return refuse(MessageKind::Information, kNoPasses);
-    if (const std::string refusal = RunStartRefusal(v, f, stopEnd, passes, 1); !refusal.empty())
-        return refuse(MessageKind::Error, refusal);
-    CountBarsWithoutDay(r, s.store);
-    BeginResults(r, RunKind::Simple, f, passes);
-    f.timer1 = true;
-}
-
-void KachCommand(Session& s) {
-    StartThoroughTest(s);
 }
 
 void OthetCommand(Session& s) {
@@ -295,21 +235,6 @@ void OthetCommand(Session& s) {
         text += "\r\n";
     }
     s.form.text10 = std::move(text);
-}
-
-void StopCommand(Session& s) {
-    FormState& f = s.form;
-    if (s.timer1Running || s.timer3Running || s.importing) {
-        s.run.stopRequested = true;
-        return;
-    }
-    // A run whose timer ticks without work (nothing is inside a pass) stops at once.
-    if (f.timer1 || f.timer3) {
-        f.timer1 = f.timer3 = f.timer2 = false;
-        f.label15 = kStatusStopped;
-        FinishResults(s.run, RunEnd::Stopped);
-        NoteFinishedRun(s);
-    }
 }
 
 void ToolbarButton(Session& s, std::string_view key) {
@@ -337,30 +262,7 @@ void Dispatch(Session& s, std::string_view key) {
     }
 }
 
-// Marks a tick as running for as long as it runs, however it ends.
-class TickGuard {
-  public:
-    explicit TickGuard(bool& running) : running_(running) { running_ = true; }
-    ~TickGuard() { running_ = false; }
-
-  private:
-    bool& running_;
-};
 }  // namespace
-
-void Timer1Tick(Session& s) {
-    if (!s.form.timer1 || s.timer1Running) return;
-    TickGuard guard(s.timer1Running);
-    Guarded(s, [&] { RunSimpleTestTick(s); });
-    NoteFinishedRun(s);
-}
-
-void Timer3Tick(Session& s) {
-    if (!s.form.timer3 || s.timer3Running) return;
-    TickGuard guard(s.timer3Running);
-    Guarded(s, [&] { RunThoroughTestTick(s); });
-    NoteFinishedRun(s);
-}
 
 void Timer2Tick(Session& s) {
     FormState& f = s.form;

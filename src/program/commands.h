@@ -1,8 +1,10 @@
 #pragma once
 // The program's commands: toolbar, Open menu, date pickers, timers and the countdown.
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "engine/run_checks.h"
 #include "program/session.h"
 
 namespace kavro {
@@ -16,9 +18,10 @@ void MenuHour(Session& s);  // hourly load, then the start- and end-date lookups
 void MenuDay(Session& s);   // daily load
 
 // The two loads without their dialogs: the file at `path` loaded exactly as the
-// menu entries load the chosen one. False when it did not load (already said).
-bool LoadHourlyFile(Session& s, const std::string& path);
-bool LoadDailyFile(Session& s, const std::string& path);
+// menu entries load the chosen one (continuing the stored history or replacing
+// it). False when it did not load (already said).
+bool LoadHourlyFile(Session& s, const std::string& path, LoadMode mode = LoadMode::Continue);
+bool LoadDailyFile(Session& s, const std::string& path, LoadMode mode = LoadMode::Continue);
 
 // Date picker events: DTPicker1 Change/CloseUp, DTPicker2 Change/CloseUp, DTPicker3 Change.
 // The form state already holds the new value.
@@ -34,11 +37,26 @@ void Timer3Tick(Session& s);
 // program data stays.
 void ReinitialiseWindow(Session& s);
 
-// The single commands, callable on their own (the dispatcher uses them).
-void StartCommand(Session& s);
-void KachCommand(Session& s);
+// The single commands, callable on their own (the dispatcher uses them). Start
+// and Kach say how their start came out; a refusal has been shown already.
+RunStart StartCommand(Session& s);
+RunStart KachCommand(Session& s);
 void OthetCommand(Session& s);
 void StopCommand(Session& s);
+
+// Runs one setting of a finished sweep (a heatmap cell: entry hour, take-profit
+// and stop-loss of `setting`) as a single setting with the sweep's pair and money
+// fields, as a run of its own ("cell"); the window's fields stay as they are.
+RunStart CellCommand(Session& s, const RunRecord& sweep, const PassRow& setting);
+
+// "Повторить": a record's settings back into the window's fields (the pair,
+// every text, the check boxes, and the interval's pickers with their lookups
+// where the loaded quotes hold those dates), so that Start or Kach runs it again.
+void RepeatCommand(Session& s, const RunRecord& record);
+
+// Runs a command so that running out of memory ends what it was doing with a
+// message, never the program.
+void Guarded(Session& s, const std::function<void()>& command);
 
 // The message of a load that was taken back: why, then that the earlier quotes are kept.
 std::string LoadFailureMessage(const char* wrongFileText, bool outOfMemory);
@@ -52,5 +70,7 @@ inline constexpr const char* kStartFailed = "Необходимо открыть
 inline constexpr const char* kStatusLoading = "Файл загружается, ждите...";
 inline constexpr const char* kStatusLoaded = "Загрузка закончена";
 inline constexpr const char* kQuoteFilter = "Тексовой файл(*.PRN)";
+inline constexpr const char* kCellQuotesChanged =
+    "Котировки изменились после перебора: запустите простое тестирование снова, чтобы проверить эту клетку";
 
 }  // namespace kavro

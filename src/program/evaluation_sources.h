@@ -1,44 +1,41 @@
 #pragma once
-// The runs the evaluation reads, and the "Оценка" command.
+// The evaluation of one run record, and the "Оценка" command.
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-#include "engine/run_results.h"
+#include "engine/run_record.h"
 #include "evaluation/heatmap.h"
 #include "evaluation/trade_record.h"
 #include "evaluation/trade_stats.h"
 #include "evaluation/walkforward_view.h"
+#include "program/run_history.h"
 
 namespace kavro {
 
 struct Session;
 
-// The finished runs the evaluation shows: the latest of any kind (its trades give
-// the statistics and the Monte Carlo), the latest sweep of more than one pass
-// (the heatmap) and the latest thorough test (the dashboard). A later run of
-// another kind leaves the others as they are, so running a heatmap cell as a
-// single setting keeps the heatmap.
-struct EvaluationSources {
-    std::shared_ptr<const RunResults> latest, sweep, walkForward;
-    uint64_t serial = 0;  // changes whenever one of them does
-};
-
-// What the evaluation shows, computed once per change of the sources.
+// What the evaluation shows of one record, computed once per record: its
+// trades' statistics and equity, its heatmap (a sweep's own passes, or for a
+// heatmap cell the sweep it came from) and its walk-forward dashboard.
 struct Evaluation {
-    std::shared_ptr<const RunResults> latest, sweep, walkForward;
-    std::vector<TradeRecord> trades;  // the latest run's trades
+    std::shared_ptr<const RunRecord> run;          // the record evaluated; null: nothing to evaluate
+    std::shared_ptr<const RunRecord> sweep;        // the heatmap's sweep, or null
+    std::shared_ptr<const RunRecord> walkForward;  // the run itself when a thorough test, or null
+    std::vector<TradeRecord> trades;
     TradeStats stats;
     std::vector<double> equity;  // closed-trade equity, element 0 the starting 0
     SweepAxes axes;              // of the sweep's pass rows
     WalkForwardView windows;     // of the thorough test's windows
-    bool complete = true;        // false: the latest run was stopped or failed half-way
+    bool complete = true;        // false: the run was stopped or failed half-way
 };
-Evaluation Evaluate(const EvaluationSources& sources);
+Evaluation Evaluate(const RunHistory& history, std::shared_ptr<const RunRecord> run);
 
-// Takes a run that has just finished into the sources; true when they changed.
-// Once Ocen has filled the main window's "Оценка" block, it follows each new run.
-bool NoteFinishedRun(Session& s);
+// The record numbered `number` when it is held and finished, else the latest finished one.
+std::shared_ptr<const RunRecord> ChosenRun(const RunHistory& history, int64_t number);
+
+// Once Ocen has filled the main window's "Оценка" block, it follows each run that finishes.
+void NoteFinishedRun(Session& s);
 
 // The "Оценка" block of the main window for the latest finished run.
 void FillEvaluationBlock(Session& s);
@@ -48,11 +45,6 @@ void FillEvaluationBlock(Session& s);
 // drawdown) and opens the evaluation window; without one, says there is nothing
 // to evaluate yet and changes nothing else.
 void OcenCommand(Session& s);
-
-// Runs one setting of a sweep (a heatmap cell) as a single-setting pass: the
-// fields take the setting (and the sweep's pair and money fields), then Start
-// runs as if pressed.
-void RunSettingCommand(Session& s, const PassRow& setting);
 
 inline constexpr const char* kNothingToEvaluate =
     "Оценивать пока нечего: сначала выполните простое или качественное тестирование";

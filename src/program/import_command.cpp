@@ -129,7 +129,7 @@ void MenuImport(Session& s) {
         s.dialogs.message(MessageKind::Error, result.message);
         return;
     }
-    if (LoadHourlyFile(s, out.hourly) && LoadDailyFile(s, out.daily))
+    if (LoadHourlyFile(s, out.hourly, LoadMode::Replace) && LoadDailyFile(s, out.daily, LoadMode::Replace))
         s.dialogs.message(MessageKind::Information, Summary(result.report, s.locale));
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 // One running program: its data and ports, and what it hands a run or the chart.
+#include <array>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "chart/chart_model.h"
@@ -9,8 +12,9 @@
 #include "platform/locale.h"
 #include "platform/ports.h"
 #include "platform/shell.h"
-#include "program/evaluation_sources.h"
+#include "program/form_observer.h"
 #include "program/form_state.h"
+#include "program/run_history.h"
 #include "quotes/quote_store.h"
 
 namespace kavro {
@@ -22,10 +26,35 @@ struct Ports {
     Shell& shell;
 };
 
+struct Session;
+
+// The settings a run reads from the window's fields as they stand. While a run
+// is watched, every field found changed since its last read is noted in its
+// record with the pass and window where the run first read it; its pair stays
+// the one its quotes were loaded for.
+class FormSettings : public SettingsSource {
+  public:
+    explicit FormSettings(Session& s) : s_(s) {}
+    RunSettings read() override;
+    // From now on changes are noted in `record`, counted from `fields`.
+    void watch(RunRecord* record, const SettingFields& fields);
+    // Stops noting changes in `record` (it ended).
+    void forget(const RunRecord* record) {
+        if (record_ == record) record_ = nullptr;
+    }
+
+  private:
+    Session& s_;
+    RunRecord* record_ = nullptr;
+    SettingFields seen_;
+};
+
 // One running program: its data and the ports it talks to the world through.
 // Two sessions never share anything.
 struct Session {
     Session(Ports ports, Locale locale, std::string workDir);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     QuoteStore store;
     FormState form;
@@ -39,22 +68,25 @@ struct Session {
     Locale locale;
     std::string workDir;  // where RIPOT and RIPOT1 are written; "" = working directory
 
-    std::string hourlyPath;     // file name of the hourly open-file dialog
-    std::string quoteFileName;  // set by the daily load and by the start-date lookup
-
-    // The finished runs the evaluation reads.
-    EvaluationSources evaluation;
+    // Every run's record; the one each driver's timer drives (Timer1: the simple
+    // test and cells, Timer3: the thorough test); the one started last.
+    RunHistory history;
+    std::shared_ptr<RunRecord> simpleRun, thoroughRun, current;
+    FormSettings formSettings{*this};
+    std::unique_ptr<SettingsSource> cellSettings;           // a heatmap cell's run reads these instead
+    std::optional<std::array<float, 2>> intervalAfterCell;  // the interval a cell run borrowed from
+    FormObserver observer{form, locale, dialogs};
 
     // Guards against re-entry while a long job yields to the event loop.
     bool loading = false;
     bool importing = false;  // a CSV import runs: Stop cancels it
     bool timer1Running = false, timer3Running = false;
 
-    // What a test run works with, taken from this session; a session passes as one.
-    RunEnv env() { return RunEnv{store, run, form, form, pump, clock, dialogs, locale, workDir}; }
-    operator RunEnv() { return env(); }
+    // What a run filling `record` works with, taken from this session: a cell
+    // reads its own settings, any other run the window's fields.
+    RunEnv env(RunRecord& record);
     // What the chart works with.
-    ChartEnv chartEnv() { return ChartEnv{store, run, form, chart, pump, dialogs, locale}; }
+    ChartEnv chartEnv() { return ChartEnv{store, run, form.pair, chart, pump, dialogs, locale}; }
     operator ChartEnv() { return chartEnv(); }
 
     std::string ripotPath() const;

@@ -16,45 +16,49 @@ std::string_view Mid(std::string_view s, size_t start, size_t length) {
 }
 }  // namespace
 
-LookupResult FindStartLine(const std::string& path, const Date& date) {
+namespace {
+
+// Counts lines through the files in order until `matches` accepts one; a file
+// that cannot be opened or read makes the whole scan unreadable.
+template <typename Matches>
+LookupResult Scan(const std::vector<std::string>& paths, Matches matches) {
     LookupResult r;
-    LineReader reader(kKeptColumns);
-    if (!reader.open(path)) return r;
-    r.opened = true;
-    const std::string key = DateKey(date);
-    std::string_view line;
-    while (reader.next(line)) {
-        ++r.lineCount;
-        if (Mid(line, 1, 8) == key) {
-            r.found = true;
-            break;
+    if (paths.empty()) return r;
+    for (const std::string& path : paths) {
+        LineReader reader(kKeptColumns);
+        if (!reader.open(path)) return LookupResult{};
+        std::string_view line;
+        while (reader.next(line)) {
+            ++r.lineCount;
+            if (matches(line)) {
+                r.found = true;
+                r.opened = true;
+                return r;
+            }
         }
+        if (reader.failed()) return LookupResult{false, false, r.lineCount};
     }
-    if (reader.failed()) r.opened = false;
+    r.opened = true;
     return r;
 }
 
-LookupResult FindEndLine(const std::string& path, const Date& date, int hour) {
-    LookupResult r;
-    LineReader reader(kKeptColumns);
-    if (!reader.open(path)) return r;
-    r.opened = true;
+}  // namespace
+
+LookupResult FindStartLine(const std::vector<std::string>& paths, const Date& date) {
+    const std::string key = DateKey(date);
+    return Scan(paths, [&](std::string_view line) { return Mid(line, 1, 8) == key; });
+}
+
+LookupResult FindEndLine(const std::vector<std::string>& paths, const Date& date, int hour) {
     char hh[8];
     std::snprintf(hh, sizeof hh, "%02d", hour);
     const std::string key = DateKey(date) + " " + hh;
-    std::string_view line;
-    while (reader.next(line)) {
-        ++r.lineCount;
+    return Scan(paths, [&](std::string_view line) {
         std::string text(Mid(line, 1, 8));
         text += ' ';
         text += Mid(line, 10, 2);
-        if (text == key) {
-            r.found = true;
-            break;
-        }
-    }
-    if (reader.failed()) r.opened = false;
-    return r;
+        return text == key;
+    });
 }
 
 }  // namespace kavro

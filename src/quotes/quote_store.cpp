@@ -1,9 +1,11 @@
 #include "quotes/quote_store.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "platform/numbers.h"
@@ -12,18 +14,6 @@
 namespace kavro {
 
 namespace {
-
-struct Columns {
-    int open, high, low, close, block;
-};
-
-Columns HourlyColumns(Pair pair) {
-    return pair == Pair::JPY ? Columns{17, 26, 35, 44, 42} : Columns{17, 24, 31, 38, 27};
-}
-
-Columns DailyColumns(Pair pair) {
-    return pair == Pair::JPY ? Columns{12, 21, 30, 39, 35} : Columns{12, 19, 26, 33, 27};
-}
 
 // Characters from 1-based `start`, at most `length` of them; "" past the end.
 std::string_view Mid(std::string_view s, size_t start, size_t length = std::string_view::npos) {
@@ -38,7 +28,7 @@ bool StoreSingle(double value, float& out) {
     return true;
 }
 
-bool ReadPrices(std::string_view line, const Columns& c, std::array<float, 4>& ohlc) {
+bool ReadPrices(std::string_view line, const QuoteColumns& c, std::array<float, 4>& ohlc) {
     const std::string_view block = Mid(line, c.open, c.block);
     const int starts[4] = {c.open, c.high, c.low, c.close};
     for (int k = 0; k < 4; ++k) {
@@ -143,6 +133,29 @@ void QuoteStore::truncateHours(int count) {
     ++generation;
 }
 
+void QuoteStore::swapHours(QuoteStore& other) {
+    std::swap(hourOhlc, other.hourOhlc);
+    std::swap(hourOfBar, other.hourOfBar);
+    std::swap(hourDate, other.hourDate);
+    std::swap(hourBarCount, other.hourBarCount);
+    std::swap(hourSet, other.hourSet);
+    ++generation;
+    ++other.generation;
+}
+
+void QuoteStore::swapDays(QuoteStore& other) {
+    std::swap(dayOhlc, other.dayOhlc);
+    std::swap(dayDate, other.dayDate);
+    std::swap(dayAverage200, other.dayAverage200);
+    std::swap(dayHigh24, other.dayHigh24);
+    std::swap(dayLow24, other.dayLow24);
+    std::swap(dayStochastic, other.dayStochastic);
+    std::swap(dayBarCount, other.dayBarCount);
+    std::swap(daySet, other.daySet);
+    ++generation;
+    ++other.generation;
+}
+
 void QuoteStore::truncateDays(int count) {
     const size_t n = static_cast<size_t>(count) + 1;
     dayOhlc.resize(n);
@@ -211,8 +224,129 @@ LoadResult LoadLines(const std::string& path, long capacityLeft, LoadProgress& p
 
 }  // namespace
 
-LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
-    const Columns cols = HourlyColumns(pair);
+namespace {
+
+// FNV-1a over 64-bit words: cheap enough to run after every load, and two sets
+// of different bars practically never share it.
+class Digest {
+  public:
+    void add(uint64_t word) {
+        h_ ^= word;
+        h_ *= 0x100000001b3ull;
+    }
+    void add(float f) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        add(uint64_t{bits});
+    }
+    void add(const DateText& t) {
+        uint64_t word;
+        std::memcpy(&word, t.chars.data(), 8);
+        add(word);
+        add(uint64_t{t.length});
+    }
+    void add(const QuoteStore::Ohlc& o) {
+        for (float f : o) add(f);
+    }
+    uint64_t value() const { return h_; }
+
+  private:
+    uint64_t h_ = 0xcbf29ce484222325ull;
+};
+
+uint64_t HourDigest(const QuoteStore& q) {
+    Digest d;
+    for (int b = 1; b <= q.hourBarCount; ++b) {
+        d.add(q.hourDate[b]);
+        d.add(q.hourOfBar[b]);
+        d.add(q.hourOhlc[b]);
+    }
+    return d.value();
+}
+
+uint64_t DayDigest(const QuoteStore& q) {
+    Digest d;
+    for (int k = 1; k <= q.dayBarCount; ++k) {
+        d.add(q.dayDate[k]);
+        d.add(q.dayOhlc[k]);
+    }
+    return d.value();
+}
+
+// The first line of a file, and its first line that is not blank.
+struct FileHead {
+    bool readable = false;
+    std::string first, firstContent;
+};
+
+FileHead ReadHead(const std::string& path) {
+    FileHead head;
+    LineReader reader(kKeptColumns);
+    if (!reader.open(path)) return head;
+    std::string_view line;
+    bool any = false;
+    while (reader.next(line)) {
+        if (!any) head.first = line;
+        any = true;
+        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+            head.firstContent = line;
+            break;
+        }
+    }
+    head.readable = any || !reader.failed();
+    return head;
+}
+
+bool EightDigits(std::string_view text) {
+    return text.size() >= 8 &&
+           std::all_of(text.begin(), text.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// True when a file whose first line is `first` continues `set`: the same pair, and its
+// first bar (date, and hour for hourly bars) after the last stored one.
+bool Continues(const QuoteSet& set, Pair pair, std::string_view first, QuoteKind kind, float lastHour) {
+    if (set.empty() || set.pair != pair || !EightDigits(first) || !EightDigits(set.last.view())) return false;
+    const std::string_view date = first.substr(0, 8), last = set.last.view();
+    if (date != last) return date > last;
+    return kind == QuoteKind::Hourly && Val(Mid(first, 10, 2)) > lastHour;
+}
+
+// Refuses a file whose first line is in another pair's layout; true when it may load.
+bool LayoutFits(const FileHead& head, Pair pair, QuoteKind kind, LoadResult& result) {
+    result.layout = DetectLayout(head.firstContent, kind);
+    if (result.layout == QuoteLayout::Unknown || result.layout == LayoutOf(pair)) return true;
+    result.status = LoadResult::Status::WrongLayout;
+    return false;
+}
+
+// The set of a kind after a load: a continued one grows, anything else starts afresh.
+void NoteLoad(QuoteSet& set, bool appended, Pair pair, const std::string& path, long bars,
+              const DateText& first, const DateText& last, uint64_t digest) {
+    if (!appended) {
+        set = QuoteSet{};
+        set.pair = pair;
+        set.first = first;
+    }
+    set.files.push_back(path);
+    set.last = last;
+    set.bars = bars;
+    set.digest = digest;
+}
+
+// Loads into the store itself when the file continues it (or nothing is stored),
+// else into a fresh store whose bars then take the place of the stored ones, so
+// that a failed load leaves the store as it was.
+template <typename Append, typename Swap>
+LoadResult LoadInPlaceOrFresh(QuoteStore& store, bool inPlace, Append append, Swap swap) {
+    if (inPlace) return append(store);
+    QuoteStore fresh(store.hourCapacity, store.dayCapacity);
+    LoadResult r = append(fresh);
+    if (r.status == LoadResult::Status::Ok) swap(fresh);
+    return r;
+}
+
+LoadResult AppendHourlyFile(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
+    const QuoteColumns cols = ColumnsOf(LayoutOf(pair), QuoteKind::Hourly);
     const int before = store.hourBarCount;
     std::string second, last;  // lines 2 and the last one, for the pickers
     long lineNumber = 0;
@@ -248,8 +382,8 @@ LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pai
     return result;
 }
 
-LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
-    const Columns cols = DailyColumns(pair);
+LoadResult AppendDailyFile(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress) {
+    const QuoteColumns cols = ColumnsOf(LayoutOf(pair), QuoteKind::Daily);
     const int before = store.dayBarCount;
     bool reserved = false;
     auto storeLine = [&](std::string_view line, long lines) {
@@ -265,6 +399,84 @@ LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair
     };
     return LoadLines(path, store.dayCapacity - before, progress, storeLine,
                      [&] { store.truncateDays(before); });
+}
+
+}  // namespace
+
+LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
+                            LoadMode mode) {
+    const FileHead head = ReadHead(path);
+    LoadResult refused;
+    if (!LayoutFits(head, pair, QuoteKind::Hourly, refused)) return refused;
+    const float lastHour = store.hourOf(static_cast<size_t>(store.hourBarCount));
+    const bool continues =
+        mode == LoadMode::Continue && Continues(store.hourSet, pair, head.first, QuoteKind::Hourly, lastHour);
+    const bool hadBars = store.hourBarCount > 0;
+    const int before = continues ? store.hourBarCount : 0;
+    LoadResult r = LoadInPlaceOrFresh(
+        store, continues || !hadBars,
+        [&](QuoteStore& into) { return AppendHourlyFile(into, path, pair, progress); },
+        [&](QuoteStore& fresh) { store.swapHours(fresh); });
+    r.layout = refused.layout;
+    if (r.status != LoadResult::Status::Ok) return r;
+    r.appended = continues;
+    r.replaced = hadBars && !continues;
+    NoteLoad(store.hourSet, continues, pair, path, store.hourBarCount,
+             store.hourDateAt(static_cast<size_t>(before + 1)),
+             store.hourDateAt(static_cast<size_t>(store.hourBarCount)), HourDigest(store));
+    return r;
+}
+
+LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
+                           LoadMode mode) {
+    const FileHead head = ReadHead(path);
+    LoadResult refused;
+    if (!LayoutFits(head, pair, QuoteKind::Daily, refused)) return refused;
+    const bool continues =
+        mode == LoadMode::Continue && Continues(store.daySet, pair, head.first, QuoteKind::Daily, 0);
+    const bool hadDays = store.dayBarCount > 0;
+    const int before = continues ? store.dayBarCount : 0;
+    LoadResult r = LoadInPlaceOrFresh(
+        store, continues || !hadDays,
+        [&](QuoteStore& into) { return AppendDailyFile(into, path, pair, progress); },
+        [&](QuoteStore& fresh) { store.swapDays(fresh); });
+    r.layout = refused.layout;
+    if (r.status != LoadResult::Status::Ok) return r;
+    r.appended = continues;
+    r.replaced = hadDays && !continues;
+    NoteLoad(store.daySet, continues, pair, path, store.dayBarCount,
+             store.dayDateAt(static_cast<size_t>(before + 1)),
+             store.dayDateAt(static_cast<size_t>(store.dayBarCount)), DayDigest(store));
+    return r;
+}
+
+QuoteLayout FileLayout(const std::string& path, QuoteKind kind) {
+    return DetectLayout(ReadHead(path).firstContent, kind);
+}
+
+std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind) {
+    switch (FileLayout(path, kind)) {
+        case QuoteLayout::Yen:
+            return Pair::JPY;
+        case QuoteLayout::Narrow: {
+            // The narrow layout serves three pairs; the file's own name may tell which.
+            std::string name = path.substr(path.find_last_of('/') + 1);
+            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (Pair p : {Pair::GBP, Pair::CHF})
+                if (name.find(InfoOf(p).symbol) != std::string::npos) return p;
+            return Pair::EUR;
+        }
+        case QuoteLayout::Unknown:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string WrongLayoutMessage(const std::string& path, QuoteLayout has, Pair selected) {
+    const int width = has == QuoteLayout::Yen ? 8 : 6;
+    return "Котировки в файле " + path + " записаны для " + LayoutPairs(has) + " (цена из " +
+           std::to_string(width) + " знаков), а в рамке «Валюта» выбрана " + PairName(selected) +
+           ": выберите " + (has == QuoteLayout::Yen ? "JPY" : "EUR, GBP или CHF") + " и откройте файл снова";
 }
 
 }  // namespace kavro

@@ -2,15 +2,15 @@
 // The quote store and the two quote-file loaders.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/dates.h"
+#include "quotes/pair.h"
 
 namespace kavro {
-
-enum class Pair { EUR, GBP, CHF, JPY };
 
 // Up to eight characters of a line, compared as text (a short line gives a
 // shorter text; bytes are kept as they stand).
@@ -23,6 +23,19 @@ struct DateText {
     friend bool operator==(const DateText& a, const DateText& b) {
         return a.length == b.length && a.chars == b.chars;
     }
+};
+
+// What one kind of loaded quotes is: its pair (the layout it was read with),
+// its files in load order, its first and last date texts, its bar count and a
+// digest of the stored bars, so that two sets can be told apart.
+struct QuoteSet {
+    Pair pair = Pair::EUR;
+    std::vector<std::string> files;
+    DateText first, last;
+    long bars = 0;
+    uint64_t digest = 0;
+
+    bool empty() const { return bars == 0; }
 };
 
 // Hourly and daily bars of one pair, numbered from 1 in load order. Slot 0
@@ -56,6 +69,9 @@ struct QuoteStore {
     std::vector<float> dayLow24 = std::vector<float>(1);
     std::vector<float> dayStochastic = std::vector<float>(1);
 
+    // What the loaded hourly and daily bars are.
+    QuoteSet hourSet, daySet;
+
     // Slot readers for any number 0..capacity; above the count they read as empty.
     const Ohlc& hourBar(size_t b) const { return b < hourOhlc.size() ? hourOhlc[b] : kEmptyOhlc; }
     float hourOf(size_t b) const { return b < hourOfBar.size() ? hourOfBar[b] : 0.0f; }
@@ -74,6 +90,9 @@ struct QuoteStore {
     // Drops the bars or days above `count` (a load taken back).
     void truncateHours(int count);
     void truncateDays(int count);
+    // Exchanges the hourly (or daily) bars and their set with another store's.
+    void swapHours(QuoteStore& other);
+    void swapDays(QuoteStore& other);
 
   private:
     static inline const Ohlc kEmptyOhlc{};
@@ -89,24 +108,49 @@ class LoadProgress {
     virtual void lineStored(int barCount) = 0;
 };
 
+// A second file of the same kind continues the stored history or replaces it.
+enum class LoadMode {
+    Continue,  // append when the file continues the same pair's history, else replace
+    Replace,   // always replace
+};
+
 struct LoadResult {
     enum class Status {
         Ok,
-        CannotRead,  // nothing was stored; the store is unchanged
-        Failed,      // a fault after the first stored line; the load was taken back out
+        CannotRead,   // nothing was stored; the store is unchanged
+        Failed,       // a fault after the first stored line; the load was taken back out
+        WrongLayout,  // the file is in another pair's layout; the store is unchanged
     };
     Status status = Status::Ok;
     int barsStored = 0;
     bool outOfMemory = false;  // Failed because the bars did not fit in memory
+    bool appended = false;     // Ok: the bars continued the stored ones rather than replacing them
+    bool replaced = false;     // Ok: earlier bars of this kind were replaced
+    QuoteLayout layout = QuoteLayout::Unknown;  // the layout the file's first line has
     // Hourly loads only: the pickers' dates (line 2 and the last line) and the last hour.
     Date earliest, latest;
     int lastHour = 0;
 };
 
-// Appends the hourly file at `path` to the store.
-LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress);
-// Appends the daily file at `path`, computing the 200-day average and the 24-day stochastic.
-LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress);
+// Loads the hourly file at `path` in `pair`'s layout: appended to the stored bars when it
+// continues their history (same pair, its first bar after the last stored one), else in
+// their place. A failure of any kind leaves the store as it was.
+LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
+                            LoadMode mode = LoadMode::Continue);
+// The same for the daily file, computing the 200-day average and the 24-day stochastic
+// (over the stored days too when the file continues them).
+LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
+                           LoadMode mode = LoadMode::Continue);
+
+// The layout of the quote file at `path`, from its first line that is not blank;
+// Unknown when it cannot be read or fits neither layout.
+QuoteLayout FileLayout(const std::string& path, QuoteKind kind);
+// The pair a quote file is written for, from its layout: the yen layout is JPY;
+// the narrow one EUR, or GBP or CHF when the file's name says so. Nothing when
+// the layout cannot be told.
+std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind);
+// The message for a file in another pair's layout.
+std::string WrongLayoutMessage(const std::string& path, QuoteLayout has, Pair selected);
 
 // The failure texts of the two loaders.
 inline constexpr const char* kHourlyLoadFailed =

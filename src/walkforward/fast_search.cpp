@@ -29,8 +29,8 @@ struct WindowBars {
 bool WindowRange(const RunEnv& e, double windowOffset, WindowBars& w) {
     const RunState& r = e.run;
     const QuoteStore& q = e.store;
-    w.windowEnd =
-        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(e.fields.text7) * 480.0);
+    w.windowEnd = static_cast<float>(windowOffset + static_cast<double>(r.firstBar) +
+                                     e.settings.read().optimisationMonths * kBarsPerMonth);
     float c = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
     if (!(c <= w.windowEnd) || !(w.windowEnd - c <= static_cast<float>(q.hourCapacity))) return false;
     const bool whole = c == std::floor(c);
@@ -57,10 +57,10 @@ bool WindowRange(const RunEnv& e, double windowOffset, WindowBars& w) {
 }
 
 // Every distance the window's loops will hand the passes, in price units.
-bool WindowDistances(const RunEnv& e, const std::string& savedTarget, std::vector<float>& distances) {
+bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vector<float>& distances) {
     const Settings& v = e.run.s;
-    float stopEnd = 0;
-    if (!ToSingle(savedTarget, e.locale, stopEnd)) return false;
+    if (!savedTarget.readable) return false;
+    const float stopEnd = savedTarget.single;
     auto add = [&](float points) {
         distances.push_back(static_cast<float>(static_cast<double>(points) * v.U));
     };
@@ -106,12 +106,15 @@ void RunParallel(size_t first, size_t count, RunOne runOne, KernelScratch& scrat
 // Settings handed over by the search loops, run and recorded a chunk at a time.
 class ChunkedSearch {
   public:
-    ChunkedSearch(const RunEnv& e, const WindowBars& w, bool memo, double windowCount)
-        : s_(e), r_(e.run), w_(w), memo_(memo), windowCount_(windowCount) {
-        const SettingFields& f = e.fields;
-        pointValue_ = Val(f.text11);
-        tradeCost_ = Val(f.text13);
-    }
+    ChunkedSearch(const RunEnv& e, const WindowBars& w, bool memo, double windowCount, double pointValue,
+                  double tradeCost)
+        : s_(e),
+          r_(e.run),
+          w_(w),
+          memo_(memo),
+          windowCount_(windowCount),
+          pointValue_(pointValue),
+          tradeCost_(tradeCost) {}
 
     void add() {
         const Settings& v = r_.s;
@@ -155,10 +158,10 @@ class ChunkedSearch {
         r_.currentBar = w_.endBar;
         r_.passStartTime = startTime_;
         r_.passEndTime = s_.clock.secondsSinceMidnight();
-        ShowCurrentPass(s_, r_.passRow);
+        s_.observer.passRecorded(r_.passRow);
         if (bestChanged_)
-            ShowBestPass(s_,
-                         PassRow{r_.best.entryHour, r_.best.targetPoints, r_.best.stopPoints, *r_.bestTotal});
+            s_.observer.bestChanged(
+                PassRow{r_.best.entryHour, r_.best.targetPoints, r_.best.stopPoints, *r_.bestTotal});
         return true;
     }
 
@@ -188,7 +191,7 @@ class ChunkedSearch {
                 r_.remainingSeconds = std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX
                                           ? static_cast<float>(estimate)
                                           : 0.0f;
-                s_.display.timer2 = true;
+                s_.observer.countdownStarted();
             }
             ++r_.passesDone;
             ++r_.runPassesDone;
@@ -215,8 +218,8 @@ class ChunkedSearch {
 
 }  // namespace
 
-bool FastSearchWindow(const RunEnv& e, const std::string& savedTarget, double windowOffset, double windowCount) {
-    const SettingFields& f = e.fields;
+bool FastSearchWindow(const RunEnv& e, const NumberReading& savedTarget, double windowOffset,
+                      double windowCount) {
     RunState& r = e.run;
     if (!r.fastPasses) return false;
     // Commands given during the run take effect here, between windows.
@@ -230,13 +233,14 @@ bool FastSearchWindow(const RunEnv& e, const std::string& savedTarget, double wi
     std::vector<float> distances;
     if (!WindowDistances(e, savedTarget, distances) || distances.empty()) return false;
 
-    const float ppu = static_cast<float>(1.0 / PointSize(f.pair));
+    const RunSettings s = e.settings.read();
+    const float ppu = static_cast<float>(1.0 / PointSize(s.pair));
     const float savedPpu = r.pointsPerUnit, savedMax = r.progressMax;
     r.pointsPerUnit = ppu;
+    const double pointValue = s.pointValue, tradeCost = s.tradeCost;
     try {
-        EstimateSearchPasses(e, static_cast<float>(static_cast<double>(r.s.ST1) * r.s.U));
+        EstimateSearchPasses(e, s, static_cast<float>(static_cast<double>(r.s.ST1) * r.s.U));
         // A money result that overflows faults the bar loop's pass only when a trade closes.
-        const double pointValue = Val(f.text11), tradeCost = Val(f.text13);
         for (float d : distances) {
             WinnerResult(d, tradeCost, pointValue, ppu);
             LoserResult(d, pointValue, ppu);
@@ -250,7 +254,7 @@ bool FastSearchWindow(const RunEnv& e, const std::string& savedTarget, double wi
     const bool memo = distances.size() <= PassKernel::kMaxColumns;
     if (memo) r.kernel.precompute(distances, w.from, w.to);
 
-    ChunkedSearch search(e, w, memo, windowCount);
+    ChunkedSearch search(e, w, memo, windowCount, pointValue, tradeCost);
     try {
         ForEachSetting(e, savedTarget, [&] { search.add(); });
         search.flush();

@@ -1,7 +1,5 @@
 #pragma once
 // A window's optimisation search through the pass kernel, on all cores.
-#include <string>
-
 #include "engine/run_env.h"
 
 namespace kavro {
@@ -14,6 +12,7 @@ namespace kavro {
 // false, having changed nothing, when the window needs the bar loop: bars
 // beyond the store, a window moved by a fraction of a bar over dates that
 // several days share, a faulting pass estimate or an overflowing money result.
-bool FastSearchWindow(const RunEnv& e, const std::string& savedTarget, double windowOffset, double windowCount);
+bool FastSearchWindow(const RunEnv& e, const NumberReading& savedTarget, double windowOffset,
+                      double windowCount);
 
 }  // namespace kavro

@@ -22,8 +22,8 @@ class ForwardPass {
 
     // Throws PassFault or PassStopped; the pass row is written only when it returns.
     void run(float& stopPoints, float& targetPoints) {
-        const SettingFields& f = s_.fields;
-        const double pointSize = PointSize(f.pair);
+        const RunSettings s = s_.settings.read();
+        const double pointSize = PointSize(s.pair);
         r_.journaled = true;
         ++r_.passesStarted;
         ++r_.runPassesStarted;
@@ -31,10 +31,10 @@ class ForwardPass {
         r_.currentBar = r_.searchWindowEnd;
         pos_.buyOpen = pos_.sellOpen = 0;
         r_.passProfit = 0;
-        pointValue_ = Val(f.text11);
-        tradeCost_ = Val(f.text13);
+        pointValue_ = s.pointValue;
+        tradeCost_ = s.tradeCost;
         const float windowEnd =
-            static_cast<float>(Val(f.text8) * 480.0 + static_cast<double>(r_.searchWindowEnd));
+            static_cast<float>(s.forwardMonths * kBarsPerMonth + static_cast<double>(r_.searchWindowEnd));
 
         // No stop at LastBar: bars beyond the loaded data read as empty and trade nothing.
         long lastDay = 0;
@@ -141,8 +141,8 @@ void StartForwardPass(const RunEnv& e, float& stop, float& target, float& st, fl
     RunForwardPass(e, stop, target, st, stopPoints, targetPoints, windowOffset, entryHour);
 }
 
-void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
-                    double& windowOffset, float& entryHour) {
+void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints,
+                    float& targetPoints, double& windowOffset, float& entryHour) {
     (void)st;
     (void)windowOffset;
     try {

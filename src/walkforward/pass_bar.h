@@ -14,11 +14,6 @@ struct PassBar {
     float open = 0, high = 0, low = 0, hour = 0;
 };
 
-// Point size of the selected pair, 64-bit.
-inline double PointSize(Pair pair) {
-    return pair == Pair::JPY ? 0.01 : 0.0001;
-}
-
 // Reads bar `currentBar` the way every pass does: bounds check, day search,
 // one yield, the Stop check, then the day search's own fault.
 inline PassBar ReadPassBar(const RunEnv& e, float currentBar) {

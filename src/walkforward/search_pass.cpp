@@ -9,14 +9,13 @@ namespace kavro {
 
 // Expected passes of one window: h * n * n, the range signed. Never shown, but
 // its faults end the pass like any other.
-void EstimateSearchPasses(const RunEnv& e, float st) {
-    const SettingFields& f = e.fields;
+void EstimateSearchPasses(const RunEnv& e, const RunSettings& s, float st) {
     RunState& r = e.run;
-    if (f.text6 == "0") return;
+    if (s.skipPassEstimate) return;
     const float divisor = st * r.pointsPerUnit;
     if (divisor == 0.0f || !std::isfinite(divisor)) throw PassFault{kFaultOverflow};
-    const double n = Int(1.0 + (Val(f.text2) - Val(f.text3)) / static_cast<double>(divisor));
-    const double h = (f.text5.empty() || f.text5 == "0") ? 1.0 : Val(f.text5) - Val(f.text4) + 1.0;
+    const double n = Int(1.0 + (s.takeProfit.leading - s.stopLoss.leading) / static_cast<double>(divisor));
+    const double h = s.oneHourEstimate ? 1.0 : s.lastHour.leading - s.firstHour.leading + 1.0;
     const double passes = h * n * n;
     if (!std::isfinite(passes) || std::fabs(passes) > FLT_MAX) throw PassFault{kFaultOverflow};
     r.progressMax = static_cast<float>(passes);
@@ -26,22 +25,22 @@ namespace {
 
 // The bar loop; throws PassFault or PassStopped.
 void SearchBars(const RunEnv& e, float& tpi, float& tp, float& st, double windowOffset) {
-    const SettingFields& f = e.fields;
+    const RunSettings s = e.settings.read();
     RunState& r = e.run;
     Position& pos = r.pos;
 
-    const double pointSize = PointSize(f.pair);
+    const double pointSize = PointSize(s.pair);
     ++r.passesStarted;
     ++r.runPassesStarted;
     r.pointsPerUnit = static_cast<float>(1.0 / pointSize);
-    EstimateSearchPasses(e, st);
+    EstimateSearchPasses(e, s, st);
     pos.buyOpen = pos.sellOpen = 0;
     r.passProfit = 0;
-    const double pointValue = Val(f.text11);
-    const double tradeCost = Val(f.text13);
+    const double pointValue = s.pointValue;
+    const double tradeCost = s.tradeCost;
     r.passStartTime = e.clock.secondsSinceMidnight();
-    r.searchWindowEnd =
-        static_cast<float>(windowOffset + static_cast<double>(r.firstBar) + Val(f.text7) * 480.0);
+    r.searchWindowEnd = static_cast<float>(windowOffset + static_cast<double>(r.firstBar) +
+                                           s.optimisationMonths * kBarsPerMonth);
     const float windowEnd = r.searchWindowEnd;
     r.currentBar = static_cast<float>(windowOffset + static_cast<double>(r.firstBar));
     const float ppu = r.pointsPerUnit;
@@ -74,7 +73,6 @@ void SearchBars(const RunEnv& e, float& tpi, float& tp, float& st, double window
 
 void RunSearchPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi1, float& tp1,
                    double& windowOffset, double& windowCount) {
-    RunDisplay& d = e.display;
     RunState& r = e.run;
     try {
         SearchBars(e, tpi, tp, st, windowOffset);
@@ -87,14 +85,14 @@ void RunSearchPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi
                                                static_cast<double>(r.passEndTime - r.passStartTime));
         r.remainingSeconds =
             std::isfinite(estimate) && std::fabs(estimate) <= FLT_MAX ? static_cast<float>(estimate) : 0.0f;
-        d.timer2 = true;
+        e.observer.countdownStarted();
     }
     ++r.passesDone;
     ++r.runPassesDone;
     const PassRow row{r.entryHour, tp1, tpi1, r.passProfit};
     r.passRow = row;
-    ShowCurrentPass(e, row);
-    if (TakeAsBest(r, row)) ShowBestPass(e, row);
+    e.observer.passRecorded(row);
+    if (TakeAsBest(r, row)) e.observer.bestChanged(row);
 }
 
 bool TakeAsBest(RunState& r, const PassRow& row) {

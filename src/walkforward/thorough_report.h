@@ -2,6 +2,7 @@
 // The thorough test's report lines: Text10, RIPOT and RIPOT1.
 #include <string>
 
+#include "engine/run_observer.h"
 #include "engine/trade_journal.h"
 #include "engine/window_record.h"
 #include "platform/locale.h"
@@ -15,11 +16,6 @@ std::string WindowDate(const QuoteStore& q, float bar, const Locale& locale);
 
 // The dates of a window record's bars; a bar beyond the loaded data has none.
 void RecordWindowDates(const QuoteStore& q, WindowRecord& w);
-
-// What one window reports: the best entry hour, the pass row's distances and the result.
-struct WindowResult {
-    float entryHour = 0, target = 0, stop = 0, profit = 0;
-};
 
 // A report-box line: the date and the four numbers, two blanks apart, no line end.
 std::string WindowBoxLine(const std::string& date, const WindowResult& w, const Locale& locale);

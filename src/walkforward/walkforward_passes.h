@@ -15,7 +15,7 @@ void RunSearchPass(const RunEnv& e, float& tpi, float& tp, float& st, float& tpi
 
 // The optimisation pass's estimate of a window's passes into ProgressMax; throws
 // PassFault where the pass would fault on it.
-void EstimateSearchPasses(const RunEnv& e, float st);
+void EstimateSearchPasses(const RunEnv& e, const RunSettings& s, float st);
 
 // Makes the pass in `row` the best setting when it scores at least BestTotal
 // (distances divided by PointsPerUnit in 32 bits); true when it did.
@@ -25,11 +25,11 @@ bool TakeAsBest(RunState& r, const PassRow& row);
 void StartForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints,
                       float& targetPoints, double& windowOffset, float& entryHour);
 
-// The forward pass: the given setting traded from SearchWindowEnd over Val(Text8) * 480
-// bars, every trade written to the journal, positions still open at the end closed at
+// The forward pass: the given setting traded from SearchWindowEnd over the forward
+// window's months of bars, every trade written to the journal, positions still open at the end closed at
 // the last matched day's close. Leaves its result in PassProfit and the pass row.
 // A fault ends the pass quietly; Stop throws PassStopped.
-void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints, float& targetPoints,
-                    double& windowOffset, float& entryHour);
+void RunForwardPass(const RunEnv& e, float& stop, float& target, float& st, float& stopPoints,
+                    float& targetPoints, double& windowOffset, float& entryHour);
 
 }  // namespace kavro

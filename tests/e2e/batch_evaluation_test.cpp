@@ -95,7 +95,21 @@ TEST_F(BatchEvaluation, ThoroughStatsAddUpFromTheTradeReport) {
         EXPECT_EQ(std::stod(forward), std::stod(last)) << windows[i + 1];
     }
     EXPECT_EQ(FileLines(out + "/trades.csv").size(), static_cast<size_t>(trades) + 1);
-    EXPECT_NE(ReadFile(out + "/stats.json").find("\"NetResult\":" + kv["NetResult"]), std::string::npos);
+    const std::string json = ReadFile(out + "/stats.json");
+    EXPECT_NE(json.find("\"NetResult\":" + kv["NetResult"]), std::string::npos);
+    // efficiencyWindows counts the windows whose search found a setting (best_found 1).
+    long found = 0;
+    for (size_t i = 1; i < windows.size(); ++i)
+        found += std::regex_replace(windows[i], std::regex(R"(^(?:[^,]*,){10}([^,]*),.*$)"), "$1") == "1";
+    auto count = [&](const std::string& key) {
+        std::smatch m;
+        EXPECT_TRUE(std::regex_search(json, m, std::regex("\"" + key + "\":(\\d+)"))) << key;
+        return m.empty() ? -1L : std::stol(m[1].str());
+    };
+    EXPECT_GT(count("searchedNothing"), 0);  // so it is not simply every window
+    EXPECT_EQ(count("efficiencyWindows"), found);
+    EXPECT_EQ(count("windows"), static_cast<long>(ripot.size()));
+    EXPECT_EQ(count("efficiencyWindows"), count("windows") - count("searchedNothing"));
 #ifdef KAVRO_BATCH_PICTURES
     for (const char* png : {"equity.png", "dashboard.png"})
         EXPECT_EQ(ReadFile(out + "/" + png).substr(1, 3), "PNG") << png;

@@ -140,12 +140,40 @@ TEST_F(BatchThorough, RefusesSettingsItCannotRun) {
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.err.find("Ошибка: " + message), std::string::npos) << bad << r.err;
         EXPECT_EQ(KeyValues(r.out)["PassesDone"], "0") << bad;
-        EXPECT_EQ(ReadFile(d + "/RIPOT"), "") << bad;
+        // Refused before it started: the earlier report is kept.
+        EXPECT_EQ(ReadFile(d + "/RIPOT"), "old\r\n") << bad;
     }
     // An optimisation window longer than the interval: no window, nothing failed, and a note says so.
     const CommandResult r = Batch(std::string(kSearch) + " --opt-len 100 --dir " + tmp_.subdir("none"));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("Сообщение: Интервал короче окна оптимизации"), std::string::npos) << r.err;
+}
+
+TEST_F(BatchThorough, AGridWithoutASettingFailsBeforeItStarts) {
+    const std::string grid = " --first-hour 3 --last-hour 3 --start 2019-01-02 --no-beep --dir ";
+    const std::string d = tmp_.subdir("empty");
+    std::ofstream(d + "/RIPOT1", std::ios::binary) << "old\r\n";
+    // Take-profit 20 counted down by 5 never reaches the stop-loss of 100.
+    const CommandResult r = Batch("--pair EUR --tp 20 --sl 100 --step 5" + grid + d);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "Ошибка: Настройки не дают ни одного прохода оптимизации: введите в поле «TP» в рамке «TP/SL» "
+              "число не меньше, чем в поле «SL»\n");
+    EXPECT_EQ(KeyValues(r.out)["PassesDone"], "0");
+    // Refused before it started: the earlier trade report is kept.
+    EXPECT_EQ(ReadFile(d + "/RIPOT1"), "old\r\n");
+
+    // A grid of one setting still searches it and forward-tests a setting in every window.
+    const std::string one = tmp_.subdir("one");
+    const CommandResult ok = Batch("--tp 20 --sl 20 --step 5" + grid + one);
+    ASSERT_EQ(ok.status, 0) << ok.err;
+    const auto ripot = Lines(ReadFile(one + "/RIPOT"));
+    ASSERT_EQ(ripot.size(), 27u);
+    EXPECT_EQ(KeyValues(ok.out)["PassesDone"], "54");
+    // The first window's one setting lost in-sample, so its search found nothing and its
+    // forward pass traded what the program started with, as before.
+    EXPECT_EQ(ripot[0], "24.04.2019 0  0  0 -400 ");
+    for (size_t i = 1; i < ripot.size(); ++i) EXPECT_NE(ripot[i].find(" 3  20  20 "), std::string::npos) << i;
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 
 #include "app/evaluation_panes.h"
 #include "app/evaluation_window.h"
+#include "evaluation/trade_record.h"
+#include "evaluation/trade_stats.h"
 #include "main_test_support.h"
 
 using namespace kavro;
@@ -126,6 +128,8 @@ class EvaluationWindowTest : public QObject {
     void notesSayWhatTheFiguresRestOn();
     void monteCarloFollowsItsSeed();
     void exportWritesEveryFileOrSaysWhyNot();
+    void runsListComparesAndRepeats();
+    void refusedRunKeepsWhatTheLastRunShowed();
 };
 
 void EvaluationWindowTest::ocenBeforeAnyRunOnlySaysSo() {
@@ -157,7 +161,7 @@ void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
     // A sweep writes no journal: its statistics say so rather than count empty rows as trades.
     QCOMPARE(w->statsPane()->note()->text(), QString::fromUtf8(kSweepKeepsNoJournal));
     QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")), QStringLiteral("0"));
-    QVERIFY(!w->evaluation()->latest->journaled);
+    QVERIFY(!w->evaluation()->run->journaled);
     QVERIFY(w->evaluation()->trades.empty());
 
     HeatmapPane* pane = w->heatmapPane();
@@ -231,16 +235,15 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     const int hourIndex = pane->hourSelector()->currentIndex();
     const std::vector<float> cellsBefore = map->grid().cells;
     Mouse(map, QEvent::MouseButtonDblClick, at);
+    // The cell runs as a run of its own: the main window's fields stay as typed.
     const std::pair<const char*, QString> fields[] = {
-        {"Text2", QString::number(chosen.target)},
-        {"Text3", QString::number(chosen.stop)},
-        {"Text4", QString::number(chosen.hour)},
-        {"Text5", QString::number(chosen.hour)},
-        {"Text6", QStringLiteral("0")},
+        {"Text2", QStringLiteral("100")}, {"Text3", QStringLiteral("20")}, {"Text4", QStringLiteral("0")},
+        {"Text5", QStringLiteral("23")},  {"Text6", QStringLiteral("5")},
     };
     for (const auto& [name, text] : fields) QCOMPARE(desk.find<QLineEdit>(name)->text(), text);
     QVERIFY(desk.session->form.timer1);
     QVERIFY(WaitUntil([&] { return !desk.session->form.timer1; }));
+    for (const auto& [name, text] : fields) QCOMPARE(desk.find<QLineEdit>(name)->text(), text);
 
     // One pass of that setting, with the cell's result.
     const std::vector<RipotLine> single = ReadReport(desk.session->ripotPath());
@@ -250,14 +253,16 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     QCOMPARE(single[0].stop, chosen.stop);
     QCOMPARE(single[0].result, chosen.result);
 
-    // The statistics show that pass's trades; the heatmap still the sweep.
+    // The statistics show that pass's trades; the heatmap still the sweep it came from.
     const auto e = w->evaluation();
-    QVERIFY(e->latest != sweep);
-    QCOMPARE(e->latest->passes.size(), size_t(1));
+    QCOMPARE(e->run->kind, RunKind::Cell);
+    QCOMPARE(e->run->parent, sweep->number);
+    QCOMPARE(e->run->passes.size(), size_t(1));
     QCOMPARE(e->sweep, sweep);
+    QVERIFY(w->header()->text().contains(QStringLiteral("Клетка перебора")));
     StatsPane* stats = w->statsPane();
-    QVERIFY(!e->latest->trades.empty());
-    QCOMPARE(stats->figure(QStringLiteral("Trades")).toLongLong(), qlonglong(e->latest->trades.size()));
+    QVERIFY(!e->run->trades.empty());
+    QCOMPARE(stats->figure(QStringLiteral("Trades")).toLongLong(), qlonglong(e->run->trades.size()));
     QCOMPARE(Number(stats->figure(QStringLiteral("NetResult"))), chosen.result);
     QCOMPARE(pane->hourSelector()->currentIndex(), hourIndex);
     QVERIFY(map->grid().cells == cellsBefore);
@@ -294,11 +299,21 @@ void EvaluationWindowTest::thoroughTestEndingWhileOpenFillsTheDashboard() {
              qPrintable(pane->summary()->text()));
     QCOMPARE(Number(t->item(t->rowCount() - 1, 9)->text()), 1671.0);  // the full test's result label
 
-    // The statistics now rest on the forward trades (RIPOT1); the heatmap keeps the sweep.
+    // The statistics now rest on the forward trades (RIPOT1). A thorough test has
+    // no heatmap of its own; the sweep is one choice away in "Запуски".
     QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")).toULongLong(),
              qulonglong(CountLines(QString::fromStdString(desk.session->ripot1Path()))));
+    QVERIFY(!w->evaluation()->sweep);
+    QVERIFY(w->heatmapPane()->note()->text().startsWith(QStringLiteral("Тепловой карты нет")));
+    QTableWidget* runs = w->runsPane()->table();
+    QCOMPARE(runs->rowCount(), 2);
+    QCOMPARE(runs->item(0, 0)->text(), QStringLiteral("2"));  // newest first
+    runs->selectRow(1);
+    QCOMPARE(w->evaluation()->run, sweep);
     QCOMPARE(w->evaluation()->sweep, sweep);
+    QVERIFY(MapsBuilt(w));
     QVERIFY(w->heatmapPane()->hourTargetMap()->grid().hasBest);
+    QCOMPARE(w->walkForwardPane()->table()->rowCount(), 0);
 }
 
 void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
@@ -309,7 +324,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
         QTimer stopper;
         stopper.setInterval(0);
         QObject::connect(&stopper, &QTimer::timeout, [&] {
-            const auto& r = desk.session->run.results;
+            const auto& r = desk.session->thoroughRun;
             if (r && r->windows.size() >= 2) {
                 stopper.stop();
                 desk.window->action("Stop")->trigger();
@@ -318,7 +333,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
         stopper.start();
         QVERIFY(Run(desk, "Kach"));
         EvaluationWindow* w = Ocen(desk);
-        const auto latest = w->evaluation()->latest;
+        const auto latest = w->evaluation()->run;
         QCOMPARE(latest->end, RunEnd::Stopped);
         QVERIFY(latest->windows.size() >= 2 && latest->windows.size() < 27);
         QLabel* note = w->statsPane()->note();
@@ -433,24 +448,37 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
         return WaitUntil([&] { return !w->exporting(); });
     };
 
-    const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));  // made with its parent
-    QVERIFY(exportTo(out));
+    // The single setting's own files: its trades, no passes, no heatmap.
+    const QString single = desk.dir.filePath(QStringLiteral("оценка/single"));  // made with its parent
+    QVERIFY(exportTo(single));
     QCOMPARE(desk.dialogs.shown.size(), size_t(1));
     QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Information);
-    QVERIFY(desk.dialogs.shown[0].text.contains(out));
-    QStringList expected{"dashboard.png", "equity.png", "heatmap.png", "monthly.csv",
-                         "passes.csv",    "stats.json", "trades.csv",  "windows.csv"};
-    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
-    QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
-    QCOMPARE(CountLines(out + "/trades.csv"), w->evaluation()->trades.size() + 1);
-    QFile json(out + "/stats.json");
+    QVERIFY(desk.dialogs.shown[0].text.contains(single));
+    QCOMPARE(
+        QDir(single).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+        (QStringList{"equity.png", "monthly.csv", "passes.csv", "stats.json", "trades.csv", "windows.csv"}));
+    QCOMPARE(CountLines(single + "/passes.csv"), size_t(1));
+    QCOMPARE(CountLines(single + "/trades.csv"), w->evaluation()->trades.size() + 1);
+    QFile json(single + "/stats.json");
     QVERIFY(json.open(QIODevice::ReadOnly));
     const QByteArray stats = json.readAll();
     QVERIFY(stats.contains("\"monteCarlo\""));
+    QVERIFY(stats.contains("\"passes\": 0") || stats.contains("\"passes\":0"));
     QVERIFY(stats.contains("\"complete\": true") || stats.contains("\"complete\":true"));
+
+    // The sweep, chosen in "Запуски": its passes and its heatmap, no trades.
+    w->runsPane()->table()->selectRow(1);
+    QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
+    QVERIFY(MapsBuilt(w));
+    const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));
+    QVERIFY(exportTo(out));
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"equity.png", "heatmap.png", "monthly.csv", "passes.csv", "stats.json",
+                          "trades.csv", "windows.csv"}));
+    QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
+    QCOMPARE(CountLines(out + "/trades.csv"), size_t(1));
     const std::pair<const char*, QSize> pictures[] = {{"equity.png", QSize(1400, 800)},
-                                                      {"heatmap.png", QSize(1400, 900)},
-                                                      {"dashboard.png", QSize(1400, 1100)}};
+                                                      {"heatmap.png", QSize(1400, 900)}};
     for (const auto& [name, size] : pictures) QCOMPARE(QImage(out + "/" + name).size(), size);
     // heatmap.png is the TP x SL grid the window shows: its best cell in its colour.
     const HeatGrid& g = w->heatmapPane()->targetStopMap()->grid();
@@ -476,6 +504,96 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     w->exportButton()->click();
     QVERIFY(!w->exporting());
     QVERIFY(desk.dialogs.shown.empty());
+}
+
+void EvaluationWindowTest::runsListComparesAndRepeats() {
+    Desk desk;
+    Load(desk);
+    QVERIFY(Run(desk, "Start"));  // run 1: the sweep
+    FormState& f = desk.session->form;
+    for (const char* hour : {"10", "11"}) {
+        f.text4 = f.text5 = hour;
+        f.text6 = std::string("0");
+        desk.window->syncFromState();
+        QVERIFY(Run(desk, "Start"));  // runs 2 and 3: single settings
+    }
+    EvaluationWindow* w = Ocen(desk);
+    RunsPane* pane = w->runsPane();
+    QTableWidget* t = pane->table();
+    QCOMPARE(t->rowCount(), 3);
+    QCOMPARE(t->item(0, 0)->text(), QStringLiteral("3"));
+    QCOMPARE(t->item(0, 2)->text(), QStringLiteral("одиночный"));
+    QCOMPARE(t->item(2, 2)->text(), QStringLiteral("перебор"));
+    QCOMPARE(t->item(0, 5)->text(), QStringLiteral("100/20/0, 11–11"));
+    QVERIFY(t->item(0, 0)->isSelected());  // the latest is what the other tabs show
+    QVERIFY(w->header()->text().contains(QStringLiteral("Запуск 3")));
+    const auto run2 = desk.session->history.find(2), run3 = desk.session->history.find(3);
+    const TradeStats s2 = ComputeTradeStats(TradesFromRows(run2->trades));
+    const TradeStats s3 = ComputeTradeStats(TradesFromRows(run3->trades));
+    QCOMPARE(Number(t->item(1, 6)->text()), s2.netResult);
+    QCOMPARE(t->item(1, 7)->text(), QString::number(s2.trades));
+
+    // Two runs selected: every statistic of both and the difference, and both equities.
+    t->selectionModel()->select(t->model()->index(1, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(!pane->comparisonPanel()->isHidden());
+    QTableWidget* c = pane->comparison();
+    QCOMPARE(c->rowCount(), int(StatFigures(s2).size()));
+    QCOMPARE(c->horizontalHeaderItem(1)->text(), QStringLiteral("Запуск 2"));
+    for (int r = 0; r < c->rowCount(); ++r) {
+        if (c->item(r, 0)->text() != FigureCaption(QStringLiteral("NetResult"))) continue;
+        QCOMPARE(Number(c->item(r, 1)->text()), s2.netResult);
+        QCOMPARE(Number(c->item(r, 2)->text()), s3.netResult);
+        QCOMPARE(Number(c->item(r, 3)->text()), s3.netResult - s2.netResult);
+    }
+    QVERIFY(!pane->repeatButton()->isEnabled());
+    QCOMPARE(w->evaluation()->run, run3);  // a comparison does not change what the tabs show
+
+    // Run 2 alone: the tabs evaluate it, and "Повторить" writes its settings into the fields.
+    t->selectRow(1);
+    QCOMPARE(w->evaluation()->run, run2);
+    QCOMPARE(w->statsPane()->figure(QStringLiteral("Trades")), QString::number(s2.trades));
+    QVERIFY(pane->comparisonPanel()->isHidden());
+    QVERIFY(pane->repeatButton()->isEnabled());
+    pane->repeatButton()->click();
+    QCOMPARE(desk.find<QLineEdit>("Text4")->text(), QStringLiteral("10"));
+    QCOMPARE(desk.find<QLineEdit>("Text6")->text(), QStringLiteral("0"));
+    // A new run is shown when the window follows the latest, not while one is chosen.
+    QVERIFY(Run(desk, "Start"));
+    w->refresh();
+    QCOMPARE(t->rowCount(), 4);
+    QCOMPARE(w->evaluation()->run, run2);
+}
+
+void EvaluationWindowTest::refusedRunKeepsWhatTheLastRunShowed() {
+    Desk desk;
+    Load(desk);
+    FormState& f = desk.session->form;
+    f.text4 = f.text5 = std::string("10");
+    f.text6 = std::string("0");
+    desk.window->syncFromState();
+    QVERIFY(Run(desk, "Start"));
+    QVERIFY(Ocen(desk));
+    const char* labels[] = {"Label1_0", "Label1_1", "Label1_2", "Label1_3",
+                            "Label6_3", "Label16",  "Label17",  "Label15"};
+    auto shown = [&] {
+        QStringList texts;
+        for (const char* name : labels) texts << desk.find<QLabel>(name)->text();
+        return texts;
+    };
+    const QStringList before = shown();
+    QVERIFY(before.contains(QStringLiteral("Тест окончен")));
+
+    // A point value that is no number: refused with the field named, nothing shown changes.
+    desk.find<QLineEdit>("Text11")->setText(QString());
+    desk.session->form.text11.clear();
+    desk.dialogs.shown.clear();
+    desk.window->action("Start")->trigger();
+    QCOMPARE(desk.dialogs.texts_shown(),
+             QStringList{QStringLiteral("Поле «Стоимость пункта» в рамке «Условия»: введите число с точкой, "
+                                        "например 10")});
+    QCOMPARE(shown(), before);
+    QCOMPARE(desk.session->history.entries().size(), size_t(1));
 }
 
 QTEST_MAIN(EvaluationWindowTest)

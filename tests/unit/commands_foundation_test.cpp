@@ -10,6 +10,7 @@
 #include "platform/headless.h"
 #include "platform/text_file.h"
 #include "program/commands.h"
+#include "program/evaluation_sources.h"
 #include "program/session.h"
 #include "support/test_support.h"
 
@@ -129,7 +130,7 @@ TEST_F(CommandsTest, HourMenuLoadsThenFindsTheInterval) {
     EXPECT_EQ(s->form.label15, "Загрузка закончена");
     EXPECT_EQ(s->form.progressMax, 6);
     EXPECT_EQ(s->form.progressValue, 6);
-    EXPECT_EQ(s->quoteFileName, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(shell.resets, 0);
     ExpectPositionCleared();
@@ -140,7 +141,7 @@ TEST_F(CommandsTest, DayMenuLoadsAndLeavesThePickersAlone) {
     EXPECT_EQ(s->store.dayBarCount, 3);
     EXPECT_EQ(s->store.dayOhlc[3][QuoteStore::Close], 1.115f);
     EXPECT_EQ(s->form.label15, "Загрузка закончена");
-    EXPECT_EQ(s->quoteFileName, daily);
+    EXPECT_EQ(s->store.daySet.files, std::vector<std::string>{daily});
     EXPECT_EQ(s->form.dtPicker1.value, kToday);
     EXPECT_EQ(s->form.dtPicker2.value, kToday);
     EXPECT_TRUE(dialogs.messages.empty());
@@ -159,8 +160,8 @@ TEST_F(CommandsTest, CancelledOrUnreadableFileChangesNothing) {
             SCOPED_TRACE("answer '" + answer + "'");
             EXPECT_EQ(s->store.hourBarCount, 6);
             EXPECT_EQ(s->store.dayBarCount, 3);
-            EXPECT_EQ(s->hourlyPath, hourly);
-            EXPECT_EQ(s->quoteFileName, daily);
+            EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
+            EXPECT_EQ(s->store.daySet.files, std::vector<std::string>{daily});
             EXPECT_EQ(s->run.firstBar, 2.0f);
             EXPECT_EQ(s->run.lastBar, 7.0f);
             EXPECT_EQ(s->form.dtPicker1.value, (Date{2019, 1, 2}));
@@ -190,7 +191,7 @@ TEST_F(CommandsTest, FailedLoadShowsItsMessageAndRestoresTheStore) {
     EXPECT_EQ(s->store.hourBarCount, 6);
     EXPECT_TRUE(s->store.hourOhlc == before.hourOhlc);
     EXPECT_TRUE(s->store.hourDate == before.hourDate);
-    EXPECT_EQ(s->hourlyPath, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_EQ(s->run.firstBar, 2.0f);
     EXPECT_EQ(s->run.lastBar, 7.0f);
     EXPECT_EQ(shell.quits, 0);
@@ -405,7 +406,6 @@ TEST_F(CommandsTest, StartCapturesTheDefaults) {
     const Settings& v = s->run.s;
     const double u = 0.0001f;
     EXPECT_EQ(v.U, 0.0001f);
-    EXPECT_EQ(v.E, 10000.0f);
     EXPECT_EQ(v.TP, 0.01f);
     EXPECT_EQ(v.TP, static_cast<float>(100 * u));
     // 20 points of a single-precision 0.0001 stored as single: just below 0.002f.
@@ -415,8 +415,10 @@ TEST_F(CommandsTest, StartCapturesTheDefaults) {
     EXPECT_EQ(v.TP1, 100.0f);
     EXPECT_EQ(v.SL1, 20.0f);
     EXPECT_EQ(v.ST1, 5.0f);
-    EXPECT_EQ(v.Q, 10.0f);
-    EXPECT_EQ(v.J, 0.0005f);
+    ASSERT_TRUE(s->current);
+    EXPECT_EQ(s->current->settings.pointValue, 10.0);
+    EXPECT_EQ(s->current->settings.tradeCost, 0.0005);
+    EXPECT_EQ(s->current->kind, RunKind::Sweep);
     EXPECT_EQ(s->run.lastEntryHour, 23.0f);
     EXPECT_EQ(s->form.label15, " Оценка времени ");
     EXPECT_TRUE(s->form.timer1);
@@ -450,37 +452,34 @@ TEST_F(CommandsTest, StartReadsEachFieldItsOwnWay) {
          }},
         {"zero target", [](FormState& f) { Set(f.text2, "0"); }, false, 1, false, nullptr},
         {"zero stop", [](FormState& f) { Set(f.text3, "0"); }, false, 1, false, nullptr},
-        // The variables set before the failing field keep their new values.
+        // A refused start captures nothing.
         {"letters in target",
          [](FormState& f) {
              Set(f.text2, "abc");
-             Set(f.text11, "7");
+             f.pair = Pair::JPY;
          },
-         false, 0, true,
-         [](const Session& x) {
-             EXPECT_EQ(x.run.s.Q, 7.0f);
-             EXPECT_EQ(x.run.s.U, 0.0001f);
-         }},
+         false, 0, true, [](const Session& x) { EXPECT_NE(x.run.s.U, 0.01f); }},
         {"letters in stop", [](FormState& f) { Set(f.text3, "2O"); }, false, 0, true, nullptr},
         {"letters in step", [](FormState& f) { Set(f.text6, "five"); }, false, 0, true, nullptr},
         {"JPY", [](FormState& f) { f.pair = Pair::JPY; }, true, 0, false,
          [](const Session& x) {
              const double u = 0.01f;
              EXPECT_EQ(x.run.s.U, 0.01f);
-             EXPECT_EQ(x.run.s.E, 100.0f);
              EXPECT_EQ(x.run.s.TP, static_cast<float>(100 * u));
              EXPECT_EQ(x.run.s.SL, static_cast<float>(20 * u));
          }},
-        // Text11 and Text13 are read by the leading-number rule, which never fails.
-        {"leading numbers",
+        // The money fields must be numbers: a text that is not would count as 0 unseen.
+        {"money text", [](FormState& f) { Set(f.text13, "abc"); }, false, 0, true, nullptr},
+        {"money blanks inside", [](FormState& f) { Set(f.text11, "10 5"); }, false, 0, true, nullptr},
+        {"money zero and exponent",
          [](FormState& f) {
-             Set(f.text11, "10 5");
-             Set(f.text13, "abc");
+             Set(f.text11, "0");
+             Set(f.text13, " 5e-4 ");
          },
          true, 0, false,
          [](const Session& x) {
-             EXPECT_EQ(x.run.s.Q, 105.0f);
-             EXPECT_EQ(x.run.s.J, 0.0f);
+             EXPECT_EQ(x.current->settings.pointValue, 0.0);
+             EXPECT_EQ(x.current->settings.tradeCost, 0.0005);
          }},
         {"fractional points", [](FormState& f) { Set(f.text2, "12.5"); }, true, 0, false,
          [](const Session& x) { EXPECT_EQ(x.run.s.TP1, 12.5f); }},
@@ -488,7 +487,7 @@ TEST_F(CommandsTest, StartReadsEachFieldItsOwnWay) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         s->form.reinitialise(kToday);
-        s->form.timer1 = !c.timer1;
+        s->form.timer1 = false;
         s->run.entryHour = 7;
         dialogs.messages.clear();
         dialogs.beeps = 0;
@@ -504,10 +503,10 @@ TEST_F(CommandsTest, StartReadsEachFieldItsOwnWay) {
         } else {
             EXPECT_TRUE(dialogs.messages.empty());
         }
-        // The report is emptied first, whatever follows.
+        // The report is emptied by a run that starts; one refused keeps what was written.
         std::string report;
         ASSERT_TRUE(ReadWholeFile(tmp_.file("RIPOT"), report));
-        EXPECT_EQ(report, "");
+        EXPECT_EQ(report, c.timer1 ? "" : "old\r\n");
         if (c.check) c.check(*s);
     }
 }
@@ -524,6 +523,7 @@ TEST_F(CommandsTest, StartUnderADecimalComma) {
     EXPECT_EQ(s->run.s.TP, static_cast<float>(12 * static_cast<double>(0.0001f)));
 
     s->form.text2 = "12.5";
+    s->form.timer1 = false;
     StartCommand(*s);
     EXPECT_FALSE(s->form.timer1);
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -562,7 +562,7 @@ TEST_F(CommandsTest, ToolbarDispatchesByKey) {
     ToolbarButton(*s, "Ocen");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(dialogs.messages[0].text, kNothingToEvaluate);
+    EXPECT_EQ(dialogs.messages[0].text, std::string(kNothingToEvaluate));
     EXPECT_EQ(shell.evaluations, 0);
     EXPECT_EQ(s->form.label16, "");
     dialogs.messages.clear();
@@ -587,7 +587,7 @@ TEST_F(CommandsTest, ALoadIsNotEnteredAgainWhileItRuns) {
     Hour(hourly);
     EXPECT_EQ(s->store.hourBarCount, 6);
     EXPECT_EQ(s->store.dayBarCount, 0);
-    EXPECT_EQ(s->hourlyPath, hourly);
+    EXPECT_EQ(s->store.hourSet.files, std::vector<std::string>{hourly});
     EXPECT_EQ(dialogs.fileAnswers.size(), 1u);
 }
 

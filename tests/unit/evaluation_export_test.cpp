@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -61,9 +62,17 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
 // A small JSON reader, as strict as json.loads without its extensions: objects,
 // arrays, plain strings, numbers, true, false, null (no inf, nan or Infinity).
 struct JsonValue {
-    std::variant<std::nullptr_t, bool, double, std::string, std::map<std::string, JsonValue>> v;
+    std::variant<std::nullptr_t, bool, double, std::string, std::map<std::string, JsonValue>,
+                 std::vector<JsonValue>>
+        v;
     const JsonValue& operator[](const std::string& key) const {
         return std::get<std::map<std::string, JsonValue>>(v).at(key);
+    }
+    // The numbers of a list.
+    std::vector<double> numbers() const {
+        std::vector<double> out;
+        for (const JsonValue& item : std::get<std::vector<JsonValue>>(v)) out.push_back(item.number());
+        return out;
     }
     double number() const { return std::get<double>(v); }
     const std::string& text() const { return std::get<std::string>(v); }
@@ -101,6 +110,15 @@ JsonValue ReadJsonValue(const std::string& t, size_t& i) {
             if (t[i] == ',') ++i, skip();
         }
         return ++i, JsonValue{m};
+    }
+    if (t[i] == '[') {
+        std::vector<JsonValue> items;
+        for (++i, skip(); t[i] != ']'; skip()) {
+            items.push_back(ReadJsonValue(t, i));
+            skip();
+            if (t[i] == ',') ++i, skip();
+        }
+        return ++i, JsonValue{items};
     }
     const size_t digit = t[i] == '-' ? i + 1 : i;
     if (digit >= t.size() || !std::isdigit(static_cast<unsigned char>(t[digit])))
@@ -261,6 +279,52 @@ TEST_F(ExportTest, StatsJsonRoundTrip) {
     EXPECT_EQ(j["monteCarlo"]["runs"].number(), 50);
     EXPECT_EQ(j["monteCarlo"]["shuffled"]["finalResult"]["p50"].number(), 180);
     EXPECT_EQ(j["monteCarlo"]["resampled"]["finalResult"]["p5"].number(), mc.resampled.finalResult.p5);
+}
+
+// Two trades, +10 and -30: every shuffled run ends at -20 with a drawdown of 30;
+// a resampled run ends at 20, -20 or -60 with a drawdown of 0, 30 or 60.
+TEST_F(ExportTest, MonteCarloHistogramsHoldEveryRunInItsBin) {
+    trades = testing::ProfitTrades({10, -30});
+    MonteCarloOptions o;
+    o.runs = 50;
+    o.seed = 7;
+    const MonteCarloResult mc = RunMonteCarlo(trades, o);
+    EvaluationExport data = Data();
+    data.monteCarlo = &mc;
+    std::string error;
+    ASSERT_TRUE(ExportEvaluation(dir.path(), data, error)) << error;
+    const JsonValue j = ReadJson(dir.read("stats.json"))["monteCarlo"];
+
+    struct Case {
+        const char* method;
+        const char* figure;
+        const Distribution& runs;
+        double lo, width;                                 // the first edge and the bin width
+        std::vector<std::pair<double, size_t>> outcomes;  // each value a run can take, and its bin
+    };
+    // One value gets the bins of value ± 0.5; a value on an inner edge goes right, the largest last.
+    const Case cases[] = {
+        {"shuffled", "finalResult", mc.shuffled.finalResult, -20.5, 1.0 / 40, {{-20, 20}}},
+        {"shuffled", "maxDrawdown", mc.shuffled.maxDrawdown, 29.5, 1.0 / 40, {{30, 20}}},
+        {"resampled", "finalResult", mc.resampled.finalResult, -60, 2, {{-60, 0}, {-20, 20}, {20, 39}}},
+        {"resampled", "maxDrawdown", mc.resampled.maxDrawdown, 0, 1.5, {{0, 0}, {30, 20}, {60, 39}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.figure);
+        const JsonValue& h = j[c.method][c.figure]["histogram"];
+        const std::vector<double> edges = h["edges"].numbers(), counts = h["counts"].numbers();
+        ASSERT_EQ(edges.size(), 41u);
+        ASSERT_EQ(counts.size(), 40u);
+        for (size_t i = 0; i < edges.size(); ++i) EXPECT_DOUBLE_EQ(edges[i], c.lo + c.width * i) << i;
+        std::vector<double> expected(40, 0);
+        for (const auto& [value, bin] : c.outcomes) {
+            expected[bin] =
+                static_cast<double>(std::count(c.runs.values.begin(), c.runs.values.end(), value));
+            EXPECT_GT(expected[bin], 0);  // the seed reaches every outcome
+        }
+        EXPECT_EQ(counts, expected);
+        EXPECT_EQ(std::accumulate(counts.begin(), counts.end(), 0.0), 50);
+    }
 }
 
 TEST_F(ExportTest, InfinityIsAStringAndUndefinedIsNull) {

@@ -50,8 +50,8 @@ TEST_F(ImportCommand, ImportsBesideTheCsvAndLoadsAsTheMenuDoes) {
     // Loaded as Hour and Day load: the store, the pickers, the interval.
     EXPECT_EQ(session.store.hourBarCount, 600);
     EXPECT_EQ(session.store.dayBarCount, 32);  // one daily bar per date of the 600 hours
-    EXPECT_EQ(session.hourlyPath, h);
-    EXPECT_EQ(session.quoteFileName, d);
+    EXPECT_EQ(session.store.hourSet.files, std::vector<std::string>{h});
+    EXPECT_EQ(session.store.daySet.files, std::vector<std::string>{d});
     EXPECT_EQ(session.form.dtPicker1.value, (Date{2019, 1, 2}));
     EXPECT_EQ(session.run.firstBar, 2);
     EXPECT_EQ(session.run.lastBar, 601);

@@ -191,10 +191,12 @@ TEST_F(QuoteStoreTest, JpyUsesWiderColumns) {
     ASSERT_EQ(Hourly(path, Pair::JPY).status, Status::Ok);
     EXPECT_EQ(store->hourOhlc[1], (std::array<float, 4>{103.25f, 103.3f, 103.1f, 103.2f}));
 
-    // Read with the layout of the other pairs, the high starts inside the open.
-    ASSERT_EQ(Hourly(path, Pair::EUR).status, Status::Ok);
-    EXPECT_EQ(store->hourOhlc[3][QuoteStore::Open], 103.25f);
-    EXPECT_EQ(store->hourOhlc[3][QuoteStore::High], 0.0f);
+    // Read with the layout of the other pairs it would give wrong prices: it is refused.
+    const QuoteStore before = *store;
+    const LoadResult wrong = Hourly(path, Pair::EUR);
+    EXPECT_EQ(wrong.status, Status::WrongLayout);
+    EXPECT_EQ(wrong.layout, QuoteLayout::Yen);
+    ExpectSameStore(*store, before);
 
     const auto daily = WriteLines("jpyd.PRN", {"20210104   103.2500,103.3000,103.1000,103.2000,"});
     ASSERT_EQ(Daily(daily, Pair::JPY).status, Status::Ok);
@@ -239,9 +241,10 @@ TEST_F(QuoteStoreTest, CapacityBoundsTheBarsAndDays) {
     ASSERT_EQ(Hourly(full).status, Status::Ok);
     EXPECT_EQ(store->hourBarCount, kHours);
     EXPECT_EQ(store->hourOfBar[kHours], 5.0f);
-    // A full store takes no further bar.
+    // A full store takes no further bar of the same history.
     const QuoteStore before = *store;
-    EXPECT_EQ(Hourly(tmp_.write("more.PRN", line + line)).status, Status::Failed);
+    const std::string later = HourLine("20190103", 5, "1.1000", "1.2000", "1.0000", "1.1500") + "\r\n";
+    EXPECT_EQ(Hourly(tmp_.write("more.PRN", later + later)).status, Status::Failed);
     ExpectSameStore(*store, before);
 
     std::vector<Day> days(kDays, Day{"1.1000", "1.2000", "1.0000", "1.1500"});
@@ -450,11 +453,11 @@ TEST_F(QuoteStoreTest, ArbitraryBytesNeverBreakTheStore) {
                 const auto r = hourly ? Hourly(path, pair) : Daily(path, pair);
                 SCOPED_TRACE("input " + std::to_string(n - 1) + (hourly ? " hourly" : " daily"));
                 ASSERT_NE(r.status, Status::CannotRead);
-                if (r.status == Status::Failed) {
+                if (r.status == Status::Failed || r.status == Status::WrongLayout) {
                     ExpectSameStore(*store, before);
                 } else {
-                    EXPECT_EQ(hourly ? store->hourBarCount : store->dayBarCount,
-                              (hourly ? before.hourBarCount : before.dayBarCount) + r.barsStored);
+                    const int kept = r.appended ? (hourly ? before.hourBarCount : before.dayBarCount) : 0;
+                    EXPECT_EQ(hourly ? store->hourBarCount : store->dayBarCount, kept + r.barsStored);
                 }
             }
         }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "program/commands.h"
 #include "engine/test_pass.h"
 #include "engine_fixture.h"
+#include "program/commands.h"
 
 namespace kavro::testing {
 namespace {
@@ -163,7 +163,9 @@ TEST_F(SimpleTest, SweepDirectionAndHourRules) {
     EXPECT_EQ(lines[16], " 0  20  20  0 ");
 
     // Equal texts, or a negative step: no pass would run, so Start refuses the run
-    // instead of leaving its timer ticking without work.
+    // instead of leaving its timer ticking without work, and what the sweep left stays.
+    const std::string label15 = session.form.label15;
+    const std::string best = session.form.label1[0];
     for (const auto& [stop, step] : {std::pair{"20", "5"}, std::pair{"100", "-5"}}) {
         dialogs.messages.clear();
         session.form.text3 = stop;
@@ -171,8 +173,9 @@ TEST_F(SimpleTest, SweepDirectionAndHourRules) {
         session.form.text5 = "23";
         ToolbarButton(session, "Start");
         EXPECT_FALSE(session.form.timer1);
-        EXPECT_EQ(session.form.label15, "");
-        EXPECT_TRUE(ReportLines().empty());
+        EXPECT_EQ(session.form.label15, label15);
+        EXPECT_EQ(session.form.label1[0], best);
+        EXPECT_EQ(ReportLines().size(), 408u);
         ASSERT_EQ(dialogs.messages.size(), 1u);
     }
     EXPECT_EQ(dialogs.messages[0].text, "Поле «Шаг»: введите число больше 0");
@@ -392,7 +395,7 @@ TEST_P(DayDensity, AnEarlyBarStillTradesOnItsDay) {
     EXPECT_EQ(session.run.passProfit, 949.0f);
     ASSERT_TRUE(session.run.journal.row(1).entryDate.has_value());
     EXPECT_EQ(session.run.journal.row(1).entryDate->view(), DayText(firstHourDay + 1));
-    EXPECT_EQ(session.run.barsWithoutDay, 0);
+    EXPECT_EQ(session.current->barsWithoutDay, 0);
 }
 
 // 20 bars a day: the estimate lands some 260 days late for the first bars. 24 bars
@@ -405,11 +408,11 @@ TEST_F(SimpleTest, BarsWithoutADayAreCountedPerRun) {
     session.store.dayDate[285] = DateText::from("19990102");
     ++session.store.generation;
     RunSimpleTest();
-    EXPECT_EQ(session.run.barsWithoutDay, 48);
+    EXPECT_EQ(session.current->barsWithoutDay, 48);
     // Only the interval counts.
     SetInterval(BarOf(284, 0), BarOf(286, 23));
     RunSimpleTest();
-    EXPECT_EQ(session.run.barsWithoutDay, 24);
+    EXPECT_EQ(session.current->barsWithoutDay, 24);
 }
 
 TEST(Othet, ShowsTheReportOrSaysThereIsNone) {

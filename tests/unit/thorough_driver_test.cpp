@@ -5,6 +5,7 @@
 #include "engine/strategy_rules.h"
 #include "platform/numbers.h"
 #include "thorough_fixture.h"
+#include "walkforward/search_order.h"
 #include "walkforward/thorough_test.h"
 
 namespace kavro::testing {
@@ -16,7 +17,7 @@ TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
     BuildStore(400, 100);
     s().run.firstBar = 1;
     s().run.lastBar = 2400;
-    StartThoroughTest(s());
+    KachCommand(s());
     const Settings& v = s().run.s;
     EXPECT_EQ(v.U, 0.0001f);
     EXPECT_EQ(v.TP, 0.01f);
@@ -25,26 +26,22 @@ TEST_F(ThoroughDriver, KachCapturesTheSettingsAndEnablesTimer3) {
     EXPECT_EQ(v.TP1, 100);
     EXPECT_EQ(v.SL1, 20);
     EXPECT_EQ(v.ST1, 5);
-    EXPECT_EQ(v.Q, 10);
-    EXPECT_EQ(v.J, 0.0005f);
-    EXPECT_EQ(v.E, 10000);
     EXPECT_EQ(s().run.lastEntryHour, 23);
     EXPECT_EQ(s().form.label15, kStatusEstimate);
     EXPECT_TRUE(s().form.timer3);
 
     s().form.pair = Pair::JPY;
-    StartThoroughTest(s());
+    KachCommand(s());
     EXPECT_EQ(s().run.s.U, 0.01f);
-    EXPECT_EQ(s().run.s.E, 100);
 
     s().form.timer3 = false;
     s().form.text2 = "0";
-    StartThoroughTest(s());
+    KachCommand(s());
     EXPECT_EQ(dialogs.beeps, 1);
     EXPECT_FALSE(s().form.timer3);
     EXPECT_TRUE(dialogs.messages.empty());
-    // A refused run leaves the status line empty.
-    EXPECT_EQ(s().form.label15, "");
+    // A refused run changes nothing the earlier one showed.
+    EXPECT_EQ(s().form.label15, kStatusEstimate);
 }
 
 struct Refusal {
@@ -65,17 +62,18 @@ TEST_P(KachRefuses, UnreadableOrTooBigSettingsNameTheirField) {
         s().run.lastBar = 2400;
         AppendToFile(s().ripotPath(), "old\r\n");
         AppendToFile(s().ripot1Path(), "old\r\n");
+        const std::string report = ReadFile(s().ripotPath()), trades = ReadFile(s().ripot1Path());
+        s().form.label15 = "earlier";
         RunKach();
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
         EXPECT_EQ(dialogs.messages[0].text, loaded ? GetParam().message : kStartFailed);
         EXPECT_FALSE(s().form.timer3);
-        EXPECT_EQ(s().form.label15, "");
         EXPECT_EQ(s().run.passesStarted, 0);
-        // Kach's first step has emptied both reports; nothing else was written.
-        EXPECT_TRUE(std::filesystem::exists(s().ripotPath()));
-        EXPECT_EQ(ReadFile(s().ripotPath()), "");
-        EXPECT_EQ(ReadFile(s().ripot1Path()), "");
+        // A refused run changes nothing: the status line and both reports are as they were.
+        EXPECT_EQ(s().form.label15, "earlier");
+        EXPECT_EQ(ReadFile(s().ripotPath()), report);
+        EXPECT_EQ(ReadFile(s().ripot1Path()), trades);
     }
 }
 
@@ -116,7 +114,7 @@ TEST_F(ThoroughDriver, RunsThatWouldDoNothingOrOverflowAreRefused) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Information);
     EXPECT_NE(dialogs.messages[0].text.find("ни одно окно"), std::string::npos);
-    EXPECT_EQ(s().form.label15, "");
+    EXPECT_EQ(s().form.label15, "");  // nothing ran before it, nothing set it
 
     // A point value whose results overflow is refused as the simple test refuses it.
     dialogs.messages.clear();
@@ -134,6 +132,58 @@ TEST_F(ThoroughDriver, RunsThatWouldDoNothingOrOverflowAreRefused) {
     RunKach();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, kStartFailed);
+}
+
+// Kach refuses exactly the grids whose search would try no setting; every other
+// grid searches all of its settings.
+TEST_F(ThoroughDriver, OnlyAGridWithoutASettingIsRefused) {
+    BuildStore(400, 100);
+    s().run.firstBar = 1;
+    s().run.lastBar = 2400;
+    FormState& f = s().form;
+    f.check3 = true;  // one window's search shows the grid
+    f.text4 = f.text5 = "3";
+    struct Grid {
+        const char* tp;
+        const char* sl;
+        const char* step;
+        int settings;
+    };
+    const Grid grids[] = {
+        {"20", "100", "5", 0},  // the take-profit range counted down to the stop holds nothing
+        {"99.5", "100", "5", 0},
+        {"20", "20", "5", 1},
+        {"20", "20", "1e-3", 1},
+        {"22", "20", "5", 1},      // take-profit 22 (17 is past the stop) x stop 20 (25 is past 22)
+        {"30", "20", "5", 9},      // 30, 25, 20 x 20, 25, 30
+        {"20.5", "20", "0.5", 4},  // 20.5, 20 x 20, 20.5
+        {"3.3333333333", "3.3333333333", "1", 1},  // read the long way a little below the text
+        {"0.1234567891", "0.1234567891", "1", 0},  // read the long way above it: no stop fits
+    };
+    for (const Grid& g : grids) {
+        SCOPED_TRACE(std::string(g.tp) + " / " + g.sl + " / " + g.step);
+        dialogs.messages.clear();
+        f.text2 = g.tp;
+        f.text3 = g.sl;
+        f.text6 = g.step;
+        AppendToFile(s().ripotPath(), "old\r\n");
+        const std::string report = ReadFile(s().ripotPath()), status = f.label15;
+        const long long before = s().run.passesDone;
+        RunKach();
+        EXPECT_FALSE(f.timer3);
+        EXPECT_EQ(s().run.passesDone - before, g.settings);
+        if (g.settings == 0) {
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
+            EXPECT_EQ(dialogs.messages[0].text, kNoSearchSettings);
+            // Refused before it started: what the last run left stays.
+            EXPECT_EQ(f.label15, status);
+            EXPECT_EQ(ReadFile(s().ripotPath()), report);
+        } else {
+            EXPECT_TRUE(dialogs.messages.empty());
+            EXPECT_EQ(Lines(s().ripotPath()).size(), 1u);
+        }
+    }
 }
 
 TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
@@ -157,6 +207,15 @@ TEST_F(ThoroughDriver, TextChangedToGarbageDuringTheRunEndsItWithTheMessage) {
 // and start where the last search window ended, at bar 0 since start-up.
 class ZeroBestRun : public ThoroughFixture {
   protected:
+    // Kach refuses such a grid, so Text2 drops below Text3 only once the run has
+    // started: every window reads it again and searches nothing.
+    void RunKach() {
+        const std::string target = s().form.text2;
+        s().form.text2 = s().form.text3;
+        ToolbarButton(s(), "Kach");
+        s().form.text2 = target;
+        for (int i = 0; i < 5 && s().form.timer3; ++i) Timer3Tick(s());
+    }
     void SetUp() override {
         ThoroughFixture::SetUp();
         BuildStore(400, 100);

@@ -23,10 +23,11 @@ class ForwardPass : public ThoroughFixture {
         r.searchWindowEnd = from;
         r.best = BestSetting{hour, targetPoints / 10000.0f, stopPoints / 10000.0f, targetPoints, stopPoints};
         double offset = 0;
-        StartForwardPass(s(), r.best.stop, r.best.target, r.s.ST, r.best.stopPoints, r.best.targetPoints,
-                         offset, r.best.entryHour);
+        StartForwardPass(s().env(record), r.best.stop, r.best.target, r.s.ST, r.best.stopPoints,
+                         r.best.targetPoints, offset, r.best.entryHour);
     }
     DateText DateAt(long bar) const { return session->store.hourDate[bar]; }
+    RunRecord record;
 };
 
 TEST_F(ForwardPass, BooksEveryCloseIntoJournalResultAndEquity) {

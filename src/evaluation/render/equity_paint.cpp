@@ -151,4 +151,46 @@ void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity
     p.restore();
 }
 
+void PaintEquityPair(QPainter& p, const QRectF& area, std::span<const double> first, const QString& firstName,
+                     std::span<const double> second, const QString& secondName) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF body = PaintTitle(p, area, QStringLiteral("Эквити двух запусков"));
+    const QRectF plot(body.left() + kLeftMargin, body.top() + 28,
+                      std::max(0.0, body.width() - kLeftMargin - kRightMargin),
+                      std::max(0.0, body.height() - 28 - kBottomMargin));
+    const size_t trades = std::max(first.size(), second.size());
+    if (trades < 2 || plot.width() < 4 || plot.height() < 4) {
+        PaintNothing(p, body, QStringLiteral("Нет сделок"));
+        p.restore();
+        return;
+    }
+    double lo = 0, hi = 0;
+    for (auto series : {first, second})
+        for (double v : series)
+            if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    const Axis xs = NiceAxis(0, static_cast<double>(trades - 1), 8);
+    const Axis ys = NiceAxis(lo, hi, 6);
+    PaintValueAxis(p, plot, ys);
+    PaintCountAxis(p, plot, xs, QStringLiteral("Сделка"));
+    const QColor colours[2] = {kEquityLine, QColor(230, 120, 20)};
+    const std::span<const double> series[2] = {first, second};
+    const QString names[2] = {firstName, secondName};
+    p.setFont(LabelFont());
+    for (int k = 0; k < 2; ++k) {
+        const Trace t = Sample(series[k], plot.width(), xs);
+        p.setClipRect(plot.adjusted(-1, -1, 1, 1));
+        p.setPen(QPen(colours[k], 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(ToPixels(t.equity, plot, ys));
+        p.setClipping(false);
+        // The legend above the plot, one name after the other.
+        const QRectF key(plot.left() + 8 + k * plot.width() / 2, body.top() + 4, plot.width() / 2 - 8, 20);
+        p.fillRect(QRectF(key.left(), key.center().y() - 2, 18, 4), colours[k]);
+        p.setPen(kInk);
+        p.drawText(key.adjusted(24, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, names[k]);
+    }
+    p.restore();
+}
+
 }  // namespace kavro

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "evaluation/heatmap.h"
 #include "evaluation/monte_carlo.h"
@@ -24,6 +25,11 @@ namespace kavro {
 // marked; "Просадка" below: the distance under the running peak.
 void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity,
                  const Drawdown& maxDrawdown);
+
+// Two runs' closed-trade equity on one chart by trade number, each in its own
+// colour and named in a legend (`first` blue, `second` orange).
+void PaintEquityPair(QPainter& p, const QRectF& area, std::span<const double> first, const QString& firstName,
+                     std::span<const double> second, const QString& secondName);
 
 struct GridCell {
     size_t x = 0, y = 0;
@@ -85,5 +91,15 @@ struct EvaluationPictures {
 };
 inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png"};
 bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error);
+
+// The same pictures painted, each with its file name, to be written later (a
+// window paints on its own thread and writes on another).
+struct NamedPicture {
+    std::string name;
+    QImage image;
+};
+std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pictures);
+// Writes painted pictures into `dir`; false with the first failure's message.
+bool WritePictures(const std::string& dir, const std::vector<NamedPicture>& pictures, std::string& error);
 
 }  // namespace kavro

@@ -3,6 +3,7 @@
 
 #include "evaluation/atomic_file.h"
 #include "evaluation/render/evaluation_render.h"
+#include "platform/text_file.h"
 
 namespace kavro {
 
@@ -39,31 +40,57 @@ bool SavePng(const std::string& path, const QSize& size,
                                error);
 }
 
-bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error) {
-    const std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
-    const QSize size(1200, 800);
-    if (!SavePng(
-            base + kPictureFiles[0], size,
-            [&](QPainter& p, const QRectF& r) { PaintEquity(p, r, pictures.equity, pictures.maxDrawdown); },
-            error))
-        return false;
-    if (pictures.heatmap && !pictures.heatmap->empty() &&
-        !SavePng(
-            base + kPictureFiles[1], size,
-            [&](QPainter& p, const QRectF& r) { PaintHeatmap(p, r, *pictures.heatmap); }, error))
-        return false;
-    if (pictures.windows && !pictures.windows->rows.empty() &&
-        !SavePng(
-            base + kPictureFiles[2], QSize(1200, 1000),
-            [&](QPainter& p, const QRectF& r) {
-                const QRectF top(r.left(), r.top(), r.width(), r.height() / 2);
-                const QRectF bottom(r.left(), r.top() + r.height() / 2, r.width(), r.height() / 2);
-                PaintForwardEquity(p, top, *pictures.windows);
-                PaintParameterStability(p, bottom, *pictures.windows);
-            },
-            error))
-        return false;
+namespace {
+
+// Every picture of an export has one size and one layout, whoever writes it.
+const QSize kEquitySize(1400, 800);
+const QSize kHeatmapSize(1400, 900);
+const QSize kDashboardSize(1400, 1100);
+constexpr double kDashboardUpperShare = 0.45;
+
+QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRectF&)>& paint) {
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) return image;
+    image.fill(Qt::white);
+    QPainter p(&image);
+    paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
+    return image;
+}
+
+}  // namespace
+
+std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pictures) {
+    std::vector<NamedPicture> out;
+    out.push_back({kPictureFiles[0], Painted(kEquitySize, [&](QPainter& p, const QRectF& r) {
+                       PaintEquity(p, r, pictures.equity, pictures.maxDrawdown);
+                   })});
+    if (pictures.heatmap && !pictures.heatmap->empty())
+        out.push_back({kPictureFiles[1], Painted(kHeatmapSize, [&](QPainter& p, const QRectF& r) {
+                           PaintHeatmap(p, r, *pictures.heatmap);
+                       })});
+    if (pictures.windows && !pictures.windows->rows.empty())
+        out.push_back({kPictureFiles[2], Painted(kDashboardSize, [&](QPainter& p, const QRectF& r) {
+                           const QRectF upper(r.left(), r.top(), r.width(),
+                                              r.height() * kDashboardUpperShare);
+                           PaintForwardEquity(p, upper, *pictures.windows);
+                           PaintParameterStability(
+                               p, QRectF(r.left(), upper.bottom(), r.width(), r.height() - upper.height()),
+                               *pictures.windows);
+                       })});
+    return out;
+}
+
+bool WritePictures(const std::string& dir, const std::vector<NamedPicture>& pictures, std::string& error) {
+    for (const NamedPicture& picture : pictures) {
+        const QImage& image = picture.image;
+        const auto draw = [&image](QPainter& p, const QRectF& r) { p.drawImage(r, image); };
+        if (!SavePng(JoinPath(dir, picture.name), image.size(), draw, error)) return false;
+    }
     return true;
+}
+
+bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error) {
+    return WritePictures(dir, PaintEvaluationPictures(pictures), error);
 }
 
 }  // namespace kavro

@@ -2,7 +2,7 @@
 // its trades, and how it ended.
 #include <gtest/gtest.h>
 
-#include "engine/run_results.h"
+#include "engine/run_record.h"
 #include "engine_fixture.h"
 #include "thorough_fixture.h"
 
@@ -22,8 +22,8 @@ class SweepResults : public EngineFixture {
 
 TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
     RunSimpleTest();
-    const RunResults& res = *session.run.results;
-    EXPECT_EQ(res.kind, RunKind::Simple);
+    const RunRecord& res = *session.current;
+    EXPECT_EQ(res.kind, RunKind::Sweep);
     EXPECT_EQ(res.end, RunEnd::Done);
     EXPECT_TRUE(res.finished());
     EXPECT_EQ(res.fields.text2, "100");
@@ -39,11 +39,11 @@ TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
 
     // The next run starts a fresh record and leaves this one whole for whoever holds it;
     // a field typed after the run ended changes nothing kept.
-    const std::shared_ptr<const RunResults> sweep = session.run.results;
+    const std::shared_ptr<const RunRecord> sweep = session.current;
     session.form.text6 = "0";
     session.form.text4 = session.form.text5 = "11";
     RunSimpleTest();
-    const RunResults& single = *session.run.results;
+    const RunRecord& single = *session.current;
     EXPECT_EQ(single.passes.size(), 1u);
     EXPECT_EQ(single.trades.size(), 0u);  // the buy at hour 11 is still open at the end
     EXPECT_EQ(sweep->passes.size(), 408u);
@@ -56,7 +56,7 @@ TEST_F(SweepResults, AStoppedRunKeepsWhatItFinished) {
         if (session.run.passesDone == 7) ToolbarButton(session, "Stop");
     };
     RunSimpleTest();
-    const RunResults& res = *session.run.results;
+    const RunRecord& res = *session.current;
     EXPECT_EQ(res.end, RunEnd::Stopped);
     EXPECT_EQ(res.passes.size(), 7u);
 }
@@ -79,7 +79,7 @@ class WalkForwardResults : public ThoroughFixture {
 
 TEST_F(WalkForwardResults, EveryWindowIsKeptWithItsDatesSettingAndResults) {
     RunKach();
-    const RunResults& res = *s().run.results;
+    const RunRecord& res = *s().current;
     EXPECT_EQ(res.kind, RunKind::Thorough);
     EXPECT_EQ(res.end, RunEnd::Done);
     ASSERT_EQ(res.windows.size(), 2u);
@@ -116,7 +116,7 @@ TEST_F(WalkForwardResults, EveryWindowIsKeptWithItsDatesSettingAndResults) {
 TEST_F(WalkForwardResults, RealWorkKeepsTheSearchOnly) {
     s().form.check3 = true;
     RunKach();
-    const RunResults& res = *s().run.results;
+    const RunRecord& res = *s().current;
     ASSERT_EQ(res.windows.size(), 1u);
     EXPECT_FALSE(res.windows[0].forwardTested);
     EXPECT_EQ(res.windows[0].forwardResult, 0);

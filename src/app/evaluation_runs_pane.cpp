@@ -1,0 +1,182 @@
+// "Запуски": the session's runs, one chosen for evaluation, two compared.
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/evaluation_panes.h"
+#include "evaluation/trade_record.h"
+#include "evaluation/trade_stats.h"
+
+namespace kavro {
+
+namespace {
+
+QString DateOf(const DateText& t) {
+    Date d;
+    if (t.length == 8 && DateOfText(t.view(), d)) return Day(d);
+    return QString::fromLatin1(t.view().data(), static_cast<qsizetype>(t.view().size()));
+}
+
+QString KindCaption(RunKind kind) {
+    switch (kind) {
+        case RunKind::Single:
+            return QStringLiteral("одиночный");
+        case RunKind::Sweep:
+            return QStringLiteral("перебор");
+        case RunKind::Thorough:
+            return QStringLiteral("качественный");
+        case RunKind::Cell:
+            return QStringLiteral("клетка");
+        case RunKind::None:
+            break;
+    }
+    return {};
+}
+
+// TP/SL/step/hours as typed: what a trader reads to tell two runs apart.
+QString SettingsText(const RunRecord& r) {
+    const SettingFields& f = r.fields;
+    return QStringLiteral("%1/%2/%3, %4–%5")
+        .arg(QString::fromStdString(f.text2), QString::fromStdString(f.text3),
+             QString::fromStdString(f.text6), QString::fromStdString(f.text4),
+             QString::fromStdString(f.text5));
+}
+
+QTableWidgetItem* Item(const QString& text, bool number = false) {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    return item;
+}
+
+}  // namespace
+
+RunsPane::RunsPane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("RunsPane"));
+    auto* root = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    root->addLayout(top);
+    hint_ = new QLabel(
+        QStringLiteral(
+            "Выберите запуск, чтобы оценить его на других вкладках, или два (Ctrl+щелчок), чтобы сравнить."),
+        this);
+    hint_->setWordWrap(true);
+    top->addWidget(hint_, 1);
+    repeat_ = new QPushButton(QStringLiteral("Повторить"), this);
+    repeat_->setObjectName(QStringLiteral("RepeatButton"));
+    repeat_->setToolTip(QStringLiteral("Записать настройки выбранного запуска в поля главного окна"));
+    repeat_->setEnabled(false);
+    top->addWidget(repeat_);
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    root->addWidget(split, 1);
+    table_ = MakeTable("RunsTable",
+                       {QStringLiteral("№"), QStringLiteral("Время"), QStringLiteral("Вид"),
+                        QStringLiteral("Пара"), QStringLiteral("Интервал"), QStringLiteral("TP/SL/шаг, часы"),
+                        QStringLiteral("Итог"), QStringLiteral("Сделок"), QStringLiteral("Макс. просадка")},
+                       split);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    split->addWidget(table_);
+
+    comparePanel_ = new QWidget(split);
+    auto* row = new QHBoxLayout(comparePanel_);
+    row->setContentsMargins(0, 0, 0, 0);
+    compare_ = MakeTable("ComparisonTable",
+                         {QStringLiteral("Показатель"), QString(), QString(), QStringLiteral("Разница")},
+                         comparePanel_);
+    row->addWidget(compare_, 2);
+    compareEquity_ = new PictureView("ComparisonEquity", comparePanel_);
+    row->addWidget(compareEquity_, 3);
+    split->addWidget(comparePanel_);
+    comparePanel_->hide();
+
+    connect(table_, &QTableWidget::itemSelectionChanged, this, [this] { selectionChanged(); });
+    connect(repeat_, &QPushButton::clicked, this, [this] {
+        const auto runs = selectedRuns();
+        if (runs.size() == 1 && onRepeat) onRepeat(runs.front());
+    });
+}
+
+void RunsPane::setRuns(const RunHistory& history, int64_t shown) {
+    history_ = &history;
+    filling_ = true;
+    const auto& entries = history.entries();
+    table_->setRowCount(static_cast<int>(entries.size()));
+    // Newest first: the run a trader just made is the one they look for.
+    for (size_t k = 0; k < entries.size(); ++k) {
+        const RunEntry& e = entries[entries.size() - 1 - k];
+        const RunRecord& r = *e.record;
+        const int row = static_cast<int>(k);
+        auto* number = Item(QString::number(r.number), true);
+        number->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(r.number));
+        table_->setItem(row, 0, number);
+        table_->setItem(row, 1, Item(QString::fromStdString(r.startTime)));
+        QString kind = KindCaption(r.kind);
+        if (r.end == RunEnd::Running) kind += QStringLiteral(" (идёт)");
+        if (r.end == RunEnd::Stopped) kind += QStringLiteral(" (остановлен)");
+        if (r.end == RunEnd::Failed) kind += QStringLiteral(" (ошибка)");
+        table_->setItem(row, 2, Item(kind));
+        table_->setItem(row, 3, Item(QString::fromLatin1(PairName(r.settings.pair))));
+        table_->setItem(row, 4, Item(DateOf(r.firstDate) + QStringLiteral(" – ") + DateOf(r.lastDate)));
+        table_->setItem(row, 5, Item(SettingsText(r)));
+        const bool done = r.finished();
+        table_->setItem(row, 6, Item(done ? Figure(e.summary.net, 0) : QString(), true));
+        table_->setItem(row, 7,
+                        Item(done && !r.isSweep() ? QString::number(e.summary.trades) : QString(), true));
+        table_->setItem(row, 8,
+                        Item(done && !r.isSweep() ? Figure(e.summary.maxDrawdown, 0) : QString(), true));
+        if (r.number == shown) table_->selectRow(row);
+    }
+    table_->resizeColumnsToContents();
+    filling_ = false;
+    selectionChanged();
+}
+
+std::vector<int64_t> RunsPane::selectedRuns() const {
+    std::vector<int64_t> runs;
+    for (int row = 0; row < table_->rowCount(); ++row)
+        if (table_->item(row, 0) && table_->item(row, 0)->isSelected())
+            runs.push_back(table_->item(row, 0)->data(Qt::UserRole).toLongLong());
+    return runs;
+}
+
+void RunsPane::selectionChanged() {
+    const auto runs = selectedRuns();
+    repeat_->setEnabled(runs.size() == 1);
+    const bool compare = runs.size() == 2 && history_;
+    comparePanel_->setVisible(compare);
+    if (compare) {
+        const auto a = history_->find(runs[1]), b = history_->find(runs[0]);  // older first
+        if (a && b) showComparison(*a, *b);
+    }
+    if (!filling_ && runs.size() == 1 && onChoose) onChoose(runs.front());
+}
+
+void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
+    const TradeStats sa = ComputeTradeStats(TradesFromRows(a.trades));
+    const TradeStats sb = ComputeTradeStats(TradesFromRows(b.trades));
+    const QString na = QStringLiteral("Запуск %1").arg(a.number),
+                  nb = QStringLiteral("Запуск %1").arg(b.number);
+    compare_->setHorizontalHeaderLabels({QStringLiteral("Показатель"), na, nb, QStringLiteral("Разница")});
+    const auto fa = StatFigures(sa), fb = StatFigures(sb);
+    compare_->setRowCount(static_cast<int>(fa.size()));
+    for (size_t i = 0; i < fa.size(); ++i) {
+        const int row = static_cast<int>(i);
+        const int decimals = fa[i].count ? 0 : 2;
+        compare_->setItem(row, 0, Item(FigureCaption(QString::fromLatin1(fa[i].key))));
+        compare_->setItem(row, 1, Item(Figure(fa[i].value, decimals), true));
+        compare_->setItem(row, 2, Item(Figure(fb[i].value, decimals), true));
+        compare_->setItem(row, 3, Item(Figure(fb[i].value - fa[i].value, decimals), true));
+    }
+    compare_->resizeColumnsToContents();
+    auto ea = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(a.trades)));
+    auto eb = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(b.trades)));
+    compareEquity_->setPaint(
+        [ea, eb, na, nb](QPainter& p, const QRectF& r) { PaintEquityPair(p, r, *ea, na, *eb, nb); });
+}
+
+}  // namespace kavro

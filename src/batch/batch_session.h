@@ -1,0 +1,69 @@
+#pragma once
+// One session of the batch runner: the window's commands run on one set of data.
+#include <iosfwd>
+#include <string>
+
+#include "batch/batch_options.h"
+#include "engine/run_checks.h"
+#include "platform/headless.h"
+#include "platform/system_clock.h"
+#include "program/run_export.h"
+#include "program/session.h"
+
+namespace kavro {
+
+// Messages go to stderr as the window's message boxes would say them.
+class BatchDialogs : public RecordingDialogs {
+  public:
+    explicit BatchDialogs(std::ostream& err) : err_(err) {}
+    void message(MessageKind kind, const std::string& text) override;
+    void beep() override;
+
+  private:
+    std::ostream& err_;
+};
+
+// Runs commands one after the other in one session, as a user gives them in
+// the window: options set the session's fields and stay set for the lines
+// after; each command says whether it failed.
+class BatchSession {
+  public:
+    BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures);
+
+    // Runs one command: 0 done, 1 failed (the message is on stderr).
+    int run(const BatchCommand& c);
+
+  private:
+    int info(const BatchOptions& o);
+    int load(const BatchOptions& o, bool quiet);
+    int test(const BatchOptions& o, bool thorough);
+    int import(const BatchOptions& o);
+    int stats(const BatchOptions& o);
+    int exportRun(const BatchOptions& o);
+    int runs();
+    int cell(const BatchOptions& o);
+
+    // Sets the fields, the pickers, the locale and the report folder from the options given.
+    void applyOptions(const BatchOptions& o);
+    // Runs the timer of the run just started until it stops; the exit status of the run.
+    int drive(const RunStart& start, bool thorough);
+    // --stats and --export of the run just ended.
+    int evaluate(const BatchOptions& o, const RunStart& start);
+    // The finished run `o.run` names (or the latest); null, said on stderr, when there is none.
+    std::shared_ptr<const RunRecord> chosen(const BatchOptions& o);
+    void printLabels(bool withText10);
+
+    Grammar grammar_;
+    std::ostream& out_;
+    std::ostream& err_;
+    PictureWriter pictures_;
+    HeadlessPump pump_;
+    BatchDialogs dialogs_;
+    SystemClock clock_;
+    RecordingShell shell_;
+    Session s_;
+    int mcRuns_ = 1000;
+    uint64_t mcSeed_ = 1;
+};
+
+}  // namespace kavro
