@@ -23,6 +23,14 @@ class HeadlessPump : public EventPump {
     std::function<void()> onYield;  // lets a test act "during" a job
 };
 
+// The next scripted answer of a number box or a list; with none left, what the box showed.
+inline std::optional<int> NextAnswer(std::deque<std::optional<int>>& answers, int shown) {
+    if (answers.empty()) return shown;
+    const auto a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
 class RecordingDialogs : public Dialogs {
   public:
     struct Message {
@@ -57,14 +65,14 @@ class RecordingDialogs : public Dialogs {
                                    int max) override {
         lastPrompt = prompt;
         (void)title, (void)min, (void)max;
-        return Answer(numberAnswers, value);
+        return NextAnswer(numberAnswers, value);
     }
     std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
                                   const std::vector<std::string>& items, int current) override {
         lastPrompt = prompt;
         lastItems = items;
         (void)title;
-        return Answer(itemAnswers, current);
+        return NextAnswer(itemAnswers, current);
     }
     std::string openFile(const std::string& filter) override {
         lastFilter = filter;
@@ -88,14 +96,6 @@ class RecordingDialogs : public Dialogs {
     std::vector<std::string> lastItems;
     std::function<void(MessageKind, const std::string&)> onMessage;
     std::function<void()> onBeep;
-
-  private:
-    static std::optional<int> Answer(std::deque<std::optional<int>>& answers, int shown) {
-        if (answers.empty()) return shown;
-        const auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
 };
 
 class FixedClock : public Clock {

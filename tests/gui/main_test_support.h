@@ -75,12 +75,12 @@ class ScriptedDialogs : public QtDialogs {
     std::optional<int> askNumber(const QString& prompt, const QString& title, int value, int min,
                                  int max) override {
         asked.push_back({prompt, title, {}, value, min, max});
-        return next(numbers, value);
+        return NextAnswer(numbers, value);
     }
     std::optional<int> askItem(const QString& prompt, const QString& title, const QStringList& list,
                                int current) override {
         asked.push_back({prompt, title, list, current, 0, static_cast<int>(list.size()) - 1});
-        return next(items, current);
+        return NextAnswer(items, current);
     }
     QString askOpenFile(const QString& filter) override {
         filters << filter;
@@ -94,14 +94,6 @@ class ScriptedDialogs : public QtDialogs {
         QString f = folders.front();
         folders.pop_front();
         return f;
-    }
-
-  private:
-    static std::optional<int> next(std::deque<std::optional<int>>& answers, int shown) {
-        if (answers.empty()) return shown;
-        const auto a = answers.front();
-        answers.pop_front();
-        return a;
     }
 };
 
