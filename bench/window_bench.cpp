@@ -10,8 +10,10 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -40,7 +42,7 @@ class BenchDialogs : public QtDialogs {
   protected:
     void showModal(QMessageBox& box) override { std::printf("message: %s\n", qPrintable(box.text())); }
     void ringBell() override {}
-    QString askOpenFile(const QString&) override {
+    QString askOpenFile(const QString&, const QString&) override {
         if (files.empty()) return {};
         QString f = files.front();
         files.pop_front();
@@ -104,6 +106,9 @@ std::shared_ptr<RunRecord> BigSweep() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The dialogs remember their folders: keep that out of the user's own settings.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     std::string data = KAVRO_SHARED_DATA;
     if (argc > 1) data = argv[1];
     const std::string work = std::filesystem::temp_directory_path() / "kavro-window-bench";

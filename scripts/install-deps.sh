@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, only those that are missing.
+# Installs the Debian packages the build needs, and any named as arguments, only those missing.
+# Usage: scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
-packages=(g++ make cmake qt6-base-dev libgtest-dev libcli11-dev)
+packages=(g++ make cmake qt6-base-dev libgtest-dev libcli11-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -68,6 +68,9 @@ class MainWindow : public QWidget {
     // Opens the evaluation window (an open one is raised and shows the latest runs).
     void showEvaluation();
 
+    // Runs a command of the core, then shows the state it left.
+    void runCommand(const std::function<void()>& f);
+
     // Toolbar buttons ("Open", "End", ..., "Othet") and the Open menu entries ("Hour", "Day") by key.
     QAction* action(const QString& key) const;
     QWidget* chartWindow() const { return chart_; }
@@ -107,8 +110,6 @@ class MainWindow : public QWidget {
     void syncText10();
     void syncTimers();
     void pickerEvent(void (*command)(Session&));
-    // Runs a command of the core, then shows the state it left.
-    void runCommand(const std::function<void()>& f);
 
     Session& s_;
     WindowShell& shell_;

@@ -6,12 +6,13 @@
 #include <sstream>
 
 #include "import/csv_import.h"
+#include "platform/version.h"
 
 namespace kavro {
 
 namespace {
 
-constexpr const char* kVersion = "kavro-batch 0.2";
+const std::string kVersion = std::string("kavro-batch ") + kProgramVersion;
 
 // What CLI11 fills; turned into BatchOptions once parsing succeeded, so that
 // only the options actually given count.
@@ -309,7 +310,7 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words) {
 }
 
 const char* VersionText() {
-    return kVersion;
+    return kVersion.c_str();
 }
 
 }  // namespace kavro

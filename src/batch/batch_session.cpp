@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "evaluation/atomic_file.h"
 #include "evaluation/number_text.h"
 #include "import/csv_import.h"
 #include "platform/numbers.h"
@@ -136,7 +137,7 @@ int BatchSession::info(const BatchOptions& o) {
 
 void BatchSession::applyOptions(const BatchOptions& o) {
     if (o.locale) Locale::fromName(*o.locale, s_.locale);
-    if (o.dir) s_.workDir = *o.dir;
+    if (o.dir) useReportFolder(*o.dir);
     if (o.mcRuns) mcRuns_ = *o.mcRuns;
     if (o.mcSeed) mcSeed_ = *o.mcSeed;
     FormState& f = s_.form;
@@ -324,8 +325,15 @@ int BatchSession::import(const BatchOptions& o) {
                : 1;
 }
 
+void BatchSession::useReportFolder(const std::string& dir) {
+    s_.workDir = dir;
+    // A folder named for the reports is made when missing; a failure shows when a report is written.
+    std::string ignored;
+    if (!dir.empty()) EnsureFolder(dir, ignored);
+}
+
 int BatchSession::cell(const BatchOptions& o) {
-    if (o.dir) s_.workDir = *o.dir;
+    if (o.dir) useReportFolder(*o.dir);
     if (o.noBeep) s_.form.check2 = *o.noBeep;
     std::shared_ptr<const RunRecord> sweep = o.run ? s_.history.find(*o.run) : s_.history.latestSweep();
     if (!sweep || !sweep->finished() || !sweep->isSweep()) {

@@ -43,6 +43,8 @@ class BatchSession {
     int runs();
     int cell(const BatchOptions& o);
 
+    // Reports go into `dir` from now on, made when missing.
+    void useReportFolder(const std::string& dir);
     // Sets the fields, the pickers, the locale and the report folder from the options given.
     void applyOptions(const BatchOptions& o);
     // Runs the timer of the run just started until it stops; the exit status of the run.

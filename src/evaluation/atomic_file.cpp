@@ -6,42 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/text_file.h"
+
 namespace kavro {
 
 namespace {
-
-const char* CauseText(int e) {
-    switch (e) {
-        case EACCES:
-        case EPERM:
-            return "нет прав на запись";
-        case ENOSPC:
-#ifdef EDQUOT
-        case EDQUOT:
-#endif
-        case EFBIG:
-            return "нет места на диске";
-        case EISDIR:
-            return "на месте файла находится папка";
-        case EROFS:
-            return "диск доступен только для чтения";
-        case ENOENT:
-            return "папка не найдена";
-        case ENOTDIR:
-            return "часть пути не является папкой";
-        case ENAMETOOLONG:
-            return "слишком длинное имя";
-        case EEXIST:
-            return "на месте папки находится файл";
-        case EMFILE:
-        case ENFILE:
-            return "открыто слишком много файлов";
-        case EIO:
-            return "ошибка ввода-вывода";
-        default:
-            return nullptr;
-    }
-}
 
 std::string Folder(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -67,12 +36,7 @@ std::string TemporaryName(const std::string& path, unsigned attempt) {
 }  // namespace
 
 std::string FileErrorText(const char* what, const std::string& path, int errnoValue) {
-    std::string text = std::string(what) + " «" + path + "»: ";
-    if (const char* cause = CauseText(errnoValue))
-        text += cause;
-    else
-        text += "ошибка системы (код " + std::to_string(errnoValue) + ")";
-    return text;
+    return std::string(what) + " «" + path + "»: " + WriteFailureCause(errnoValue);
 }
 
 PendingFile::~PendingFile() {

@@ -187,19 +187,31 @@ std::string WriteFailureCause(int error) {
         case EPERM:
             return "нет прав на запись";
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
             return "нет места на диске";
-        case EISDIR:
-            return "это папка";
-        case ENOENT:
-        case ENOTDIR:
-            return "папка не существует";
-        case EROFS:
-            return "диск открыт только для чтения";
         case EFBIG:
             return "превышен допустимый размер файла";
+        case EISDIR:
+            return "на месте файла находится папка";
+        case ENOENT:
+            return "папка не найдена";
+        case ENOTDIR:
+            return "часть пути не является папкой";
+        case EROFS:
+            return "диск доступен только для чтения";
+        case ENAMETOOLONG:
+            return "слишком длинное имя";
+        case EEXIST:
+            return "на месте папки находится файл";
+        case EMFILE:
+        case ENFILE:
+            return "открыто слишком много файлов";
+        case EIO:
+            return "ошибка ввода-вывода";
         default:
-            return std::strerror(error);
+            return "ошибка системы (код " + std::to_string(error) + ")";
     }
 }
 

@@ -57,7 +57,8 @@ bool TruncateFile(const std::string& path, std::string* cause = nullptr);
 // Appends text to a plain file, creating it, and closes it at once. The text is
 // written whole or not at all: a failed write takes the file back to its length before.
 bool AppendToFile(const std::string& path, std::string_view text, std::string* cause = nullptr);
-// Why a write failed, from the system's error number, in the program's words.
+// Why a file operation failed, from the system's error number, in the program's
+// words: the one table every message about a file uses.
 std::string WriteFailureCause(int error);
 
 // Joins a directory and a file name ("" directory means the working one).

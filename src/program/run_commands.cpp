@@ -101,6 +101,8 @@ RunStart StartRun(Session& s, RunKind kind, const SettingFields& fields,
         return refuse(RunStart::refused(MessageKind::Error, std::move(m)));
 
     std::shared_ptr<RunRecord> record = again ? running : NewRecord(s, kind, fields, settings);
+    const SettingsChange restart{"Запуск", "", "заново", s.run.runPassesDone,
+                                 static_cast<int64_t>(record->windows.size())};
     const RunStart start = [&] {
         RunEnv e{s.store, s.run,   *record,   source,   s.observer,
                  s.pump,  s.clock, s.dialogs, s.locale, s.workDir};
@@ -109,8 +111,7 @@ RunStart StartRun(Session& s, RunKind kind, const SettingFields& fields,
     if (!start.started()) return refuse(start);
 
     if (again) {
-        record->changes.push_back(SettingsChange{"Запуск", "", "заново", s.run.runPassesDone,
-                                                 static_cast<int64_t>(record->windows.size())});
+        record->changes.push_back(restart);
     } else {
         GiveUp(s, running);
         s.history.add(record);

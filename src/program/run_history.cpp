@@ -29,7 +29,7 @@ RunSummary SummaryOf(const RunRecord& record) {
 void RunHistory::add(std::shared_ptr<RunRecord> record) {
     record->number = ++lastNumber_;
     entries_.push_back(RunEntry{std::move(record), {}, false});
-    if (entries_.size() > kKeepRecords) entries_.erase(entries_.begin());
+    if (entries_.size() > keepRecords_) entries_.erase(entries_.begin());
     ++serial_;
 }
 
@@ -44,7 +44,7 @@ void RunHistory::keepBudget() {
     size_t bytes = 0;
     for (size_t i = 0; i + 1 < entries_.size(); ++i)
         if (!entries_[i].rowsDropped) bytes += entries_[i].record->rowBytes();
-    for (size_t i = 0; i + 1 < entries_.size() && bytes > kRowBudget; ++i) {
+    for (size_t i = 0; i + 1 < entries_.size() && bytes > rowBudget_; ++i) {
         RunEntry& e = entries_[i];
         if (e.rowsDropped || !e.record->finished()) continue;
         bytes -= e.record->rowBytes();

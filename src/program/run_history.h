@@ -25,11 +25,14 @@ struct RunEntry {
 // The session's runs, oldest first. Every run is listed from its start; once
 // more than kKeepRecords are held the oldest go, and while the rows of all but
 // the latest record take more than kRowBudget bytes the oldest records' rows
-// are dropped first (their summaries stay listed).
+// are dropped first (their summaries stay listed). Tests give smaller limits.
 class RunHistory {
   public:
     static constexpr size_t kKeepRecords = 50;
     static constexpr size_t kRowBudget = size_t{1} << 30;
+
+    explicit RunHistory(size_t rowBudget = kRowBudget, size_t keepRecords = kKeepRecords)
+        : rowBudget_(rowBudget), keepRecords_(keepRecords) {}
 
     // Lists a record that starts now, numbered after the last.
     void add(std::shared_ptr<RunRecord> record);
@@ -49,6 +52,7 @@ class RunHistory {
   private:
     void keepBudget();
 
+    size_t rowBudget_, keepRecords_;
     std::vector<RunEntry> entries_;
     int64_t lastNumber_ = 0;
     uint64_t serial_ = 0;

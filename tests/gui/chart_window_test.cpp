@@ -27,7 +27,7 @@ class QtBoxes : public QtDialogs {
   protected:
     void showModal(QMessageBox&) override {}
     void ringBell() override {}
-    QString askOpenFile(const QString&) override {
+    QString askOpenFile(const QString&, const QString&) override {
         if (fileAnswers.empty()) return {};
         const QString f = QString::fromStdString(fileAnswers.front());
         fileAnswers.pop_front();

@@ -19,6 +19,8 @@
 
 #include "app/evaluation_panes.h"
 #include "app/evaluation_window.h"
+#include "batch/batch_runner.h"
+#include "evaluation/export.h"
 #include "evaluation/trade_record.h"
 #include "evaluation/trade_stats.h"
 #include "main_test_support.h"
@@ -465,6 +467,33 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QVERIFY(stats.contains("\"monteCarlo\""));
     QVERIFY(stats.contains("\"passes\": 0") || stats.contains("\"passes\":0"));
     QVERIFY(stats.contains("\"complete\": true") || stats.contains("\"complete\":true"));
+
+    // The batch runner's export of the same run writes the same bytes.
+    const QString batch = desk.dir.filePath(QStringLiteral("batch"));
+    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
+    std::ostringstream batchOut, batchErr;
+    const std::vector<std::string> args = {"simple",
+                                           "--hourly",
+                                           (sample + "/EURUSD_H1.PRN").toStdString(),
+                                           "--daily",
+                                           (sample + "/EURUSD_D1.PRN").toStdString(),
+                                           "--step",
+                                           "0",
+                                           "--first-hour",
+                                           "10",
+                                           "--last-hour",
+                                           "10",
+                                           "--no-beep",
+                                           "--dir",
+                                           desk.dir.path().toStdString(),
+                                           "--export",
+                                           batch.toStdString()};
+    QCOMPARE(RunBatch(args, batchOut, batchErr), 0);
+    for (const char* file : kExportFiles) {
+        QFile a(single + "/" + file), b(batch + "/" + file);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY2(a.readAll() == b.readAll(), file);
+    }
 
     // The sweep, chosen in "Запуски": its passes and its heatmap, no trades.
     w->runsPane()->table()->selectRow(1);

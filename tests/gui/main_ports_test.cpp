@@ -1,6 +1,7 @@
 #include <QDate>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QtTest>
 #include <thread>
 
@@ -20,6 +21,7 @@ class PortsTest : public QObject {
     void waitCursorIsBalanced();
     void modalBoxShowsArrowDuringWait();
     void inputAndFileAnswers();
+    void dialogsOpenWhereTheyLastWereAcrossLaunches();
     void datePatternsFromQt();
     void localeFromQt();
     void clockReadsToday();
@@ -127,6 +129,41 @@ void PortsTest::inputAndFileAnswers() {
     QCOMPARE(d.openFile("Тексовой файл(*.PRN)"), std::string("/tmp/котировки.PRN"));
     QCOMPARE(d.filters, QStringList{QStringLiteral("Тексовой файл(*.PRN)")});
     QCOMPARE(d.openFile("Тексовой файл(*.PRN)"), std::string());  // cancelled
+}
+
+void PortsTest::dialogsOpenWhereTheyLastWereAcrossLaunches() {
+    QTemporaryDir settings, work;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("quotes")) &&
+            QDir(work.path()).mkpath(QStringLiteral("out")));
+    const QString quotes = work.filePath(QStringLiteral("quotes")),
+                  out = work.filePath(QStringLiteral("out"));
+    const QString file = quotes + QStringLiteral("/EURUSD_H1.PRN");
+    {
+        ScriptedDialogs first;
+        first.files = {file};
+        first.folders = {out};
+        QCOMPARE(first.openFile("f"), file.toStdString());
+        QCOMPARE(first.openFile("f"), std::string());  // cancelled: the folder stays
+        QCOMPARE(first.chooseFolder("t"), out.toStdString());
+        QCOMPARE(first.openFolders, (QStringList{QString(), quotes}));
+        QCOMPARE(first.pickFolders, QStringList{QString()});
+    }
+    // The next launch: new dialogs, the same settings.
+    ScriptedDialogs next;
+    next.openFile("f");
+    next.chooseFolder("t");
+    QCOMPARE(next.openFolders, QStringList{quotes});
+    QCOMPARE(next.pickFolders, QStringList{out});
+    // The two folders are all the program keeps, and they are kept where the settings were sent.
+    QSettings kept(settings.filePath(QStringLiteral("Kavro/Kavro.conf")), QSettings::IniFormat);
+    QStringList keys = kept.allKeys();
+    keys.sort();
+    QCOMPARE(keys, (QStringList{QStringLiteral("folders/open"), QStringLiteral("folders/picked")}));
+    // A folder that has gone since is forgotten.
+    QVERIFY(QDir(quotes).removeRecursively());
+    next.openFile("f");
+    QCOMPARE(next.openFolders.last(), QString());
 }
 
 void PortsTest::datePatternsFromQt() {

@@ -41,6 +41,7 @@ class ScriptedDialogs : public QtDialogs {
     };
     std::vector<Asked> asked;
     QStringList filters;
+    QStringList openFolders, pickFolders;  // where each open-file and folder dialog started
     int bells = 0;
 
     QStringList texts_shown() const {
@@ -82,14 +83,16 @@ class ScriptedDialogs : public QtDialogs {
         asked.push_back({prompt, title, list, current, 0, static_cast<int>(list.size()) - 1});
         return NextAnswer(items, current);
     }
-    QString askOpenFile(const QString& filter) override {
+    QString askOpenFile(const QString& filter, const QString& folder) override {
         filters << filter;
+        openFolders << folder;
         if (files.empty()) return {};
         QString f = files.front();
         files.pop_front();
         return f;
     }
-    QString askFolder(const QString&) override {
+    QString askFolder(const QString&, const QString& folder) override {
+        pickFolders << folder;
         if (folders.empty()) return {};
         QString f = folders.front();
         folders.pop_front();

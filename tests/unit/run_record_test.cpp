@@ -4,6 +4,7 @@
 
 #include "engine/run_record.h"
 #include "engine_fixture.h"
+#include "program/run_history.h"
 #include "thorough_fixture.h"
 
 namespace kavro::testing {
@@ -59,6 +60,85 @@ TEST_F(SweepResults, AStoppedRunKeepsWhatItFinished) {
     const RunRecord& res = *session.current;
     EXPECT_EQ(res.end, RunEnd::Stopped);
     EXPECT_EQ(res.passes.size(), 7u);
+}
+
+TEST_F(SweepResults, AFieldTypedDuringARunIsNotedWhereTheRunReadIt) {
+    // A full sweep reads the first hour again for each take-profit: typed during the
+    // first take-profit's passes, the second one reads it.
+    session.form.check1 = true;
+    session.form.text6 = "40";  // take-profits 100, 60, 20; stops 20, 60, 100
+    pump.onYield = [&] {
+        if (session.run.passesDone == 5 && session.form.text4 == "0") session.form.text4 = "20";
+    };
+    RunSimpleTest();
+    const RunRecord& res = *session.current;
+    ASSERT_EQ(res.changes.size(), 1u);
+    const SettingsChange& c = res.changes[0];
+    EXPECT_EQ(c.field, "Первый час");
+    EXPECT_EQ(c.before, "0");
+    EXPECT_EQ(c.after, "20");
+    EXPECT_EQ(c.pass, 6);              // typed during pass 6, read when pass 7 began
+    EXPECT_EQ(res.fields.text4, "0");  // the record keeps the fields it started with
+    // The later take-profits swept hours 20..23 only.
+    EXPECT_EQ(res.passes.size(), 72u + 2 * 4 * 3);
+    EXPECT_EQ(res.passes.back().entryHour, 23);
+    // The progress bar counts the run's passes, not a square of them.
+    EXPECT_EQ(res.expectedPasses, 3 * 24 * 3);
+}
+
+TEST_F(SweepResults, StartAgainDuringARunContinuesItsRecord) {
+    pump.onYield = [&] {
+        if (session.run.passesDone == 3 && session.form.text2 == "100") {
+            session.form.text2 = "50";
+            ToolbarButton(session, "Start");
+        }
+    };
+    RunSimpleTest();
+    EXPECT_EQ(session.history.entries().size(), 1u);
+    const RunRecord& res = *session.current;
+    EXPECT_EQ(res.end, RunEnd::Done);
+    ASSERT_EQ(res.changes.size(), 2u);
+    EXPECT_EQ(res.changes[0].field, "TP");
+    EXPECT_EQ(res.changes[0].after, "50");
+    EXPECT_EQ(res.changes[1].field, "Запуск");
+    EXPECT_EQ(res.changes[1].pass, 3);
+}
+
+TEST(RunHistoryTest, KeepsTheLatestRecordsAndDropsOldRowsFirst) {
+    // The session's limits scaled down: 1.5 sweeps' rows, ten records.
+    RunHistory h(1500 * sizeof(PassRow), 10);
+    auto sweep = [](size_t passes) {
+        auto r = std::make_shared<RunRecord>();
+        r->kind = RunKind::Sweep;
+        r->end = RunEnd::Done;
+        r->passes.assign(passes, PassRow{1, 100, 20, 5});
+        r->passes.back().total = 7;
+        return r;
+    };
+    // Three sweeps of 1000 passes: the budget holds the rows of one besides the latest;
+    // the oldest loses its rows first and keeps its summary.
+    for (int i = 0; i < 3; ++i) {
+        auto r = sweep(1000);
+        h.add(r);
+        h.finished(*r);
+    }
+    ASSERT_EQ(h.entries().size(), 3u);
+    EXPECT_TRUE(h.entries()[0].rowsDropped);
+    EXPECT_TRUE(h.entries()[0].record->passes.empty());
+    EXPECT_EQ(h.entries()[0].summary.net, 7);
+    EXPECT_FALSE(h.entries()[1].rowsDropped);
+    EXPECT_FALSE(h.entries()[2].rowsDropped);
+    EXPECT_EQ(h.latestSweep()->number, 3);
+
+    for (int i = 0; i < 10; ++i) {
+        auto r = sweep(1);
+        h.add(r);
+        h.finished(*r);
+    }
+    EXPECT_EQ(h.entries().size(), 10u);
+    EXPECT_EQ(h.entries().front().record->number, 4);
+    EXPECT_EQ(h.find(3), nullptr);
+    EXPECT_EQ(h.latest()->number, 13);
 }
 
 class WalkForwardResults : public ThoroughFixture {

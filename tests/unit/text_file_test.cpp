@@ -97,8 +97,8 @@ TEST_F(TextFileTest, WritesRefuseWhatIsNotAPlainFileAndSayWhy) {
     // A pipe would block an open for writing until a reader came: it is refused at once.
     const std::vector<Case> cases = {
         {tmp_.file("pipe"), "это не обычный файл"},
-        {tmp_.file("folder"), "это папка"},
-        {tmp_.file("no/such/dir/RIPOT"), "папка не существует"},
+        {tmp_.file("folder"), "на месте файла находится папка"},
+        {tmp_.file("no/such/dir/RIPOT"), "папка не найдена"},
     };
     for (const Case& c : cases) {
         std::string cause;

@@ -12,6 +12,64 @@ namespace kavro {
 
 using namespace render;
 
+namespace {
+
+// Bars edge to edge: the histogram's own bins, not the axis steps.
+void PaintBins(QPainter& p, const QRectF& plot, const Distribution& d, const Axis& xs, const Axis& ys) {
+    const Histogram& h = d.histogram;
+    for (size_t i = 0; i < h.counts.size(); ++i) {
+        double x0 = xs.map(h.edges[i], plot.left(), plot.right());
+        double x1 = xs.map(h.edges[i + 1], plot.left(), plot.right());
+        if (d.max == d.min && h.counts[i] > 0) {
+            // One value: a bar wide enough to see beside its percentile line.
+            const double x = xs.map(d.min, plot.left(), plot.right());
+            x0 = x - 4;
+            x1 = x + 4;
+        }
+        const double y = ys.map(static_cast<double>(h.counts[i]), plot.bottom(), plot.top());
+        const QRectF bar(QPointF(x0, y), QPointF(std::max(x1, x0 + 1), plot.bottom()));
+        p.fillRect(bar, QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), 150));
+    }
+}
+
+// The 5 %, 50 % and 95 % points, labelled above the plot. Points of the same
+// value share one line and one label ("5% = 50% = 95%: ..."), so a spread of
+// nothing (the shuffled final result) reads as one value.
+void PaintPercentiles(QPainter& p, const QRectF& plot, const Distribution& d, const Axis& xs) {
+    p.setFont(LabelFont());
+    struct Mark {
+        double value;
+        QString names;
+    };
+    std::vector<Mark> marks;
+    for (const auto& [value, name] :
+         {std::pair{d.p5, "5%"}, std::pair{d.p50, "50%"}, std::pair{d.p95, "95%"}}) {
+        if (!marks.empty() && marks.back().value == value)
+            marks.back().names += QStringLiteral(" = ") + QLatin1String(name);
+        else
+            marks.push_back({value, QLatin1String(name)});
+    }
+    double lastRight = -1e9;
+    int crowdedRows = 0;
+    for (const Mark& m : marks) {
+        const double x = xs.map(m.value, plot.left(), plot.right());
+        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(kInk);
+        const QString text = QStringLiteral("%1: %2").arg(m.names, Label(m.value));
+        const double half = QFontMetricsF(p.font()).horizontalAdvance(text) / 2 + 3;
+        // Points close together: the later label goes inside the plot, beside its
+        // line, one row lower for each such label so none covers another.
+        const bool crowded = x - half < lastRight;
+        const QRectF box = crowded ? QRectF(x + 3, plot.top() + 2 + 14 * crowdedRows++, 2 * half, 14)
+                                   : QRectF(x - half, plot.top() - 16, 2 * half, 14);
+        p.drawText(box, crowded ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignHCenter | Qt::AlignBottom, text);
+        lastRight = crowded ? lastRight : x + half;
+    }
+}
+
+}  // namespace
+
 void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, const QString& title,
                      std::optional<double> belowZero) {
     p.save();
@@ -44,55 +102,10 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
         lo = std::min(lo, d.min - half);
         hi = std::max(hi, d.max + half);
     }
-    Axis xs = NiceAxis(lo, hi, 6);
+    const Axis xs = NiceAxis(lo, hi, 6);
     PaintValueAxis(p, plot, ys);
-    // Bars edge to edge: the histogram's own bins, not the axis steps.
-    for (size_t i = 0; i < h.counts.size(); ++i) {
-        double x0 = xs.map(h.edges[i], plot.left(), plot.right());
-        double x1 = xs.map(h.edges[i + 1], plot.left(), plot.right());
-        if (d.max == d.min && h.counts[i] > 0) {
-            // One value: a bar wide enough to see beside its percentile line.
-            const double x = xs.map(d.min, plot.left(), plot.right());
-            x0 = x - 4;
-            x1 = x + 4;
-        }
-        const double y = ys.map(static_cast<double>(h.counts[i]), plot.bottom(), plot.top());
-        const QRectF bar(QPointF(x0, y), QPointF(std::max(x1, x0 + 1), plot.bottom()));
-        p.fillRect(bar, QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), 150));
-    }
-    // The 5 %, 50 % and 95 % points, labelled above the plot. Points of the same
-    // value share one line and one label ("5% = 50% = 95%: ..."), so a spread of
-    // nothing (the shuffled final result) reads as one value.
-    p.setFont(LabelFont());
-    struct Mark {
-        double value;
-        QString names;
-    };
-    std::vector<Mark> marks;
-    for (const auto& [value, name] :
-         {std::pair{d.p5, "5%"}, std::pair{d.p50, "50%"}, std::pair{d.p95, "95%"}}) {
-        if (!marks.empty() && marks.back().value == value)
-            marks.back().names += QStringLiteral(" = ") + QLatin1String(name);
-        else
-            marks.push_back({value, QLatin1String(name)});
-    }
-    double lastRight = -1e9;
-    int crowdedRows = 0;
-    for (const Mark& m : marks) {
-        const double x = xs.map(m.value, plot.left(), plot.right());
-        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        p.setPen(kInk);
-        const QString text = QStringLiteral("%1: %2").arg(m.names, Label(m.value));
-        const double half = QFontMetricsF(p.font()).horizontalAdvance(text) / 2 + 3;
-        // Points close together: the later label goes inside the plot, beside its
-        // line, one row lower for each such label so none covers another.
-        const bool crowded = x - half < lastRight;
-        const QRectF box = crowded ? QRectF(x + 3, plot.top() + 2 + 14 * crowdedRows++, 2 * half, 14)
-                                   : QRectF(x - half, plot.top() - 16, 2 * half, 14);
-        p.drawText(box, crowded ? Qt::AlignLeft | Qt::AlignTop : Qt::AlignHCenter | Qt::AlignBottom, text);
-        lastRight = crowded ? lastRight : x + half;
-    }
+    PaintBins(p, plot, d, xs, ys);
+    PaintPercentiles(p, plot, d, xs);
     PaintCountAxis(p, plot, xs, QString());
     p.restore();
 }

@@ -2,12 +2,38 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSettings>
 
 namespace kavro {
+
+namespace {
+
+// The only things the program keeps between launches: where its dialogs last were.
+constexpr const char* kOpenFolderKey = "folders/open";
+constexpr const char* kPickedFolderKey = "folders/picked";
+
+QSettings UserSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavro"),
+                     QStringLiteral("Kavro"));
+}
+
+// A remembered folder that has gone since is forgotten, so the dialog opens where it always did.
+QString LastFolder(const char* key) {
+    const QString folder = UserSettings().value(QLatin1String(key)).toString();
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : QString();
+}
+
+void RememberFolder(const char* key, const QString& folder) {
+    UserSettings().setValue(QLatin1String(key), folder);
+}
+
+}  // namespace
 
 class QtDialogs::ArrowWhileModal {
   public:
@@ -109,15 +135,19 @@ std::optional<int> QtDialogs::chooseItem(const std::string& prompt, const std::s
 
 std::string QtDialogs::openFile(const std::string& filter) {
     ArrowWhileModal arrow(*this);
-    const QString path = askOpenFile(QString::fromStdString(filter));
+    const QString path = askOpenFile(QString::fromStdString(filter), LastFolder(kOpenFolderKey));
+    if (path.isEmpty()) return {};
+    RememberFolder(kOpenFolderKey, QFileInfo(path).absolutePath());
     // The core opens files by their local 8-bit name.
-    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+    return QFile::encodeName(path).toStdString();
 }
 
 std::string QtDialogs::chooseFolder(const std::string& title) {
     ArrowWhileModal arrow(*this);
-    const QString path = askFolder(QString::fromStdString(title));
-    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+    const QString path = askFolder(QString::fromStdString(title), LastFolder(kPickedFolderKey));
+    if (path.isEmpty()) return {};
+    RememberFolder(kPickedFolderKey, QFileInfo(path).absoluteFilePath());
+    return QFile::encodeName(path).toStdString();
 }
 
 void QtDialogs::waitCursor(bool on) {
@@ -159,12 +189,12 @@ std::optional<int> QtDialogs::askItem(const QString& prompt, const QString& titl
     return static_cast<int>(index);
 }
 
-QString QtDialogs::askOpenFile(const QString& filter) {
-    return QFileDialog::getOpenFileName(parentWidget(), QString(), QString(), filter);
+QString QtDialogs::askOpenFile(const QString& filter, const QString& folder) {
+    return QFileDialog::getOpenFileName(parentWidget(), QString(), folder, filter);
 }
 
-QString QtDialogs::askFolder(const QString& title) {
-    return QFileDialog::getExistingDirectory(parentWidget(), title);
+QString QtDialogs::askFolder(const QString& title, const QString& folder) {
+    return QFileDialog::getExistingDirectory(parentWidget(), title, folder);
 }
 
 }  // namespace kavro

@@ -36,10 +36,12 @@ class QtDialogs : public Dialogs {
                                    int max) override;
     std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
                                   const std::vector<std::string>& items, int current) override;
+    // Opens in the folder of the file last opened (kept in the user's Qt settings between launches).
     std::string openFile(const std::string& filter) override;
     // The hourglass on or off; repeated calls with the same value change nothing.
     void waitCursor(bool on) override;
-    // A folder the user picks (the window's exports); "" when cancelled.
+    // A folder the user picks (the window's exports); "" when cancelled. Opens in the folder
+    // last picked, kept as the file dialogs' folder is.
     std::string chooseFolder(const std::string& title);
 
     bool waitCursorOn() const { return busy_; }
@@ -60,9 +62,9 @@ class QtDialogs : public Dialogs {
     // The index of the item picked.
     virtual std::optional<int> askItem(const QString& prompt, const QString& title, const QStringList& items,
                                        int current);
-    // "" when cancelled.
-    virtual QString askOpenFile(const QString& filter);
-    virtual QString askFolder(const QString& title);
+    // "" when cancelled. `folder` is where the dialog opens ("" = the working directory).
+    virtual QString askOpenFile(const QString& filter, const QString& folder);
+    virtual QString askFolder(const QString& title, const QString& folder);
 
     // The window a box is centred on: the one the user works in (the chart window,
     // when the period box comes from it), else the main window.
