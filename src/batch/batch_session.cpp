@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "evaluation/number_text.h"
 #include "import/csv_import.h"
 #include "platform/numbers.h"

@@ -53,6 +53,9 @@ ImportResult ImportWhileResponsive(Session& s, const ImportOptions& options) {
     s.loading = s.importing = true;
     s.run.stopRequested = false;
     s.dialogs.waitCursor(true);
+    // The window shows the import has begun before it starts; a Stop pressed then cancels it.
+    s.pump.yield();
+    if (s.run.stopRequested) progress.cancel = true;
     try {
         std::thread worker([&] {
             result = ImportCsv(options, &progress);
