@@ -21,17 +21,6 @@ bool ReadDateText(std::string_view text, Date& out) {
     return true;
 }
 
-int64_t DayNumber(const Date& d) {
-    // Days from civil (Howard Hinnant's algorithm), exact for every valid date.
-    const int64_t y = d.year - (d.month <= 2 ? 1 : 0);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t mp = (d.month + 9) % 12;
-    const int64_t doy = (153 * mp + 2) / 5 + d.day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 namespace {
 
 TradeRecord RecordOf(const JournalRow& row) {

@@ -33,7 +33,5 @@ std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows);
 // real calendar day (years 100..9999). Anything else is no date.
 bool ReadDateText(std::string_view text, Date& out);
 
-// Days since 1970-01-01 of a valid date (proleptic Gregorian calendar).
-int64_t DayNumber(const Date& d);
 
 }  // namespace kavro

@@ -146,7 +146,7 @@ TradeStats ComputeTradeStats(std::span<const TradeRecord> trades) {
         }
         if (!t.date().valid()) ++s.undatedTrades;
         if (t.entryDate.valid() && t.exitDate.valid() && !(t.exitDate < t.entryDate)) {
-            daySum += static_cast<double>(DayNumber(t.exitDate) - DayNumber(t.entryDate));
+            daySum += static_cast<double>(DaysFromDate(t.exitDate) - DaysFromDate(t.entryDate));
             ++s.timedTrades;
         }
     }

@@ -135,34 +135,6 @@ bool IsDateSeparator(char c) {
 
 }  // namespace
 
-int64_t DaysFromDate(int year, int month, int day) {
-    // Days from civil, counting years from March so the leap day comes last.
-    const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-    const int64_t era = FloorDiv(y, 400);
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-Date DateFromDays(int64_t days) {
-    const int64_t z = days + 719468;
-    const int64_t era = FloorDiv(z, 146097);
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-    return Date{static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
-}
-
-int WeekdayOfDays(int64_t days) {
-    // 1970-01-01 was a Thursday.
-    return static_cast<int>(days + 3 - FloorDiv(days + 3, 7) * 7) + 1;
-}
-
 bool GuessDateStyle(std::string_view field, DateStyle& style) {
     Cursor c(field);
     const int n = c.digitsAhead();

@@ -15,18 +15,6 @@ inline constexpr BarMinute kMinutesPerDay = 1440;
 inline constexpr int kFirstYear = 1000;
 inline constexpr int kLastYear = 9999;
 
-// Division rounding toward minus infinity, so a time before 1970 falls into its own day and hour.
-constexpr int64_t FloorDiv(int64_t a, int64_t b) {
-    const int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-// Days from 1970-01-01 of a calendar date, and the calendar date of a day number.
-int64_t DaysFromDate(int year, int month, int day);
-Date DateFromDays(int64_t days);
-// 1 Monday ... 6 Saturday, 7 Sunday.
-int WeekdayOfDays(int64_t days);
-
 // How a CSV column writes its dates.
 enum class DateStyle {
     YearFirst,    // yyyy.mm.dd, yyyy-mm-dd or yyyy/mm/dd

@@ -299,25 +299,78 @@ const char* DateOrderName(DateStyle style) {
     }
 }
 
+namespace {
+
+// Why the options cannot import at all; "" when they can.
+std::string OptionsRefusal(const ImportOptions& o) {
+    if (o.csvPath.empty()) return NoPathMessage("файл CSV");
+    if (o.outHourly.empty()) return NoPathMessage("файл для часовых котировок");
+    if (o.outDaily.empty()) return NoPathMessage("файл для дневных котировок");
+    if (o.shiftHours < -kMaxShiftHours || o.shiftHours > kMaxShiftHours)
+        return ShiftRangeMessage(kMaxShiftHours);
+    // Replacing an input by an output would lose the user's CSV; two outputs in one file, a quote file.
+    for (const std::string* in : {&o.csvPath, &o.dailyCsvPath}) {
+        for (const std::string* out : {&o.outHourly, &o.outDaily}) {
+            if (!in->empty() && SameFile(*in, *out)) return SameFileMessage(*in, *out);
+        }
+    }
+    if (SameFile(o.outHourly, o.outDaily)) return SameFileMessage(o.outHourly, o.outDaily);
+    return {};
+}
+
+// The daily CSV of the user's own into the daily file; false with the run's message.
+bool ReadDailyCsv(Run& run, const ImportOptions& o, DailyOutput& dayOut, CsvLayout& layout,
+                  ImportReport& report) {
+    const std::string name = FileName(o.dailyCsvPath);
+    DailyCheck check;
+    const CsvSource source{o.dailyCsvPath, 0, false, o.dateOrder};
+    const bool read = ReadCsvBars(run, source, layout, report.dailyBarsIn, [&](const TimedBar& bar) {
+        if (!check.add(bar)) return run.fail(FaultMessage(name, check.fault(), run.width));
+        dayOut.take(FloorDiv(bar.time, kMinutesPerDay) * kMinutesPerDay, bar.prices);
+        if (!dayOut.flat) return true;
+        ImportFault flat{ImportFaultKind::FlatDays, bar.line};
+        flat.time = bar.time;
+        return run.fail(FaultMessage(name, flat, run.width));
+    });
+    if (!read) return false;
+    if (!check.finish()) return run.fail(FaultMessage(name, check.fault(), run.width));
+    report.dailyFormat = layout.format;
+    return true;
+}
+
+// What the report says of a finished import.
+void FillReport(const ImportOptions& o, const CsvLayout& layout, const CsvLayout& dailyLayout,
+                const HourBuilder& hours, const HourlyOutput& hourOut, const DailyOutput& dayOut,
+                ImportReport& report) {
+    report.format = layout.format;
+    report.dateOrder = DateOrderName(layout.dateStyle);
+    report.spacingMinutes = hours.spacing();
+    report.shiftHours = o.shiftHours;
+    report.hourlyBarsOut = hourOut.counts.bars;
+    report.dailyBarsOut = dayOut.counts.bars;
+    report.firstDate = DateFromDays(FloorDiv(hourOut.counts.first, kMinutesPerDay));
+    report.lastDate = DateFromDays(FloorDiv(hourOut.counts.last, kMinutesPerDay));
+    report.gaps = hourOut.counts.gaps;
+    report.firstGaps = Gaps(hourOut.counts);
+    report.weekendBars = hourOut.counts.weekendBars;
+    report.dailyGaps = dayOut.counts.gaps;
+    report.firstDailyGaps = Gaps(dayOut.counts);
+    report.dailyWeekendBars = dayOut.counts.weekendBars;
+    WarnAdjustedClose(o.csvPath, layout, report.warnings);
+    WarnAdjustedClose(o.dailyCsvPath, dailyLayout, report.warnings);
+    Warn(hourOut.counts, false, report.warnings);
+    Warn(dayOut.counts, true, report.warnings);
+}
+
+}  // namespace
+
 ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     ImportResult result;
     auto refuse = [&](std::string message) {
         result.message = std::move(message);
         return result;
     };
-    if (o.csvPath.empty()) return refuse(NoPathMessage("файл CSV"));
-    if (o.outHourly.empty()) return refuse(NoPathMessage("файл для часовых котировок"));
-    if (o.outDaily.empty()) return refuse(NoPathMessage("файл для дневных котировок"));
-    if (o.shiftHours < -kMaxShiftHours || o.shiftHours > kMaxShiftHours) {
-        return refuse(ShiftRangeMessage(kMaxShiftHours));
-    }
-    // Replacing an input by an output would lose the user's CSV; two outputs in one file, a quote file.
-    for (const std::string* in : {&o.csvPath, &o.dailyCsvPath}) {
-        for (const std::string* out : {&o.outHourly, &o.outDaily}) {
-            if (!in->empty() && SameFile(*in, *out)) return refuse(SameFileMessage(*in, *out));
-        }
-    }
-    if (SameFile(o.outHourly, o.outDaily)) return refuse(SameFileMessage(o.outHourly, o.outDaily));
+    if (std::string refusal = OptionsRefusal(o); !refusal.empty()) return refuse(std::move(refusal));
 
     Run run;
     run.progress = progress;
@@ -345,26 +398,11 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     if (hourOut.counts.bars < 2) return refuse(TooFewHoursMessage(name));
     if (buildDays) {
         dayBuilder.finish();
-        if (dayOut.flat) {
+        if (dayOut.flat)
             return refuse(FaultMessage(
                 name, ImportFault{ImportFaultKind::FlatDays, 0, -1, 0, 0, dayOut.flatDay}, run.width));
-        }
-    } else {
-        const std::string dailyName = FileName(o.dailyCsvPath);
-        DailyCheck check;
-        const CsvSource dailySource{o.dailyCsvPath, 0, false, o.dateOrder};
-        const bool dailyRead =
-            ReadCsvBars(run, dailySource, dailyLayout, report.dailyBarsIn, [&](const TimedBar& bar) {
-                if (!check.add(bar)) return run.fail(FaultMessage(dailyName, check.fault(), run.width));
-                dayOut.take(FloorDiv(bar.time, kMinutesPerDay) * kMinutesPerDay, bar.prices);
-                if (!dayOut.flat) return true;
-                ImportFault flat{ImportFaultKind::FlatDays, bar.line};
-                flat.time = bar.time;
-                return run.fail(FaultMessage(dailyName, flat, run.width));
-            });
-        if (!dailyRead) return refuse(run.message);
-        if (!check.finish()) return refuse(FaultMessage(dailyName, check.fault(), run.width));
-        report.dailyFormat = dailyLayout.format;
+    } else if (!ReadDailyCsv(run, o, dayOut, dailyLayout, report)) {
+        return refuse(run.message);
     }
     // Every price was checked against its field, so a line that cannot be formatted is a fault of ours.
     if (hourOut.writeFault || dayOut.writeFault) return refuse(FailedMessage("цена не помещается в поле"));
@@ -373,25 +411,7 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     if (!run.tick(run.total)) return refuse(run.message);
     if (!hourlyFile.commit()) return refuse(CannotWriteMessage(o.outHourly));
     if (!dailyFile.commit()) return refuse(CannotWriteMessage(o.outDaily));
-
-    report.format = layout.format;
-    report.dateOrder = DateOrderName(layout.dateStyle);
-    report.spacingMinutes = hours.spacing();
-    report.shiftHours = o.shiftHours;
-    report.hourlyBarsOut = hourOut.counts.bars;
-    report.dailyBarsOut = dayOut.counts.bars;
-    report.firstDate = DateFromDays(FloorDiv(hourOut.counts.first, kMinutesPerDay));
-    report.lastDate = DateFromDays(FloorDiv(hourOut.counts.last, kMinutesPerDay));
-    report.gaps = hourOut.counts.gaps;
-    report.firstGaps = Gaps(hourOut.counts);
-    report.weekendBars = hourOut.counts.weekendBars;
-    report.dailyGaps = dayOut.counts.gaps;
-    report.firstDailyGaps = Gaps(dayOut.counts);
-    report.dailyWeekendBars = dayOut.counts.weekendBars;
-    WarnAdjustedClose(o.csvPath, layout, report.warnings);
-    WarnAdjustedClose(o.dailyCsvPath, dailyLayout, report.warnings);
-    Warn(hourOut.counts, false, report.warnings);
-    Warn(dayOut.counts, true, report.warnings);
+    FillReport(o, layout, dailyLayout, hours, hourOut, dayOut, report);
     result.ok = true;
     return result;
 }

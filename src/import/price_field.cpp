@@ -84,7 +84,7 @@ PriceRead ReadPrice(std::string_view text, bool decimalComma, PriceUnits& out) {
 }
 
 int PriceFieldWidth(Pair pair) {
-    return pair == Pair::JPY ? 8 : 6;
+    return InfoOf(pair).priceWidth;
 }
 
 bool FormatPriceField(PriceUnits price, int width, char* out) {

@@ -1,6 +1,5 @@
 #include "import/quote_writer.h"
 
-
 namespace kavro {
 
 namespace {

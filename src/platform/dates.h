@@ -1,5 +1,6 @@
 #pragma once
 // Calendar dates: building, keys, short and ISO forms.
+#include <cstdint>
 #include <string>
 
 #include "platform/locale.h"
@@ -32,5 +33,21 @@ std::string IsoDate(const Date& d);
 bool ParseIsoDate(const std::string& text, Date& out);
 
 int DaysInMonth(int year, int month);
+
+// Division rounding toward minus infinity, so a time before 1970 falls into its own day and hour.
+constexpr int64_t FloorDiv(int64_t a, int64_t b) {
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+// Days from 1970-01-01 of a calendar date (negative before it), and the calendar
+// date of a day number: the one calendar arithmetic every part of the program uses.
+int64_t DaysFromDate(int year, int month, int day);
+inline int64_t DaysFromDate(const Date& d) {
+    return DaysFromDate(d.year, d.month, d.day);
+}
+Date DateFromDays(int64_t days);
+// 1 Monday ... 6 Saturday, 7 Sunday.
+int WeekdayOfDays(int64_t days);
 
 }  // namespace kavro

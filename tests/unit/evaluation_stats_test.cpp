@@ -50,13 +50,13 @@ TEST(ReadDateText, TakesOnlyEightDigitsOfARealDay) {
     }
 }
 
-TEST(DayNumber, CountsCalendarDays) {
-    EXPECT_EQ(DayNumber({1970, 1, 1}), 0);
-    EXPECT_EQ(DayNumber({2000, 3, 1}), 11017);
-    EXPECT_EQ(DayNumber({2020, 1, 1}), 18262);
-    EXPECT_EQ(DayNumber({2020, 3, 1}) - DayNumber({2020, 2, 28}), 2);
-    EXPECT_EQ(DayNumber({2021, 3, 1}) - DayNumber({2021, 2, 28}), 1);
-    EXPECT_EQ(DayNumber({1969, 12, 31}), -1);
+TEST(DaysFromDate, CountsCalendarDays) {
+    EXPECT_EQ(DaysFromDate(Date{1970, 1, 1}), 0);
+    EXPECT_EQ(DaysFromDate(Date{2000, 3, 1}), 11017);
+    EXPECT_EQ(DaysFromDate(Date{2020, 1, 1}), 18262);
+    EXPECT_EQ(DaysFromDate(Date{2020, 3, 1}) - DaysFromDate(Date{2020, 2, 28}), 2);
+    EXPECT_EQ(DaysFromDate(Date{2021, 3, 1}) - DaysFromDate(Date{2021, 2, 28}), 1);
+    EXPECT_EQ(DaysFromDate(Date{1969, 12, 31}), -1);
 }
 
 TEST(TradesFromJournal, PairsEachRowsEntryAndExitUpToTheClosedCount) {
