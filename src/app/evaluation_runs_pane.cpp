@@ -6,6 +6,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/evaluation_panes.h"
 #include "evaluation/trade_record.h"
@@ -144,13 +145,17 @@ void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
     compare_->setRowCount(static_cast<int>(fa.size()));
     for (size_t i = 0; i < fa.size(); ++i) {
         const int row = static_cast<int>(i);
-        const int decimals = fa[i].count ? 0 : 2;
+        // Counts and whole money whole; ratios and cents with two decimals.
+        const bool whole =
+            fa[i].count || (std::trunc(fa[i].value) == fa[i].value && std::trunc(fb[i].value) == fb[i].value);
+        const int decimals = whole ? 0 : 2;
         compare_->setItem(row, 0, Item(FigureCaption(QString::fromLatin1(fa[i].key))));
         compare_->setItem(row, 1, Item(Figure(fa[i].value, decimals), true));
         compare_->setItem(row, 2, Item(Figure(fb[i].value, decimals), true));
         compare_->setItem(row, 3, Item(Figure(fb[i].value - fa[i].value, decimals), true));
     }
     compare_->resizeColumnsToContents();
+    compare_->horizontalHeader()->setStretchLastSection(true);
     auto ea = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(a.trades)));
     auto eb = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(b.trades)));
     compareEquity_->setPaint(
