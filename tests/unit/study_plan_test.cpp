@@ -66,6 +66,19 @@ TEST(StudyPlanTest, EachRowBecomesTheWordsOfItsSingleCommand) {
     };
     for (const Case& c : cases) EXPECT_EQ(PlanRowWords(columns, c.cells, c.planDir), c.words);
 
+    // A check box's cell ticks or unticks it, as --full=… does on the command line.
+    struct Box {
+        std::string cell;
+        bool ticked;
+    };
+    for (const Box& b : std::vector<Box>{{"1", true}, {"true", true}, {"0", false}, {"false", false}}) {
+        StudyPlan plan;
+        std::string error;
+        ASSERT_TRUE(ParsePlan("kind,hourly,daily,full\nsimple,H,D," + b.cell + "\n", "", plan, error))
+            << error;
+        EXPECT_EQ(plan.rows[0].command.options.full, b.ticked) << b.cell;
+    }
+
     StudyPlan plan;
     std::string error;
     ASSERT_TRUE(
