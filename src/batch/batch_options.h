@@ -43,8 +43,8 @@ struct BatchOptions {
 
 // One command with its options, and the line it came from.
 struct BatchCommand {
-    std::string
-        name;  // info, simple, thorough, import, load, stats, export, runs, cell, session, study, study-merge
+    // info, simple, thorough, import, load, stats, export, runs, cell, session, study, study-merge
+    std::string name;
     BatchOptions options;
     std::string line;  // as written (session scripts)
     int lineNumber = 0;

@@ -69,13 +69,11 @@ bool IsQuoteColumn(const std::string& column) {
 
 // "" when the header is one the plan's rows can be read by.
 std::string HeaderProblem(const std::vector<std::string>& columns) {
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const std::string& c = columns[i];
+    for (const std::string& c : columns) {
         if (c != "kind" &&
             std::find(kPlanOptionColumns.begin(), kPlanOptionColumns.end(), c) == kPlanOptionColumns.end())
             return "the plan's column '" + c + "' is not a run option";
-        if (std::find(columns.begin(), columns.begin() + static_cast<long>(i), c) !=
-            columns.begin() + static_cast<long>(i))
+        if (std::count(columns.begin(), columns.end(), c) > 1)
             return "the plan names the column '" + c + "' twice";
     }
     for (const char* needed : {"kind", "hourly", "daily"})

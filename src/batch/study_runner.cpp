@@ -32,7 +32,9 @@ std::string RowFolder(int row) {
 bool FolderIsFree(const std::string& dir, std::ostream& err) {
     std::error_code ec;
     const bool free = !fs::exists(dir, ec) || (fs::is_directory(dir, ec) && fs::is_empty(dir, ec));
-    if (!free) err << "kavro-batch: " << dir << " is not empty: a study writes into a new or empty folder\n";
+    if (!free)
+        err << "kavro-batch: " << dir
+            << " is not a new or empty folder: a study writes into one of its own\n";
     return free;
 }
 
@@ -100,8 +102,9 @@ class RowRun {
   public:
     RowRun(const std::string& out, const std::string& planDir, bool exportRow, const PictureWriter& pictures)
         : out_(out), exportRow_(exportRow), pictures_(pictures) {
+        // A bare "/" would take every slash out of the messages.
         for (const std::string& dir : {planDir, out})
-            if (!dir.empty()) prefixes_.push_back(JoinPath(dir, ""));
+            if (!dir.empty() && dir != "/") prefixes_.push_back(JoinPath(dir, ""));
     }
 
     RowOutcome operator()(const StudyRow& row) const {

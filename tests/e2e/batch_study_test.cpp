@@ -178,7 +178,8 @@ TEST_F(BatchStudy, PlansThatDoNotParseAndFoldersInUseRunNothing) {
          {"study --plan plans/plan.csv --out used", "study-merge --out used out"}) {
         r = Batch(command);
         EXPECT_EQ(r.status, 2) << command;
-        EXPECT_EQ(r.err, "kavro-batch: used is not empty: a study writes into a new or empty folder\n")
+        EXPECT_EQ(r.err,
+                  "kavro-batch: used is not a new or empty folder: a study writes into one of its own\n")
             << command;
         EXPECT_EQ(Tree(tmp_.file("used")), (std::map<std::string, std::string>{{"keep.txt", "mine"}}));
     }
