@@ -310,6 +310,9 @@ int BatchSession::import(const BatchOptions& o) {
     options.dailyCsvPath = o.dailyCsv;
     options.pair = PairFromName(o.pair.value_or("EUR")).value_or(Pair::EUR);
     options.shiftHours = o.shiftHours;
+    options.dateOrder = o.dateOrder == "dmy"   ? DateOrder::DayFirst
+                        : o.dateOrder == "mdy" ? DateOrder::MonthFirst
+                                               : DateOrder::FromFile;
     options.outHourly = o.outHourly;
     options.outDaily = o.outDaily;
     const ImportResult result = ImportCsv(options);
