@@ -151,56 +151,65 @@ bool ParseManifest(std::string_view text, StudyManifest& m) {
     return true;
 }
 
+namespace {
+
+// The rows of one shard's summary, each by its number and its text as written,
+// into `lines`; `header` is the first shard's. False with `error` when the summary
+// is not one of this shard's rows, all of them.
+bool TakeShardRows(const ShardSummary& s, int total, std::string& header,
+                   std::map<int, std::string_view>& lines, int& failedRows, std::string& error) {
+    std::vector<CsvRecord> records;
+    const std::string where = s.folder + "/summary.csv: ";
+    if (!ReadCsv(s.summary, records, error) || records.empty()) {
+        error = where + (records.empty() ? "empty" : error);
+        return false;
+    }
+    if (header.empty()) header = std::string(records.front().raw);
+    if (records.front().raw != header) {
+        error = where + "its columns differ from the first shard's";
+        return false;
+    }
+    const auto& head = records.front().fields;
+    const auto status = static_cast<size_t>(std::find(head.begin(), head.end(), "status") - head.begin());
+    if (head.front() != "row" || status == head.size()) {
+        error = where + "not the summary of a study";
+        return false;
+    }
+    const StudyManifest& m = s.manifest;
+    int expected = 0;
+    for (int row = 1; row <= total; ++row) expected += InShard(row, m.shardIndex, m.shardCount);
+    for (size_t r = 1; r < records.size(); ++r) {
+        const CsvRecord& rec = records[r];
+        int row = 0;
+        if (rec.fields.size() != head.size() || !WholeNumber(rec.fields.front(), row) || row < 1 ||
+            row > total || !InShard(row, m.shardIndex, m.shardCount) || lines.count(row)) {
+            error = where + "line " + std::to_string(r + 1) + " is not a row of this shard";
+            return false;
+        }
+        lines[row] = rec.raw;
+        failedRows += rec.fields[status] == "failed";
+    }
+    if (static_cast<int>(records.size()) - 1 != expected) {
+        error = where + "holds " + std::to_string(records.size() - 1) + " of the shard's " +
+                std::to_string(expected) + " rows: the shard did not finish";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool MergeSummaries(const std::vector<ShardSummary>& shards, std::string& merged, int& failedRows,
                     std::string& error) {
     if (std::string p = ShardsProblem(shards); !p.empty()) {
         error = p;
         return false;
     }
-    const int total = shards.front().manifest.rows;
     std::string header;
     std::map<int, std::string_view> lines;  // into the shards' texts
     failedRows = 0;
-    for (size_t i = 0; i < shards.size(); ++i) {
-        const ShardSummary& s = shards[i];
-        std::vector<CsvRecord> records;
-        const std::string where = s.folder + "/summary.csv: ";
-        if (!ReadCsv(s.summary, records, error) || records.empty()) {
-            error = where + (records.empty() ? "empty" : error);
-            return false;
-        }
-        if (i == 0) header = std::string(records.front().raw);
-        if (records.front().raw != header) {
-            error = where + "its columns differ from " + shards.front().folder + "'s";
-            return false;
-        }
-        const auto& head = records.front().fields;
-        const auto status = static_cast<size_t>(std::find(head.begin(), head.end(), "status") - head.begin());
-        if (head.front() != "row" || status == head.size()) {
-            error = where + "not the summary of a study";
-            return false;
-        }
-        int expected = 0;
-        for (int row = 1; row <= total; ++row)
-            expected += InShard(row, s.manifest.shardIndex, s.manifest.shardCount);
-        for (size_t r = 1; r < records.size(); ++r) {
-            const CsvRecord& rec = records[r];
-            int row = 0;
-            if (rec.fields.size() != head.size() || !WholeNumber(rec.fields.front(), row) || row < 1 ||
-                row > total || !InShard(row, s.manifest.shardIndex, s.manifest.shardCount) ||
-                lines.count(row)) {
-                error = where + "line " + std::to_string(r + 1) + " is not a row of this shard";
-                return false;
-            }
-            lines[row] = rec.raw;
-            failedRows += rec.fields[status] == "failed";
-        }
-        if (static_cast<int>(records.size()) - 1 != expected) {
-            error = where + "holds " + std::to_string(records.size() - 1) + " of the shard's " +
-                    std::to_string(expected) + " rows: the shard did not finish";
-            return false;
-        }
-    }
+    for (const ShardSummary& s : shards)
+        if (!TakeShardRows(s, shards.front().manifest.rows, header, lines, failedRows, error)) return false;
     merged = header + "\n";
     for (const auto& [row, line] : lines) {
         merged += line;

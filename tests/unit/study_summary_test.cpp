@@ -182,7 +182,7 @@ TEST_F(StudyMergeTest, ShardsThatAreNotEveryShardOfOnePlanAreRefused) {
         {"another shard's row", [](auto& s) { s[0].summary += s[1].summary.substr(kHeader.size()); },
          "s0/summary.csv: line 5 is not a row of this shard"},
         {"other columns", [](auto& s) { s[2].summary.replace(0, 3, "Row"); },
-         "s2/summary.csv: its columns differ"},
+         "s2/summary.csv: its columns differ from the first shard's"},
         {"not a summary",
          [](auto& s) {
              for (auto& x : s) x.summary = "a,b\n";
