@@ -2,18 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "batch/study_plan.h"
 #include "batch/study_summary.h"
-#include "evaluation/trade_stats.h"
-#include "program/evaluation_sources.h"
-#include "program/run_history.h"
 
 namespace kavro {
 namespace {
@@ -68,40 +63,6 @@ TEST(StudySummaryTest, OneLinePerRowWithTheFiguresAsTheExportWritesThem) {
             "-0.0916628281897743,0.3333333333333333,15,6,\n"
             "3,simple,missing.PRN,D.PRN,,failed,Ошибка: Не удалось прочитать файл missing.PRN,,,,,,,,,,,\n");
     EXPECT_EQ(SummaryText(kColumns, {}), kHeader);
-}
-
-TEST(StudySummaryTest, FiguresComeFromTheEvaluationAndTheRunsListsNet) {
-    Evaluation e;
-    e.stats.trades = 4;
-    e.stats.wins = 3;
-    e.stats.losses = 1;
-    e.stats.netResult = 10;
-    e.stats.profitFactor = 2;
-    e.stats.maxDrawdown.money = 5;
-    e.stats.recoveryFactor = 2;
-    e.stats.sharpeMonthly = 0.5;
-    RunSummary summary;
-    summary.net = 99;  // a sweep's best pass, which its trades do not show
-    RowFigures f = FiguresOf(e, summary);
-    EXPECT_EQ(f.net, 99);
-    EXPECT_EQ(f.trades, 4);
-    EXPECT_EQ(f.wins, 3);
-    EXPECT_EQ(f.losses, 1);
-    EXPECT_EQ(f.profitFactor, 2);
-    EXPECT_EQ(f.maxDrawdown, 5);
-    EXPECT_EQ(f.recoveryFactor, 2);
-    EXPECT_EQ(f.sharpeMonthly, 0.5);
-    EXPECT_FALSE(f.walkForward);
-
-    e.walkForward = std::make_shared<RunRecord>();
-    e.windows.windows = 27;
-    e.windows.profitableWindows = 13;
-    e.windows.overallEfficiency = 0.25;
-    f = FiguresOf(e, summary);
-    EXPECT_TRUE(f.walkForward);
-    EXPECT_EQ(f.windows, 27);
-    EXPECT_EQ(f.profitableWindows, 13);
-    EXPECT_EQ(f.overallEfficiency, 0.25);
 }
 
 TEST(StudySummaryTest, TheManifestReadsBackAndRefusesWhatItDidNotWrite) {
