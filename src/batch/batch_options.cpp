@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 
+#include "batch/study_plan.h"
 #include "import/csv_import.h"
 #include "platform/version.h"
 
@@ -17,7 +18,7 @@ const std::string kVersion = std::string("kavro-batch ") + kProgramVersion;
 // What CLI11 fills; turned into BatchOptions once parsing succeeded, so that
 // only the options actually given count.
 struct Targets {
-    std::string hourly, daily, pair, locale, dir, start, end, endHour, exportDir;
+    std::string hourly, daily, pair, locale, dir, start, end, endHour, exportDir, shard;
     bool full = false, noBeep = false, realWork = false;
     int mcRuns = 1000;
     uint64_t mcSeed = 1;
@@ -103,7 +104,30 @@ class Grammars {
             session->add_option("SCRIPT", o_.script, "the script; - reads standard input")->required();
             session->add_flag("--keep-going", o_.keepGoing,
                               "run the lines after a failing one too (exit 1 at the end)");
+            addStudy();
         }
+    }
+
+    void addStudy() {
+        CLI::App* study = app_.add_subcommand("study", "run every row of a plan and write one summary");
+        study->add_option("--plan", o_.plan, "the plan: a CSV of runs, one a row")
+            ->required()
+            ->type_name("FILE");
+        study->add_option("--out", o_.out, "a new or empty folder for row-K/ and summary.csv")
+            ->required()
+            ->type_name("DIR");
+        study->add_option("--jobs", o_.jobs, "rows run at once (default: one a core)")
+            ->check(CLI::Range(1, 256))
+            ->type_name("N");
+        shardOption_ = study->add_option("--shard", t_.shard, "run only the rows with (row - 1) mod N = I")
+                           ->type_name("I/N");
+        study->add_flag("--export", o_.exportRows, "write each row's export files into its folder");
+        CLI::App* merge =
+            app_.add_subcommand("study-merge", "merge the folders of a plan's shards into one study");
+        merge->add_option("--out", o_.out, "a new or empty folder for the merged study")
+            ->required()
+            ->type_name("DIR");
+        merge->add_option("SHARD_DIR", o_.shardDirs, "the shards' --out folders")->required();
     }
 
     void addQuotes(CLI::App& cmd, bool required) {
@@ -255,6 +279,8 @@ class Grammars {
             if (!ParseIsoDate(*endText_, d)) return "--end needs a date YYYY-MM-DD";
             o.end = d;
         }
+        if (shardOption_ && shardOption_->count() > 0 && !ParseShard(t_.shard, o.shardIndex, o.shardCount))
+            return "--shard needs I/N with 0 <= I < N, such as 0/3";
         if (endHourText_) {
             const std::string& h = *endHourText_;
             if (h.empty() || h.size() > 2 || h.find_first_not_of("0123456789") != std::string::npos ||
@@ -271,6 +297,7 @@ class Grammars {
     BatchOptions o_;
     std::optional<bool> full_, noBeep_, realWork_;
     std::optional<std::string> startText_, endText_, endHourText_;
+    CLI::Option* shardOption_ = nullptr;
     std::deque<bool> flags_;  // stable addresses for the flags' values
     std::vector<std::pair<CLI::Option*, std::function<void()>>> given_;
 };

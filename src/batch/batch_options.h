@@ -34,11 +34,18 @@ struct BatchOptions {
     // session
     std::string script;
     bool keepGoing = false;
+    // study, study-merge
+    std::string plan, out;
+    int jobs = 0;  // rows at once; 0: one a core
+    int shardIndex = 0, shardCount = 1;
+    bool exportRows = false;
+    std::vector<std::string> shardDirs;
 };
 
 // One command with its options, and the line it came from.
 struct BatchCommand {
-    std::string name;  // info, simple, thorough, import, load, stats, export, runs, cell, session
+    // info, simple, thorough, import, load, stats, export, runs, cell, session, study, study-merge
+    std::string name;
     BatchOptions options;
     std::string line;  // as written (session scripts)
     int lineNumber = 0;

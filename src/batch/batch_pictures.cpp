@@ -14,19 +14,35 @@ namespace {
 // user of the command line; real failures come back through SavePng's message.
 void Quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
+std::unique_ptr<QGuiApplication> OffscreenApplication() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "kavro-batch";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 }  // namespace
+
+std::shared_ptr<void> KeepPictureApplication() {
+    if (QGuiApplication::instance()) return nullptr;
+    // Quiet for as long as the application is kept, whatever the threads install and restore meanwhile.
+    struct Kept {
+        QtMessageHandler previous = qInstallMessageHandler(Quiet);
+        std::unique_ptr<QGuiApplication> app = OffscreenApplication();
+        ~Kept() {
+            app.reset();
+            qInstallMessageHandler(previous);
+        }
+    };
+    return std::make_shared<Kept>();
+}
 
 bool WriteBatchPictures(const std::string& dir, const Evaluation& e, std::string& error) {
     const QtMessageHandler previous = qInstallMessageHandler(Quiet);
     // Fonts need an application object; the offscreen platform needs no display.
     std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "kavro-batch";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    }
+    if (!QGuiApplication::instance()) app = OffscreenApplication();
     // Only a sweep's own export has a heatmap: the best pass's hour.
     const bool sweep = e.run && e.run->isSweep() && e.sweep;
     HeatGrid heatmap;

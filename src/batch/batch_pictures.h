@@ -1,5 +1,6 @@
 #pragma once
 // The evaluation's pictures from the batch runner, painted without a display.
+#include <memory>
 #include <string>
 
 namespace kavro {
@@ -9,5 +10,10 @@ struct Evaluation;
 // equity.png, heatmap.png and dashboard.png into `dir`, painted by the same code
 // as the evaluation window; false with a message.
 bool WriteBatchPictures(const std::string& dir, const Evaluation& evaluation, std::string& error);
+
+// Makes the application the painting needs on the calling thread, kept while the
+// handle lives: a study paints on several threads, and Qt wants it made on the
+// main one. Null when an application exists already.
+std::shared_ptr<void> KeepPictureApplication();
 
 }  // namespace kavro

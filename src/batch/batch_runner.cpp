@@ -6,6 +6,7 @@
 
 #include "batch/batch_options.h"
 #include "batch/batch_session.h"
+#include "batch/study_runner.h"
 
 namespace kavro {
 
@@ -74,6 +75,8 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return p.status;
     }
     if (p.command->name == "session") return RunScript(p.command->options, out, err, pictures, in);
+    if (p.command->name == "study") return RunStudy(p.command->options, err, pictures);
+    if (p.command->name == "study-merge") return MergeStudy(p.command->options, err);
     // A single command is a session of one.
     BatchSession session(Grammar::CommandLine, out, err, pictures);
     return session.run(*p.command);

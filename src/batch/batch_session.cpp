@@ -71,16 +71,21 @@ void BatchDialogs::message(MessageKind kind, const std::string& text) {
 
 void BatchDialogs::beep() {
     RecordingDialogs::beep();
-    if (isatty(2)) err_ << '\a' << std::flush;
+    if (terminal_) err_ << '\a' << std::flush;
 }
 
-BatchSession::BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures)
+BatchSession::BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures,
+                           bool terminal)
     : grammar_(grammar),
+      terminal_(terminal),
       out_(out),
       err_(err),
       pictures_(std::move(pictures)),
-      dialogs_(err),
+      dialogs_(err, terminal),
       s_(Ports{pump_, dialogs_, clock_, shell_}, Locale{}, "") {}
+
+BatchSession::BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures)
+    : BatchSession(grammar, out, err, std::move(pictures), isatty(2)) {}
 
 int BatchSession::run(const BatchCommand& c) {
     const BatchOptions& o = c.options;
@@ -184,7 +189,7 @@ int BatchSession::drive(const RunStart& start, bool thorough) {
     if (!start.started())
         return start.outcome == RunStart::Outcome::Refused && start.kind == MessageKind::Error;
     FormState& f = s_.form;
-    const bool tty = isatty(2);
+    const bool tty = terminal_;
     auto lastShown = std::chrono::steady_clock::now();
     if (tty) {
         pump_.onYield = [&] {

@@ -15,12 +15,13 @@ namespace kavro {
 // Messages go to stderr as the window's message boxes would say them.
 class BatchDialogs : public RecordingDialogs {
   public:
-    explicit BatchDialogs(std::ostream& err) : err_(err) {}
+    BatchDialogs(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
     void message(MessageKind kind, const std::string& text) override;
     void beep() override;
 
   private:
     std::ostream& err_;
+    bool terminal_;
 };
 
 // Runs commands one after the other in one session, as a user gives them in
@@ -28,10 +29,17 @@ class BatchDialogs : public RecordingDialogs {
 // after; each command says whether it failed.
 class BatchSession {
   public:
+    // `terminal`: `err` is a terminal, so progress and the beep may be shown on it.
+    BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures,
+                 bool terminal);
     BatchSession(Grammar grammar, std::ostream& out, std::ostream& err, PictureWriter pictures);
 
     // Runs one command: 0 done, 1 failed (the message is on stderr).
     int run(const BatchCommand& c);
+
+    // The run the session started last (null when none started) and the history it is in.
+    std::shared_ptr<const RunRecord> latestRun() const { return s_.current; }
+    const RunHistory& history() const { return s_.history; }
 
   private:
     int info(const BatchOptions& o);
@@ -56,6 +64,7 @@ class BatchSession {
     void printLabels(bool withText10);
 
     Grammar grammar_;
+    bool terminal_;
     std::ostream& out_;
     std::ostream& err_;
     PictureWriter pictures_;

@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef KAVRO_BATCH_PICTURES
+    // A study paints its rows on several threads: their application is made here, on the main thread.
+    const auto application = !args.empty() && args[0] == "study" ? kavro::KeepPictureApplication() : nullptr;
     return kavro::RunBatch(args, std::cout, std::cerr, kavro::WriteBatchPictures);
 #else
     return kavro::RunBatch(args, std::cout, std::cerr);
