@@ -14,7 +14,7 @@
 #include "batch/batch_session.h"
 #include "batch/study_plan.h"
 #include "batch/study_summary.h"
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "platform/text_file.h"
 
 namespace kavro {
