@@ -1,5 +1,7 @@
 #include "evaluation/trade_record.h"
 
+#include <cstdio>
+
 namespace kavro {
 
 bool ReadDateText(std::string_view text, Date& out) {
@@ -32,6 +34,21 @@ int64_t DayNumber(const Date& d) {
     return era * 146097 + doe - 719468;
 }
 
+Date DateOfDayNumber(int64_t days) {
+    // Civil from days (Howard Hinnant's algorithm), the inverse of DayNumber.
+    if (days < -719162 || days > 2932896) return Date{};  // 0001-01-01 .. 9999-12-31
+    const int64_t z = days + 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    return Date{year, month, day};
+}
+
 namespace {
 
 TradeRecord RecordOf(const JournalRow& row) {
@@ -42,6 +59,10 @@ TradeRecord RecordOf(const JournalRow& row) {
     t.exitPrice = row.exitPrice;
     if (row.entryDate) ReadDateText(row.entryDate->view(), t.entryDate);
     if (row.exitDate) ReadDateText(row.exitDate->view(), t.exitDate);
+    t.entryBar = row.entryBar;
+    t.exitBar = row.exitBar;
+    t.takeProfit = row.takeProfit;
+    t.stopLoss = row.stopLoss;
     return t;
 }
 
@@ -57,11 +78,37 @@ std::vector<TradeRecord> TradesFromJournal(const TradeJournal& journal, int64_t 
     return trades;
 }
 
-std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows) {
+std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows,
+                                        std::span<const TradeExtent> extents) {
     std::vector<TradeRecord> trades;
     trades.reserve(rows.size());
-    for (const JournalRow& row : rows) trades.push_back(RecordOf(row));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        TradeRecord t = RecordOf(rows[i]);
+        // Extents that do not match the rows one for one describe nothing.
+        if (extents.size() == rows.size()) {
+            const TradeExtent& x = extents[i];
+            t.entryHour = x.entryHour;
+            t.exitHour = x.exitHour;
+            t.maePoints = x.maePoints;
+            t.mfePoints = x.mfePoints;
+        }
+        trades.push_back(t);
+    }
     return trades;
+}
+
+std::optional<int64_t> TradeRecord::durationHours() const {
+    if (!entryDate.valid() || !exitDate.valid() || entryHour < 0 || exitHour < 0) return std::nullopt;
+    const int64_t hours = (DayNumber(exitDate) - DayNumber(entryDate)) * 24 + (exitHour - entryHour);
+    if (hours < 0) return std::nullopt;
+    return hours;
+}
+
+std::string TimeText(const Date& d, int hour) {
+    if (!d.valid() || hour < 0 || hour > 23) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:00", d.year, d.month, d.day, hour);
+    return text;
 }
 
 }  // namespace kavro
