@@ -5,9 +5,12 @@
 namespace kavro {
 
 struct Evaluation;
+struct PricePictures;
 
-// equity.png, heatmap.png and dashboard.png into `dir`, painted by the same code
-// as the evaluation window; false with a message.
-bool WriteBatchPictures(const std::string& dir, const Evaluation& evaluation, std::string& error);
+// equity.png, heatmap.png, dashboard.png, price.png and trade-N.png (those the
+// run has) into `dir`, painted by the same code as the evaluation window; false
+// with a message.
+bool WriteBatchPictures(const std::string& dir, const Evaluation& evaluation, const PricePictures& prices,
+                        std::string& error);
 
 }  // namespace kavro
