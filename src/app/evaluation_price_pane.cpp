@@ -249,7 +249,11 @@ PricePane::PricePane(const QuoteStore& store, QWidget* parent) : QWidget(parent)
 }
 
 void PricePane::setEvaluation(const std::shared_ptr<const Evaluation>& e, bool journalMissing) {
-    if (e && e == e_ && view_->chart()) return;
+    // The same run evaluated again: the chart, its view and its chosen trade stay.
+    if (e && e_ && e->run == e_->run && view_->chart()) {
+        e_ = e;
+        return;
+    }
     e_ = e;
     journalMissing_ = journalMissing;
     built_ = false;

@@ -76,7 +76,11 @@ TradesPane::TradesPane(QWidget* parent) : QWidget(parent) {
 }
 
 void TradesPane::setEvaluation(const std::shared_ptr<const Evaluation>& e, bool journalMissing) {
-    if (e && e == e_) return;
+    // The same run evaluated again has the same trades: the rows, their order and the selection stay.
+    if (e && e_ && e->run == e_->run) {
+        e_ = e;
+        return;
+    }
     e_ = e;
     if (!e || !e->run || journalMissing || e->trades.empty()) {
         table_->setRowCount(0);
