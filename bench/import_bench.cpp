@@ -1,7 +1,8 @@
 // Times the CSV import and measures its peak memory: five years of one-minute bars (about 1.9 million lines,
-// 100 MB, in the minute-bar archive layout) and ten years of hourly bars (platform export layout), both made
-// from the real hourly quotes. Each import runs in a child process of its own, so the peak is its own.
-// Usage: import_bench [DATA_DIR] [RUNS]; DATA_DIR holds EURUSD_H1.PRN.
+// 100 MB, in the minute-bar archive layout, and again as a data tool writes them: month-first dates with a
+// zone) and ten years of hourly bars (platform export layout), all made from the real hourly quotes. Each
+// import runs in a child process of its own, so the peak is its own. Usage: import_bench [DATA_DIR] [RUNS];
+// DATA_DIR holds EURUSD_H1.PRN.
 #include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,11 +74,24 @@ class Output {
     uint64_t written_ = 0;
 };
 
-// Sixty one-minute bars per hour, "20190102 080000;1.144500;1.144700;1.144300;1.144500;0": the first reaches
-// the hour's high, the last its low and close, the ones between close at the open, high and low in turn.
-uint64_t WriteMinuteBars(const std::vector<Hour>& hours, const std::string& path, uint64_t& lines) {
+// How the minute bars are written.
+enum class MinuteLayout {
+    Archive,   // "20190102 080000;1.144500;1.144700;1.144300;1.144500;0"
+    DataTool,  // "time,open,high,low,close,volume" then "1/2/2019 8:00:00+00:00,1.144500,...,0"
+};
+
+// Sixty one-minute bars per hour: the first reaches the hour's high, the last its low and close, the ones
+// between close at the open, high and low in turn.
+uint64_t WriteMinuteBars(const std::vector<Hour>& hours, MinuteLayout layout, const std::string& path,
+                         uint64_t& lines) {
     Output out(path);
+    const bool archive = layout == MinuteLayout::Archive;
+    const char* sep = archive ? "00;" : "00,";
+    if (!archive) out.text() += "time,open,high,low,close,volume\n";
     for (const Hour& h : hours) {
+        const std::string monthFirst = std::to_string(std::stoi(h.date.substr(4, 2))) + "/" +
+                                       std::to_string(std::stoi(h.date.substr(6, 2))) + "/" +
+                                       h.date.substr(0, 4) + " " + std::to_string(h.hour) + ":";
         const double o = std::stod(h.o), hi = std::stod(h.h), lo = std::stod(h.l);
         const std::string* path3[3] = {&h.o, &h.h, &h.l};
         const double value3[3] = {o, hi, lo};
@@ -88,10 +102,15 @@ uint64_t WriteMinuteBars(const std::vector<Hour>& hours, const std::string& path
             const double closeValue = m == 59 ? std::stod(h.c) : value3[m % 3];
             const std::string& high = m == 0 ? h.h : (prevValue >= closeValue ? prev : close);
             const std::string& low = m == 59 ? h.l : (prevValue <= closeValue ? prev : close);
-            char hhmm[8];
-            std::snprintf(hhmm, sizeof hhmm, "%02d%02d00", h.hour, m);
-            out.text() +=
-                h.date + " " + hhmm + ";" + prev + "00;" + high + "00;" + low + "00;" + close + "00;0\n";
+            char clock[16];
+            if (archive) {
+                std::snprintf(clock, sizeof clock, "%02d%02d00;", h.hour, m);
+                out.text() += h.date + " " + clock;
+            } else {
+                std::snprintf(clock, sizeof clock, "%02d:00+00:00,", m);
+                out.text() += monthFirst + clock;
+            }
+            out.text() += prev + sep + high + sep + low + sep + close + sep + "0\n";
             prev = close;
             prevValue = closeValue;
             ++lines;
@@ -193,13 +212,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "import_bench: cannot read %s/EURUSD_H1.PRN\n", dir.c_str());
             return 1;
         }
-        uint64_t minuteLines = 0, hourLines = 0;
+        uint64_t minuteLines = 0, hourLines = 0, toolLines = 0;
         const auto fiveYears = LastYears(all, 5), tenYears = LastYears(all, 10);
-        const uint64_t minuteBytes = WriteMinuteBars(fiveYears, tmp + "/minutes.csv", minuteLines);
+        const uint64_t minuteBytes =
+            WriteMinuteBars(fiveYears, MinuteLayout::Archive, tmp + "/minutes.csv", minuteLines);
+        const uint64_t toolBytes =
+            WriteMinuteBars(fiveYears, MinuteLayout::DataTool, tmp + "/minutes_tool.csv", toolLines);
         const uint64_t hourBytes = WriteHourlyBars(tenYears, tmp + "/hours.csv", hourLines);
         std::printf("five years of minute bars: %llu lines, %.1f MB (%s .. %s)\n",
                     static_cast<unsigned long long>(minuteLines), minuteBytes / 1e6,
                     fiveYears.front().date.c_str(), fiveYears.back().date.c_str());
+        std::printf("the same as a data tool:   %llu lines, %.1f MB (month-first dates with a zone)\n",
+                    static_cast<unsigned long long>(toolLines), toolBytes / 1e6);
         std::printf("ten years of hourly bars:  %llu lines, %.1f MB (%s .. %s)\n",
                     static_cast<unsigned long long>(hourLines), hourBytes / 1e6,
                     tenYears.front().date.c_str(), tenYears.back().date.c_str());
@@ -212,6 +236,8 @@ int main(int argc, char** argv) {
     o.outDaily = tmp + "/out_D1.PRN";
     o.csvPath = tmp + "/minutes.csv";
     bool ok = Measure("import, five years of minute bars", o, runs);
+    o.csvPath = tmp + "/minutes_tool.csv";
+    ok = Measure("import, the same as a data tool", o, runs) && ok;
     o.csvPath = tmp + "/hours.csv";
     ok = Measure("import, ten years of hourly bars", o, runs) && ok;
     std::filesystem::remove_all(tmp);

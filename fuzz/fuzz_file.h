@@ -40,7 +40,8 @@ class MemoryFile {
 // Loads the input bytes with one of the quote loaders into an empty store (cheap: a store holds only the
 // bars it loads); the input's last byte picks the column layout, EUR or JPY.
 inline void FuzzQuoteLoader(MemoryFile& file,
-                            LoadResult (*load)(QuoteStore&, const std::string&, Pair, LoadProgress&),
+                            LoadResult (*load)(QuoteStore&, const std::string&, Pair, LoadProgress&,
+                                               LoadMode),
                             const uint8_t* data, size_t size) {
     struct Quiet : LoadProgress {
         void started(int) override {}
@@ -48,7 +49,8 @@ inline void FuzzQuoteLoader(MemoryFile& file,
     } quiet;
     file.set(data, size);
     QuoteStore store;
-    load(store, file.path(), size > 0 && (data[size - 1] & 1) ? Pair::JPY : Pair::EUR, quiet);
+    load(store, file.path(), size > 0 && (data[size - 1] & 1) ? Pair::JPY : Pair::EUR, quiet,
+         LoadMode::Continue);
 }
 
 // A folder of its own on a memory file system where there is one.

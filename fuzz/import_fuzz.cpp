@@ -71,10 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.csv.set(data, size);
     ImportOptions o;
     o.csvPath = s.csv.path();
-    // The last byte picks the pair and the shift, so both field widths and both shift directions are reached.
+    // The last byte picks the pair, the shift and the date order, so both field widths, both shift directions
+    // and every order are reached.
     const uint8_t pick = size > 0 ? data[size - 1] : 0;
     o.pair = pick & 1 ? Pair::JPY : Pair::EUR;
     o.shiftHours = (pick >> 1) % 7 - 3;
+    o.dateOrder = static_cast<DateOrder>((pick >> 4) % 3);
     ImportOnce(s, o);
     o.csvPath = s.hourlyCsv;
     o.dailyCsvPath = s.csv.path();

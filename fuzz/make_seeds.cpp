@@ -46,12 +46,25 @@ int main(int argc, char** argv) {
     const CsvKind kinds[] = {CsvKind::PlatformExport,    CsvKind::PlatformExportBlank,
                              CsvKind::PlatformExportTab, CsvKind::MinuteArchive,
                              CsvKind::GmtTimeHeader,     CsvKind::NamedIsoSemicolon,
-                             CsvKind::NamedUnixSeconds,  CsvKind::NamedDayFirstTab};
+                             CsvKind::NamedUnixSeconds,  CsvKind::NamedDayFirstTab,
+                             CsvKind::PandasOffsets,     CsvKind::LocalTimeGmt8,
+                             CsvKind::MonthFirstSlash,   CsvKind::UnixMillisIndexed,
+                             CsvKind::UnixMicros,        CsvKind::DtColumn};
     int n = 0;
     for (const CsvKind kind : kinds) {
-        const auto& slice = kind == CsvKind::MinuteArchive || kind == CsvKind::GmtTimeHeader ? one : few;
-        Write(out / "import_fuzz", "hourly" + std::to_string(n++) + ".csv", HourlyCsv(slice, kind));
+        // Minute layouts write many lines an hour: one hour of them is seed enough.
+        const bool minutes = kind == CsvKind::MinuteArchive || kind == CsvKind::GmtTimeHeader ||
+                             kind == CsvKind::LocalTimeGmt8 || kind == CsvKind::MonthFirstSlash;
+        Write(out / "import_fuzz", "hourly" + std::to_string(n++) + ".csv",
+              HourlyCsv(minutes ? one : few, kind));
     }
+    // A change of summer time inside the file, and an adjusted close standing for the close.
+    Write(out / "import_fuzz", "summer.csv",
+          "Datetime,Open,High,Low,Close\n2023-03-27 00:30:00+00:00,1.2005,1.2020,1.2000,1.2015\n"
+          "2023-03-27 02:00:00+01:00,1.2015,1.2030,1.2010,1.2025\n");
+    Write(out / "import_fuzz", "adjusted.csv",
+          "Date,Open,High,Low,Adj Close,Volume\n2021-01-04 00:00,1.2,1.3,1.1,1.25,0\n"
+          "2021-01-04 01:00,1.2,1.3,1.1,1.15,0\n");
     const auto dailyBars = ParsePrn(days, false);
     for (const DailyCsvKind kind :
          {DailyCsvKind::PlatformExport, DailyCsvKind::PlatformExportTab, DailyCsvKind::NamedIso}) {

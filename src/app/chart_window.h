@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <string>
 
-#include "program/session.h"
 #include "chart/chart_model.h"
+#include "program/session.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -48,6 +48,11 @@ inline constexpr const char* kSweepKeepsNoJournal =
     "щёлкните клетку на вкладке «Тепловая карта»: её настройка пройдёт одиночным тестом, и здесь появятся "
     "её сделки.";
 
+// A run's kind as the runs list shows it ("перебор"), or as a title ("Перебор настроек").
+QString RunKindText(RunKind kind, bool title = false);
+// A bar's date text as dd.mm.yyyy, "—" when it names no day.
+QString DayOfText(const DateText& text);
+
 // The caption of a statistic by its --stats key ("NetResult" -> "Чистый результат").
 QString FigureCaption(const QString& key);
 

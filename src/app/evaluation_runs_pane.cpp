@@ -15,28 +15,6 @@ namespace kavro {
 
 namespace {
 
-QString DateOf(const DateText& t) {
-    Date d;
-    if (t.length == 8 && DateOfText(t.view(), d)) return Day(d);
-    return QString::fromLatin1(t.view().data(), static_cast<qsizetype>(t.view().size()));
-}
-
-QString KindCaption(RunKind kind) {
-    switch (kind) {
-        case RunKind::Single:
-            return QStringLiteral("одиночный");
-        case RunKind::Sweep:
-            return QStringLiteral("перебор");
-        case RunKind::Thorough:
-            return QStringLiteral("качественный");
-        case RunKind::Cell:
-            return QStringLiteral("клетка");
-        case RunKind::None:
-            break;
-    }
-    return {};
-}
-
 // TP/SL/step/hours as typed: what a trader reads to tell two runs apart.
 QString SettingsText(const RunRecord& r) {
     const SettingFields& f = r.fields;
@@ -112,7 +90,7 @@ void RunsPane::setRuns(const RunHistory& history, int64_t shown) {
             number->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(r.number));
             table_->setItem(row, 0, number);
             table_->setItem(row, 1, TableItem(QString::fromStdString(r.startTime)));
-            QString kind = KindCaption(r.kind);
+            QString kind = RunKindText(r.kind);
             if (r.end == RunEnd::Running) kind += QStringLiteral(" (идёт)");
             if (r.end == RunEnd::Stopped) kind += QStringLiteral(" (остановлен)");
             if (r.end == RunEnd::Failed) kind += QStringLiteral(" (ошибка)");
@@ -120,7 +98,7 @@ void RunsPane::setRuns(const RunHistory& history, int64_t shown) {
             table_->setItem(row, 3, TableItem(QString::fromLatin1(PairName(r.settings.pair))));
             // The interval sorts by its first date.
             table_->setItem(row, 4,
-                            TableItem(DateOf(r.firstDate) + QStringLiteral(" – ") + DateOf(r.lastDate),
+                            TableItem(DayOfText(r.firstDate) + QStringLiteral(" – ") + DayOfText(r.lastDate),
                                       Qt::AlignLeft | Qt::AlignVCenter, r.firstBar));
             table_->setItem(row, 5, TableItem(SettingsText(r)));
             const bool done = r.finished();

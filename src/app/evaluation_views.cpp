@@ -42,6 +42,28 @@ QString Period(const Date& from, const Date& to) {
     return Day(from) + QStringLiteral(" – ") + Day(to);
 }
 
+QString RunKindText(RunKind kind, bool title) {
+    switch (kind) {
+        case RunKind::Single:
+            return title ? QStringLiteral("Одиночный тест") : QStringLiteral("одиночный");
+        case RunKind::Sweep:
+            return title ? QStringLiteral("Перебор настроек") : QStringLiteral("перебор");
+        case RunKind::Thorough:
+            return title ? QStringLiteral("Качественное тестирование") : QStringLiteral("качественный");
+        case RunKind::Cell:
+            return title ? QStringLiteral("Клетка перебора") : QStringLiteral("клетка");
+        case RunKind::None:
+            break;
+    }
+    return {};
+}
+
+QString DayOfText(const DateText& text) {
+    Date d;
+    if (text.length == 8 && DateOfText(text.view(), d)) return Day(d);
+    return QStringLiteral("—");
+}
+
 QString FigureCaption(const QString& key) {
     static const std::map<QString, const char*> kCaptions = {
         {QStringLiteral("NetResult"), "Чистый результат"},

@@ -25,28 +25,6 @@ namespace kavro {
 
 namespace {
 
-QString KindTitle(RunKind kind) {
-    switch (kind) {
-        case RunKind::Single:
-            return QStringLiteral("Одиночный тест");
-        case RunKind::Sweep:
-            return QStringLiteral("Перебор настроек");
-        case RunKind::Thorough:
-            return QStringLiteral("Качественное тестирование");
-        case RunKind::Cell:
-            return QStringLiteral("Клетка перебора");
-        case RunKind::None:
-            break;
-    }
-    return {};
-}
-
-QString DateOfText(const DateText& t) {
-    Date d;
-    if (t.length == 8 && kavro::DateOfText(t.view(), d)) return Day(d);
-    return QStringLiteral("—");
-}
-
 bool RunGoing(const Session& s) {
     return s.form.timer1 || s.form.timer3 || s.timer1Running || s.timer3Running || s.loading;
 }
@@ -162,7 +140,7 @@ void EvaluationWindow::chooseRun(int64_t number) {
 QString EvaluationWindow::headerText() const {
     const RunRecord& r = *e_->run;
     const SettingFields& f = r.fields;
-    QString text = QStringLiteral("<b>Запуск %1 · %2</b>").arg(r.number).arg(KindTitle(r.kind));
+    QString text = QStringLiteral("<b>Запуск %1 · %2</b>").arg(r.number).arg(RunKindText(r.kind, true));
     if (r.kind == RunKind::Thorough)
         text += QStringLiteral(", окон: %1 · статистика по сделкам форвардных периодов (RIPOT1)")
                     .arg(r.windows.size());
@@ -171,8 +149,8 @@ QString EvaluationWindow::headerText() const {
     else if (r.kind == RunKind::Cell)
         text += QStringLiteral(" из перебора %1").arg(r.parent);
     text += QStringLiteral(" · %1, %2 – %3 · TP %4, SL %5, шаг %6, часы %7–%8")
-                .arg(QLatin1String(PairName(r.settings.pair)), DateOfText(r.firstDate),
-                     DateOfText(r.lastDate), QString::fromStdString(f.text2), QString::fromStdString(f.text3),
+                .arg(QLatin1String(PairName(r.settings.pair)), DayOfText(r.firstDate), DayOfText(r.lastDate),
+                     QString::fromStdString(f.text2), QString::fromStdString(f.text3),
                      QString::fromStdString(f.text6), QString::fromStdString(f.text4),
                      QString::fromStdString(f.text5));
     if (!r.changes.empty()) text += QStringLiteral(" · изменений по ходу: %1").arg(r.changes.size());

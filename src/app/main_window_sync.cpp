@@ -27,7 +27,6 @@ namespace kavro {
 
 namespace {
 
-
 QDate ToQDate(const Date& d) {
     return QDate(d.year, d.month, d.day);
 }

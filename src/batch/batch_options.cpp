@@ -219,6 +219,11 @@ class Grammars {
         import->add_option("--shift-hours", o_.shiftHours, "whole hours added to every time (default 0)")
             ->check(CLI::Range(-kMaxShiftHours, kMaxShiftHours))
             ->type_name("N");
+        import
+            ->add_option("--date-order", o_.dateOrder,
+                         "day or month first in dates with the year last (default: from the dates)")
+            ->check(CLI::IsMember({"dmy", "mdy"}))
+            ->type_name("dmy|mdy");
     }
 
     void addScriptCommands() {

@@ -29,6 +29,7 @@ struct BatchOptions {
     // import
     std::string csv, dailyCsv, outHourly, outDaily;
     int shiftHours = 0;
+    std::string dateOrder;  // "", "dmy" or "mdy"
     // cell
     double cellHour = 0, cellTp = 0, cellSl = 0;
     // session

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "evaluation/number_text.h"
 #include "import/csv_import.h"
 #include "platform/numbers.h"
@@ -314,6 +314,9 @@ int BatchSession::import(const BatchOptions& o) {
     options.dailyCsvPath = o.dailyCsv;
     options.pair = PairFromName(o.pair.value_or("EUR")).value_or(Pair::EUR);
     options.shiftHours = o.shiftHours;
+    options.dateOrder = o.dateOrder == "dmy"   ? DateOrder::DayFirst
+                        : o.dateOrder == "mdy" ? DateOrder::MonthFirst
+                                               : DateOrder::FromFile;
     options.outHourly = o.outHourly;
     options.outDaily = o.outDaily;
     const ImportResult result = ImportCsv(options);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "evaluation/number_text.h"
 #include "platform/text_file.h"
 

@@ -55,7 +55,39 @@ TimeFault CheckDate(int64_t y, int64_t m, int64_t d) {
     return TimeFault::None;
 }
 
-TimeFault ReadClockAt(Cursor& c, int& minuteOfDay) {
+// A zone after a clock time: 'Z', or an offset "+hh:mm", "+hhmm" or "+hh" (or '-'), after "GMT" or "UTC"
+// or alone; "GMT" and "UTC" alone are UTC too. Nothing at all is no zone.
+TimeFault ReadZoneAt(Cursor& c, int& offset) {
+    offset = 0;
+    while (IsBlank(c.peek())) ++c.p;
+    if (c.done()) return TimeFault::None;
+    if (c.take('Z')) return c.done() ? TimeFault::None : TimeFault::Time;
+    for (const std::string_view name : {"GMT", "UTC"}) {
+        if (static_cast<size_t>(c.end - c.p) >= name.size() && std::string_view(c.p, name.size()) == name) {
+            c.p += name.size();
+            if (c.done()) return TimeFault::None;
+            break;
+        }
+    }
+    const char sign = c.peek();
+    if (!c.take('+') && !c.take('-')) return TimeFault::Time;
+    int64_t h = 0, m = 0;
+    const int digits = c.digitsAhead();
+    if (digits == 1 || digits == 2) {
+        c.number(1, 2, h);
+        if (c.take(':') && !c.number(2, 2, m)) return TimeFault::Time;
+    } else if (digits == 4) {
+        c.number(2, 2, h);
+        c.number(2, 2, m);
+    } else {
+        return TimeFault::Time;
+    }
+    if (!c.done() || h > 23 || m > 59) return TimeFault::Time;
+    offset = static_cast<int>((sign == '-' ? -1 : 1) * (h * 60 + m));
+    return TimeFault::None;
+}
+
+TimeFault ReadClockAt(Cursor& c, int& minuteOfDay, int& offset) {
     int64_t h = 0, m = 0, s = 0;
     bool fractionZero = true;
     const int lead = c.digitsAhead();
@@ -80,12 +112,25 @@ TimeFault ReadClockAt(Cursor& c, int& minuteOfDay) {
     } else {
         return TimeFault::Time;
     }
-    c.take('Z');
-    if (!c.done()) return TimeFault::Time;
+    if (const TimeFault f = ReadZoneAt(c, offset); f != TimeFault::None) return f;
     if (h > 23 || m > 59 || s > 59) return TimeFault::Time;
     if (s != 0 || !fractionZero) return TimeFault::NotWholeMinute;
     minuteOfDay = static_cast<int>(h * 60 + m);
     return TimeFault::None;
+}
+
+// Unix time in units of which `perMinute` make a minute, at most `digits` digits.
+TimeFault ReadUnixAt(Cursor& c, int digits, int64_t perMinute, FieldTime& out) {
+    int64_t units = 0;
+    if (!c.number(1, digits, units) || !c.done()) return TimeFault::Date;
+    if (DateFromDays(FloorDiv(units, perMinute * kMinutesPerDay)).year > kLastYear) return TimeFault::Year;
+    if (units % perMinute != 0) return TimeFault::NotWholeMinute;
+    out = FieldTime{units / perMinute, 0, true};
+    return TimeFault::None;
+}
+
+bool IsDateSeparator(char c) {
+    return c == '.' || c == '-' || c == '/';
 }
 
 }  // namespace
@@ -122,37 +167,52 @@ bool GuessDateStyle(std::string_view field, DateStyle& style) {
     Cursor c(field);
     const int n = c.digitsAhead();
     const char next = c.p + n < c.end ? c.p[n] : '\0';
-    if (n == 4 && (next == '.' || next == '-' || next == '/')) {
+    if (n == 4 && IsDateSeparator(next)) {
         style = DateStyle::YearFirst;
-    } else if ((n == 1 || n == 2) && next == '.') {
-        style = DateStyle::DayFirst;
+    } else if ((n == 1 || n == 2) && IsDateSeparator(next)) {
+        style = DateStyle::YearLast;
     } else if (n == 8 && (next == '\0' || next == ' ' || next == 'T')) {
         style = DateStyle::Compact;
     } else if (n >= 1 && n <= 12 && next == '\0') {
         style = DateStyle::UnixSeconds;
+    } else if (n == 13 && next == '\0') {
+        style = DateStyle::UnixMillis;
+    } else if (n == 16 && next == '\0') {
+        style = DateStyle::UnixMicros;
     } else {
         return false;
     }
     return true;
 }
 
-TimeFault ReadDateTime(std::string_view field, DateStyle style, BarMinute& out, bool& hasClock) {
+TimeFault ReadDateTime(std::string_view field, DateStyle style, FieldTime& out) {
     Cursor c(field);
     int64_t y = 0, m = 0, d = 0;
     switch (style) {
         case DateStyle::YearFirst: {
             if (!c.number(4, 4, y)) return TimeFault::Date;
             const char sep = c.peek();
-            if (sep != '.' && sep != '-' && sep != '/') return TimeFault::Date;
+            if (!IsDateSeparator(sep)) return TimeFault::Date;
             c.take(sep);
             if (!c.number(1, 2, m) || !c.take(sep) || !c.number(1, 2, d)) return TimeFault::Date;
             break;
         }
+        case DateStyle::YearLast: {
+            const TimeFault f = ReadDateTime(field, DateStyle::DayFirst, out);
+            return f == TimeFault::Date ? ReadDateTime(field, DateStyle::MonthFirst, out) : f;
+        }
         case DateStyle::DayFirst:
-            if (!c.number(1, 2, d) || !c.take('.') || !c.number(1, 2, m) || !c.take('.') ||
-                !c.number(4, 4, y))
-                return TimeFault::Date;
+        case DateStyle::MonthFirst: {
+            int64_t a = 0, b = 0;
+            if (!c.number(1, 2, a)) return TimeFault::Date;
+            const char sep = c.peek();
+            if (!IsDateSeparator(sep)) return TimeFault::Date;
+            c.take(sep);
+            if (!c.number(1, 2, b) || !c.take(sep) || !c.number(4, 4, y)) return TimeFault::Date;
+            d = style == DateStyle::DayFirst ? a : b;
+            m = style == DateStyle::DayFirst ? b : a;
             break;
+        }
         case DateStyle::Compact: {
             int64_t v = 0;
             if (!c.number(8, 8, v)) return TimeFault::Date;
@@ -161,37 +221,34 @@ TimeFault ReadDateTime(std::string_view field, DateStyle style, BarMinute& out, 
             d = v % 100;
             break;
         }
-        case DateStyle::UnixSeconds: {
-            int64_t seconds = 0;
-            if (!c.number(1, 12, seconds) || !c.done()) return TimeFault::Date;
-            const int64_t days = FloorDiv(seconds, 86400);
-            const Date date = DateFromDays(days);
-            if (date.year > kLastYear) return TimeFault::Year;
-            if (seconds % 60 != 0) return TimeFault::NotWholeMinute;
-            hasClock = true;
-            out = seconds / 60;
-            return TimeFault::None;
-        }
+        case DateStyle::UnixSeconds:
+            return ReadUnixAt(c, 12, 60, out);
+        case DateStyle::UnixMillis:
+            return ReadUnixAt(c, 13, 60 * 1000, out);
+        case DateStyle::UnixMicros:
+            return ReadUnixAt(c, 16, 60 * 1000 * 1000, out);
     }
     if (c.p < c.end && IsDigit(*c.p)) return TimeFault::Date;
     if (const TimeFault f = CheckDate(y, m, d); f != TimeFault::None) return f;
-    int minuteOfDay = 0;
-    hasClock = !c.done();
+    int minuteOfDay = 0, offset = 0;
+    const bool hasClock = !c.done();
     if (hasClock) {
         if (!c.take('T')) {
             if (!IsBlank(c.peek())) return TimeFault::Date;
             while (IsBlank(c.peek())) ++c.p;
         }
-        if (const TimeFault f = ReadClockAt(c, minuteOfDay); f != TimeFault::None) return f;
+        if (const TimeFault f = ReadClockAt(c, minuteOfDay, offset); f != TimeFault::None) return f;
     }
-    out = DaysFromDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)) * kMinutesPerDay +
-          minuteOfDay;
+    out.local = DaysFromDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)) * kMinutesPerDay +
+                minuteOfDay;
+    out.offset = offset;
+    out.hasClock = hasClock;
     return TimeFault::None;
 }
 
-TimeFault ReadClock(std::string_view field, int& minuteOfDay) {
+TimeFault ReadClock(std::string_view field, int& minuteOfDay, int& offset) {
     Cursor c(field);
-    return ReadClockAt(c, minuteOfDay);
+    return ReadClockAt(c, minuteOfDay, offset);
 }
 
 bool LooksLikeClock(std::string_view field) {
@@ -201,10 +258,19 @@ bool LooksLikeClock(std::string_view field) {
         colon |= *p == ':';
         digitsOnly &= IsDigit(*p);
     }
-    int minute = 0;
+    int minute = 0, offset = 0;
     const auto length = c.end - c.p;
     return (colon || (digitsOnly && (length == 4 || length == 6))) &&
-           ReadClock(field, minute) != TimeFault::Time;
+           ReadClock(field, minute, offset) != TimeFault::Time;
+}
+
+DateStyle DateOrderShown(std::string_view field) {
+    // A fault after the date (its time, its year) still means the date read in that order.
+    FieldTime t;
+    const bool dayFirst = ReadDateTime(field, DateStyle::DayFirst, t) != TimeFault::Date;
+    const bool monthFirst = ReadDateTime(field, DateStyle::MonthFirst, t) != TimeFault::Date;
+    if (dayFirst == monthFirst) return DateStyle::YearLast;
+    return dayFirst ? DateStyle::DayFirst : DateStyle::MonthFirst;
 }
 
 }  // namespace kavro

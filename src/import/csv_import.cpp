@@ -6,9 +6,9 @@
 #include <new>
 
 #include "import/bar_series.h"
+#include "import/csv_file_reader.h"
 #include "import/csv_layout.h"
 #include "import/import_text.h"
-#include "import/csv_file_reader.h"
 #include "import/quote_writer.h"
 
 namespace kavro {
@@ -54,6 +54,10 @@ bool LooksUtf16(std::string_view head) {
     return n > 0 && zeros * 4 >= n;
 }
 
+void SkipByteOrderMark(CsvFileReader& reader) {
+    if (reader.ahead().substr(0, 3) == "\xEF\xBB\xBF") reader.skip(3);
+}
+
 // The first and the last minute a quote file's date field can hold.
 const BarMinute kFirstMinute = DaysFromDate(kFirstYear, 1, 1) * kMinutesPerDay;
 const BarMinute kEndMinute = DaysFromDate(kLastYear + 1, 1, 1) * kMinutesPerDay;
@@ -88,23 +92,67 @@ struct Run {
     }
 };
 
-// Reads a CSV line by line: its layout from the first lines, then each line's bar, checked and shifted,
-// handed to `take` (which returns false after setting run.message).
-template <class Take>
-bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& layout, int64_t& barsIn,
-                 Take take) {
-    const std::string name = FileName(path);
+// How one CSV is read.
+struct CsvSource {
+    std::string path;
+    BarMinute shift = 0;  // added to every time
+    bool toUtc = true;    // times with a zone go to UTC; a daily CSV keeps the dates it writes
+    DateOrder order = DateOrder::FromFile;
+};
+
+// Settles which of day and month comes first in dates with the year last: as the user says, or from the
+// first line of the file whose date reads in one order only. Undecided dates with dots are day first, as
+// such dates are everywhere they are written. False, with the message, when the file never decides.
+bool SettleDateOrder(Run& run, const CsvSource& src, std::string_view firstData, CsvLayout& layout) {
+    if (src.order != DateOrder::FromFile) {
+        layout.dateStyle = src.order == DateOrder::DayFirst ? DateStyle::DayFirst : DateStyle::MonthFirst;
+        return true;
+    }
+    layout.dateStyle = DateStyle::DayFirst;
+    std::string_view f[kMaxCsvColumns];
+    SplitCsvFields(firstData, layout.delimiter, f, layout.dateColumn + 1);
+    const std::string_view date = f[layout.dateColumn];
+    // A first date that reads in neither order is refused where it stands, by the reading proper.
+    FieldTime time;
+    if (ReadDateTime(date, DateStyle::YearLast, time) == TimeFault::Date) return true;
     CsvFileReader reader;
-    if (!reader.open(path)) return run.fail(CannotOpenMessage(name));
+    if (!reader.open(src.path)) return run.fail(CannotOpenMessage(FileName(src.path)));
+    SkipByteOrderMark(reader);
+    int64_t sinceTick = 0;
+    std::string_view line;
+    // A line the reader refuses ends the look: the reading proper refuses it in its turn.
+    while (reader.next(line) == CsvFileReader::Next::Line) {
+        if (++sinceTick == kProgressLines) {
+            sinceTick = 0;
+            if (!run.tick(0)) return false;
+        }
+        if (const DateStyle shown = DateOrderOfLine(line, layout); shown != DateStyle::YearLast) {
+            layout.dateStyle = shown;
+            return true;
+        }
+    }
+    const size_t separator = date.find_first_not_of("0123456789");
+    if (separator != std::string_view::npos && date[separator] == '.') return true;
+    return run.fail(UndecidedDateOrderMessage(FileName(src.path)));
+}
+
+// Reads a CSV line by line: its layout from the first lines, then each line's bar, checked and moved to
+// its time, handed to `take` (which returns false after setting run.message).
+template <class Take>
+bool ReadCsvBars(Run& run, const CsvSource& src, CsvLayout& layout, int64_t& barsIn, Take take) {
+    const std::string name = FileName(src.path);
+    CsvFileReader reader;
+    if (!reader.open(src.path)) return run.fail(CannotOpenMessage(name));
     if (LooksUtf16(reader.ahead())) return run.fail(Utf16Message(name));
-    if (reader.ahead().substr(0, 3) == "\xEF\xBB\xBF") reader.skip(3);
+    SkipByteOrderMark(reader);
     bool haveLayout = false, headerSeen = false;
     int64_t sinceTick = 0;
     std::string_view line;
     for (;;) {
         const CsvFileReader::Next next = reader.next(line);
         if (next == CsvFileReader::Next::End) break;
-        if (next == CsvFileReader::Next::TooLong) return run.fail(LineTooLongMessage(name, reader.lineNumber()));
+        if (next == CsvFileReader::Next::TooLong)
+            return run.fail(LineTooLongMessage(name, reader.lineNumber()));
         if (next == CsvFileReader::Next::ReadError) return run.fail(ReadErrorMessage(name));
         if (++sinceTick == kProgressLines) {
             sinceTick = 0;
@@ -132,13 +180,15 @@ bool ReadCsvBars(Run& run, const std::string& path, BarMinute shift, CsvLayout& 
                 fault.line = reader.lineNumber();
                 return run.fail(FaultMessage(name, fault, run.width));
             }
+            if (layout.dateStyle == DateStyle::YearLast && !SettleDateOrder(run, src, line, layout))
+                return false;
             haveLayout = true;
         }
         CsvBar bar;
         ImportFault fault = ReadCsvLine(line, layout, bar);
         if (!fault) fault = CheckPrices(bar, run.width);
         if (!fault) {
-            bar.time += shift;
+            bar.time = (src.toUtc ? bar.time - bar.offset : bar.time) + src.shift;
             if (bar.time < kFirstMinute || bar.time >= kEndMinute) fault.kind = ImportFaultKind::Year;
         }
         if (fault) {
@@ -202,14 +252,51 @@ std::vector<ImportGap> Gaps(const BarCounts& counts) {
     return gaps;
 }
 
-void Warn(const BarCounts& counts, bool daily, std::vector<std::string>& warnings) {
+ImportWarning Warning(ImportWarning::Kind kind, bool daily, int64_t count = 0) {
+    ImportWarning w;
+    w.kind = kind;
+    w.daily = daily;
+    w.count = count;
+    return w;
+}
+
+void Warn(const BarCounts& counts, bool daily, std::vector<ImportWarning>& warnings) {
     for (const auto& g : counts.firstGaps) {
-        warnings.push_back(
-            GapWarning(daily, FloorDiv(g.from, kMinutesPerDay), FloorDiv(g.to, kMinutesPerDay)));
+        ImportWarning w = Warning(ImportWarning::Kind::Gap, daily);
+        w.from = DateFromDays(FloorDiv(g.from, kMinutesPerDay));
+        w.to = DateFromDays(FloorDiv(g.to, kMinutesPerDay));
+        warnings.push_back(w);
     }
     const auto listed = static_cast<int64_t>(counts.firstGaps.size());
-    if (counts.gaps > listed) warnings.push_back(MoreGapsWarning(daily, counts.gaps - listed));
-    if (counts.weekendBars > 0) warnings.push_back(WeekendWarning(daily, counts.weekendBars));
+    if (counts.gaps > listed)
+        warnings.push_back(Warning(ImportWarning::Kind::MoreGaps, daily, counts.gaps - listed));
+    if (counts.weekendBars > 0)
+        warnings.push_back(Warning(ImportWarning::Kind::WeekendBars, daily, counts.weekendBars));
+}
+
+void WarnAdjustedClose(const std::string& path, const CsvLayout& layout,
+                       std::vector<ImportWarning>& warnings) {
+    if (layout.adjustedClose.empty()) return;
+    ImportWarning w = Warning(ImportWarning::Kind::AdjustedClose, false);
+    w.file = FileName(path);
+    w.column = layout.adjustedClose;
+    warnings.push_back(w);
+}
+
+// The report's name of the order of a date style.
+const char* DateOrderName(DateStyle style) {
+    switch (style) {
+        case DateStyle::DayFirst:
+            return "dmy";
+        case DateStyle::MonthFirst:
+            return "mdy";
+        case DateStyle::UnixSeconds:
+        case DateStyle::UnixMillis:
+        case DateStyle::UnixMicros:
+            return "unix";
+        default:
+            return "ymd";
+    }
 }
 
 ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
@@ -248,11 +335,11 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     HourlyOutput hourOut(hourlyFile, buildDays ? &dayBuilder : nullptr);
     HourBuilder hours(hourOut);
     const std::string name = FileName(o.csvPath);
-    CsvLayout layout;
-    const bool read = ReadCsvBars(
-        run, o.csvPath, BarMinute{o.shiftHours} * 60, layout, report.barsIn, [&](const TimedBar& bar) {
-            return hours.add(bar) || run.fail(FaultMessage(name, hours.fault(), run.width));
-        });
+    CsvLayout layout, dailyLayout;
+    const CsvSource source{o.csvPath, BarMinute{o.shiftHours} * 60, true, o.dateOrder};
+    const bool read = ReadCsvBars(run, source, layout, report.barsIn, [&](const TimedBar& bar) {
+        return hours.add(bar) || run.fail(FaultMessage(name, hours.fault(), run.width));
+    });
     if (!read) return refuse(run.message);
     if (!hours.finish()) return refuse(FaultMessage(name, hours.fault(), run.width));
     if (hourOut.counts.bars < 2) return refuse(TooFewHoursMessage(name));
@@ -265,9 +352,9 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     } else {
         const std::string dailyName = FileName(o.dailyCsvPath);
         DailyCheck check;
-        CsvLayout dailyLayout;
+        const CsvSource dailySource{o.dailyCsvPath, 0, false, o.dateOrder};
         const bool dailyRead =
-            ReadCsvBars(run, o.dailyCsvPath, 0, dailyLayout, report.dailyBarsIn, [&](const TimedBar& bar) {
+            ReadCsvBars(run, dailySource, dailyLayout, report.dailyBarsIn, [&](const TimedBar& bar) {
                 if (!check.add(bar)) return run.fail(FaultMessage(dailyName, check.fault(), run.width));
                 dayOut.take(FloorDiv(bar.time, kMinutesPerDay) * kMinutesPerDay, bar.prices);
                 if (!dayOut.flat) return true;
@@ -288,6 +375,7 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     if (!dailyFile.commit()) return refuse(CannotWriteMessage(o.outDaily));
 
     report.format = layout.format;
+    report.dateOrder = DateOrderName(layout.dateStyle);
     report.spacingMinutes = hours.spacing();
     report.shiftHours = o.shiftHours;
     report.hourlyBarsOut = hourOut.counts.bars;
@@ -300,6 +388,8 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     report.dailyGaps = dayOut.counts.gaps;
     report.firstDailyGaps = Gaps(dayOut.counts);
     report.dailyWeekendBars = dayOut.counts.weekendBars;
+    WarnAdjustedClose(o.csvPath, layout, report.warnings);
+    WarnAdjustedClose(o.dailyCsvPath, dailyLayout, report.warnings);
     Warn(hourOut.counts, false, report.warnings);
     Warn(dayOut.counts, true, report.warnings);
     result.ok = true;
@@ -336,6 +426,7 @@ std::vector<std::pair<std::string, std::string>> ReportFields(const ImportReport
         {"DailyFormat", r.dailyFormat.empty() ? "from-hourly" : r.dailyFormat},
         {"SpacingMinutes", std::to_string(r.spacingMinutes)},
         {"ShiftHours", std::to_string(r.shiftHours)},
+        {"DateOrder", r.dateOrder},
         {"BarsIn", std::to_string(r.barsIn)},
         {"HourlyBarsOut", std::to_string(r.hourlyBarsOut)},
         {"DailyBarsIn", std::to_string(r.dailyBarsIn)},
@@ -349,7 +440,7 @@ std::vector<std::pair<std::string, std::string>> ReportFields(const ImportReport
         {"DailyGapList", GapList(r.firstDailyGaps)},
         {"DailyWeekendBars", std::to_string(r.dailyWeekendBars)},
     };
-    for (const auto& w : r.warnings) f.emplace_back("Warning", w);
+    for (const auto& w : r.warnings) f.emplace_back("Warning", WarningText(w, IsoDate));
     return f;
 }
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "import/bar_time.h"
+#include "import/import_text.h"
 #include "platform/dates.h"
 #include "quotes/quote_store.h"
 
@@ -18,9 +20,13 @@ struct ImportOptions {
     std::string csvPath;
     std::string dailyCsvPath;  // "": the daily file is built from the hourly bars
     Pair pair = Pair::EUR;
-    // Whole hours added to every time of the CSV before its bars are folded into hours and days, so dates
-    // move with it; -48..48. A daily CSV's dates stay: its bars are whole days already.
+    // Whole hours added to every time of the CSV (times with a zone are put into UTC first) before its bars
+    // are folded into hours and days, so dates move with it; -48..48. A daily CSV's dates stay as written:
+    // its bars are whole days already.
     int shiftHours = 0;
+    // Which of day and month comes first in dates with the year last (both CSVs); FromFile decides by the
+    // dates themselves.
+    DateOrder dateOrder = DateOrder::FromFile;
     std::string outHourly, outDaily;
 };
 
@@ -34,6 +40,7 @@ struct ImportReport {
     std::string dailyFormat;           // DailyFormat: the daily CSV's layout; "" when built from the hours
     int spacingMinutes = 0;            // SpacingMinutes: of the CSV's bars
     int shiftHours = 0;                // ShiftHours
+    std::string dateOrder;             // DateOrder: of the CSV's dates, "ymd", "dmy", "mdy" or "unix"
     int64_t barsIn = 0;                // BarsIn: bars read from the CSV
     int64_t hourlyBarsOut = 0;         // HourlyBarsOut
     int64_t dailyBarsIn = 0;           // DailyBarsIn: bars read from the daily CSV; 0 without one
@@ -44,11 +51,11 @@ struct ImportReport {
     int64_t weekendBars = 0;           // WeekendBars: hourly bars on Saturdays or Sundays
     int64_t dailyGaps = 0;             // DailyGaps: the same for the daily bars written
     std::vector<ImportGap> firstDailyGaps;
-    int64_t dailyWeekendBars = 0;       // DailyWeekendBars
-    std::vector<std::string> warnings;  // for the user, one line each
+    int64_t dailyWeekendBars = 0;         // DailyWeekendBars
+    std::vector<ImportWarning> warnings;  // for the user, one line each (WarningText)
 };
 
-// The report as Name=value pairs in a fixed order, each warning as a "Warning" pair.
+// The report as Name=value pairs in a fixed order, each warning as a "Warning" pair; dates as yyyy-mm-dd.
 std::vector<std::pair<std::string, std::string>> ReportFields(const ImportReport& report);
 
 class ImportProgress {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "import/import_text.h"
+
 namespace kavro {
 
 namespace {
@@ -48,7 +50,7 @@ bool Exact(Role r, const std::string& n) {
             return n == "time";
         case kDateTime:
             return n == "datetime" || n == "timestamp" || n == "gmttime" || n == "utctime" ||
-                   n == "localtime" || n == "unix" || n == "epoch";
+                   n == "localtime" || n == "unix" || n == "epoch" || n == "dt" || n == "ts";
         default:
             return false;
     }
@@ -147,6 +149,8 @@ bool ReadHeader(std::string_view header, CsvLayout& layout, std::string& missing
     l.low = column[kLow];
     l.close = column[kClose];
     l.columnsNeeded = 1 + std::max({l.dateColumn, l.timeColumn, l.open, l.high, l.low, l.close});
+    // Without a plain close the loose match may have taken "Adj Close": the user must hear of it.
+    if (Has(names[l.close], "adj")) l.adjustedClose = PrintableStart(fields[l.close], 40);
     const bool bracketed = std::all_of(fields, fields + n, [](std::string_view f) {
         return f.empty() || (f.front() == '<' && f.back() == '>');
     });
@@ -170,10 +174,9 @@ bool ReadPlainLayout(std::string_view line, CsvLayout& layout) {
     l.delimiter = delimiter;
     l.decimalComma = delimiter != ',';
     if (!GuessDateStyle(f[0], l.dateStyle)) return false;
-    BarMinute time = 0;
-    bool hasClock = false;
-    if (ReadDateTime(f[0], l.dateStyle, time, hasClock) == TimeFault::Date) return false;
-    const bool timeColumn = !hasClock && n > 1 && LooksLikeClock(f[1]);
+    FieldTime time;
+    if (ReadDateTime(f[0], l.dateStyle, time) == TimeFault::Date) return false;
+    const bool timeColumn = !time.hasClock && n > 1 && LooksLikeClock(f[1]);
     l.timeColumn = timeColumn ? 1 : -1;
     const int first = timeColumn ? 2 : 1;
     if (n < first + 4) return false;
@@ -206,6 +209,12 @@ bool SettleDateStyle(std::string_view firstData, CsvLayout& layout) {
         }
     }
     return true;
+}
+
+DateStyle DateOrderOfLine(std::string_view line, const CsvLayout& layout) {
+    std::string_view f[kMaxCsvColumns];
+    const int n = SplitCsvFields(line, layout.delimiter, f, layout.dateColumn + 1);
+    return n > layout.dateColumn ? DateOrderShown(f[layout.dateColumn]) : DateStyle::YearLast;
 }
 
 }  // namespace kavro

@@ -32,7 +32,11 @@ bool ReadHeader(std::string_view header, CsvLayout& layout, std::string& missing
 bool ReadPlainLayout(std::string_view line, CsvLayout& layout);
 
 // Settles the date style from the first data line, and the layout's name. False when that line's date
-// is in no known style.
+// is in no known style. Dates with the year last stay YearLast: their order needs the whole column.
 bool SettleDateStyle(std::string_view firstData, CsvLayout& layout);
+
+// The order of day and month the date of a data line shows (see DateOrderShown); YearLast when it shows
+// none or the line has no date column.
+DateStyle DateOrderOfLine(std::string_view line, const CsvLayout& layout);
 
 }  // namespace kavro

@@ -86,22 +86,21 @@ ImportFault ReadCsvLine(std::string_view line, const CsvLayout& layout, CsvBar& 
         }
     }
     if (index < layout.columnsNeeded) return ImportFault{ImportFaultKind::Columns};
-    bool hasClock = false;
-    BarMinute time = 0;
-    if (const TimeFault tf = ReadDateTime(f[kDate], layout.dateStyle, time, hasClock);
-        tf != TimeFault::None) {
+    FieldTime time;
+    if (const TimeFault tf = ReadDateTime(f[kDate], layout.dateStyle, time); tf != TimeFault::None) {
         return FaultOf(tf);
     }
     if (layout.timeColumn >= 0) {
         // The date column must then hold the date alone.
-        if (hasClock) return ImportFault{ImportFaultKind::Date};
+        if (time.hasClock) return ImportFault{ImportFaultKind::Date};
         int minuteOfDay = 0;
-        if (const TimeFault tf = ReadClock(f[kTime], minuteOfDay); tf != TimeFault::None) {
+        if (const TimeFault tf = ReadClock(f[kTime], minuteOfDay, time.offset); tf != TimeFault::None) {
             return FaultOf(tf);
         }
-        time += minuteOfDay;
+        time.local += minuteOfDay;
     }
-    bar.time = time;
+    bar.time = time.local;
+    bar.offset = time.offset;
     PriceUnits* prices[4] = {&bar.open, &bar.high, &bar.low, &bar.close};
     for (int k = 0; k < 4; ++k) {
         ImportFault fault;

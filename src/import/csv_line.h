@@ -1,5 +1,6 @@
 #pragma once
 // One line of a quote CSV: its fields, and the bar they describe under a known layout.
+#include <string>
 #include <string_view>
 
 #include "import/bar_time.h"
@@ -22,11 +23,13 @@ struct CsvLayout {
     int timeColumn = -1;  // -1: a time, if any, stands in the date column
     int open = 1, high = 2, low = 3, close = 4;
     int columnsNeeded = 5;
+    std::string adjustedClose;  // the header's name of an adjusted close read as the close; "" when none
 };
 
 // A bar as a line gives it.
 struct CsvBar {
-    BarMinute time = 0;
+    BarMinute time = 0;  // as written
+    int offset = 0;      // of the zone written with it (see FieldTime)
     PriceUnits open = 0, high = 0, low = 0, close = 0;
 };
 

@@ -176,6 +176,13 @@ std::string ShiftRangeMessage(int limit) {
            " часов";
 }
 
+std::string UndecidedDateOrderMessage(const std::string& name) {
+    return "Файл " + name +
+           ": по датам нельзя понять, что записано первым, день или месяц (во всех датах оба первых числа не "
+           "больше 12). Укажите порядок дат: --date-order dmy или mdy в kavro-batch, «" +
+           kDateOrderChoice + "» при импорте в окне";
+}
+
 std::string CancelledMessage() {
     return "Импорт прерван";
 }
@@ -188,17 +195,22 @@ std::string FailedMessage(const char* what) {
     return std::string("Импорт не удался: ") + what;
 }
 
-std::string GapWarning(bool daily, int64_t fromDay, int64_t toDay) {
-    return std::string("Пропуск в ") + Quotes(daily) + " больше трёх дней: с " + Iso(fromDay) + " по " +
-           Iso(toDay);
-}
-
-std::string MoreGapsWarning(bool daily, int64_t more) {
-    return std::string("Ещё пропусков в ") + Quotes(daily) + " больше трёх дней: " + std::to_string(more);
-}
-
-std::string WeekendWarning(bool daily, int64_t bars) {
-    return std::string("Баров в субботу или воскресенье в ") + Quotes(daily) + ": " + std::to_string(bars);
+std::string WarningText(const ImportWarning& w, const std::function<std::string(const Date&)>& date) {
+    switch (w.kind) {
+        case ImportWarning::Kind::Gap:
+            return std::string("Пропуск в ") + Quotes(w.daily) + " больше трёх дней: с " + date(w.from) +
+                   " по " + date(w.to);
+        case ImportWarning::Kind::MoreGaps:
+            return std::string("Ещё пропусков в ") + Quotes(w.daily) +
+                   " больше трёх дней: " + std::to_string(w.count);
+        case ImportWarning::Kind::WeekendBars:
+            return std::string("Баров в субботу или воскресенье в ") + Quotes(w.daily) + ": " +
+                   std::to_string(w.count);
+        case ImportWarning::Kind::AdjustedClose:
+            return "Файл " + w.file + ": цена закрытия взята из столбца «" + w.column +
+                   "», столбца Close в файле нет";
+    }
+    return "";
 }
 
 }  // namespace kavro

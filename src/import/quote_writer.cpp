@@ -1,8 +1,5 @@
 #include "import/quote_writer.h"
 
-#include <atomic>
-#include <chrono>
-#include <filesystem>
 
 namespace kavro {
 
@@ -17,23 +14,6 @@ void PutDigits(std::string& out, int64_t value, int digits) {
         value /= 10;
     }
     out.append(buf, static_cast<size_t>(digits));
-}
-
-// A name no other import picks at the same moment: time and a process-wide counter.
-std::string TemporaryName(const std::string& target, int attempt) {
-    static std::atomic<uint64_t> counter{0};
-    const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const uint64_t tag =
-        now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull) ^ static_cast<uint64_t>(attempt);
-    const std::filesystem::path p(target);
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".part-%012llx",
-                  static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-    // A leading dot keeps the unfinished file out of the way of a file dialog.
-    std::string name = ".";
-    name += p.filename().string();
-    name += suffix;
-    return (p.parent_path() / name).string();
 }
 
 }  // namespace
@@ -62,22 +42,13 @@ bool FormatQuoteLine(QuoteFileKind kind, Pair pair, BarMinute start, const Price
     return true;
 }
 
-QuoteFileWriter::~QuoteFileWriter() {
-    discard();
-}
-
 bool QuoteFileWriter::open(const std::string& target) {
     discard();
     target_ = target;
-    failed_ = committed_ = false;
+    failed_ = false;
     lines_ = 0;
-    for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-        temp_ = TemporaryName(target, attempt);
-        // "x": never take over a file that is already there.
-        file_ = std::fopen(temp_.c_str(), "wbx");
-    }
-    if (!file_) temp_.clear();
-    return file_ != nullptr;
+    open_ = file_.open(target, error_);
+    return open_;
 }
 
 bool QuoteFileWriter::add(BarMinute start, const PriceBar& bar) {
@@ -90,41 +61,24 @@ bool QuoteFileWriter::add(BarMinute start, const PriceBar& bar) {
 }
 
 bool QuoteFileWriter::flush() {
-    if (!file_ || failed_) {
-        failed_ = true;
-    } else if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-        failed_ = true;
-    }
+    if (!open_ || failed_ || (!buffer_.empty() && !file_.write(buffer_, error_))) failed_ = true;
     buffer_.clear();
     return !failed_;
 }
 
 bool QuoteFileWriter::close() {
     flush();
-    if (file_) {
-        if (std::fclose(file_) != 0) failed_ = true;
-        file_ = nullptr;
-    }
-    return !failed_ && !temp_.empty();
+    if (open_ && !failed_ && !file_.close(error_)) failed_ = true;
+    return open_ && !failed_;
 }
 
 bool QuoteFileWriter::commit() {
-    if (file_ || failed_ || temp_.empty()) return false;
-    std::error_code ec;
-    std::filesystem::rename(temp_, target_, ec);
-    if (ec) return false;
-    committed_ = true;
-    temp_.clear();
-    return true;
+    return open_ && !failed_ && file_.commit(error_);
 }
 
 void QuoteFileWriter::discard() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
-    if (!temp_.empty() && !committed_) std::remove(temp_.c_str());
-    temp_.clear();
+    file_.discard();
+    open_ = false;
     buffer_.clear();
 }
 

@@ -2,10 +2,10 @@
 // Writes an hourly or a daily quote file in the program's fixed-column layout, under a temporary name
 // beside its target, and puts it in place only when it is complete.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "import/bar_series.h"
+#include "platform/atomic_file.h"
 #include "quotes/quote_store.h"
 
 namespace kavro {
@@ -20,8 +20,6 @@ bool FormatQuoteLine(QuoteFileKind kind, Pair pair, BarMinute start, const Price
 class QuoteFileWriter {
   public:
     QuoteFileWriter(QuoteFileKind kind, Pair pair) : kind_(kind), pair_(pair) {}
-    // Removes the temporary file unless it was committed.
-    ~QuoteFileWriter();
     QuoteFileWriter(const QuoteFileWriter&) = delete;
     QuoteFileWriter& operator=(const QuoteFileWriter&) = delete;
 
@@ -43,10 +41,10 @@ class QuoteFileWriter {
 
     QuoteFileKind kind_;
     Pair pair_;
-    std::FILE* file_ = nullptr;
-    std::string target_, temp_;
+    PendingFile file_;  // removed on destruction unless committed
+    std::string target_, error_;
     std::string buffer_, line_;
-    bool failed_ = false, committed_ = false;
+    bool open_ = false, failed_ = false;
     int64_t lines_ = 0;
 };
 

@@ -23,6 +23,14 @@ class HeadlessPump : public EventPump {
     std::function<void()> onYield;  // lets a test act "during" a job
 };
 
+// The next scripted answer of a number box or a list; with none left, what the box showed.
+inline std::optional<int> NextAnswer(std::deque<std::optional<int>>& answers, int shown) {
+    if (answers.empty()) return shown;
+    const auto a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
 class RecordingDialogs : public Dialogs {
   public:
     struct Message {
@@ -53,6 +61,19 @@ class RecordingDialogs : public Dialogs {
         inputAnswers.pop_front();
         return a;
     }
+    std::optional<int> inputNumber(const std::string& prompt, const std::string& title, int value, int min,
+                                   int max) override {
+        lastPrompt = prompt;
+        (void)title, (void)min, (void)max;
+        return NextAnswer(numberAnswers, value);
+    }
+    std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                  const std::vector<std::string>& items, int current) override {
+        lastPrompt = prompt;
+        lastItems = items;
+        (void)title;
+        return NextAnswer(itemAnswers, current);
+    }
     std::string openFile(const std::string& filter) override {
         lastFilter = filter;
         if (fileAnswers.empty()) return {};
@@ -69,7 +90,10 @@ class RecordingDialogs : public Dialogs {
     std::deque<bool> questionAnswers;     // none left answers No
     std::vector<std::string> questions;
     std::deque<std::optional<std::string>> inputAnswers;  // nullopt answers as Cancel
+    // Answers of the number box and the list; nullopt answers as Cancel, none left keeps what was shown.
+    std::deque<std::optional<int>> numberAnswers, itemAnswers;
     std::string lastFilter, lastPrompt;
+    std::vector<std::string> lastItems;
     std::function<void(MessageKind, const std::string&)> onMessage;
     std::function<void()> onBeep;
 };

@@ -2,6 +2,7 @@
 // The ports to the window system: event pump, dialogs and clock.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/dates.h"
 
@@ -32,6 +33,12 @@ class Dialogs {
     // Modal input box; nullopt when cancelled.
     virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                                 const std::string& defaultText) = 0;
+    // Modal box for a whole number from `min` to `max`, showing `value` at first; nullopt when cancelled.
+    virtual std::optional<int> inputNumber(const std::string& prompt, const std::string& title, int value,
+                                           int min, int max) = 0;
+    // Modal list to pick one of `items`, `current` picked at first; the index picked, nullopt when cancelled.
+    virtual std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                          const std::vector<std::string>& items, int current) = 0;
     // Open-file dialog; "" when cancelled.
     virtual std::string openFile(const std::string& filter) = 0;
     virtual void waitCursor(bool on) = 0;

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -51,6 +53,9 @@ ImportResult ImportWhileResponsive(Session& s, const ImportOptions& options) {
     s.loading = s.importing = true;
     s.run.stopRequested = false;
     s.dialogs.waitCursor(true);
+    // The window shows the import has begun before it starts; a Stop pressed then cancels it.
+    s.pump.yield();
+    if (s.run.stopRequested) progress.cancel = true;
     try {
         std::thread worker([&] {
             result = ImportCsv(options, &progress);
@@ -73,13 +78,31 @@ ImportResult ImportWhileResponsive(Session& s, const ImportOptions& options) {
     return result;
 }
 
+// Every date in the window's short form.
 std::string Summary(const ImportReport& r, const Locale& locale) {
+    const auto date = [&](const Date& d) { return ShortDate(d, locale); };
     std::string text = "Импорт закончен: " + std::to_string(r.hourlyBarsOut) + " часовых баров из " +
                        std::to_string(r.barsIn) + " строк, " + std::to_string(r.dailyBarsOut) +
-                       " дневных, с " + ShortDate(r.firstDate, locale) + " по " +
-                       ShortDate(r.lastDate, locale) + ".";
-    for (const std::string& w : r.warnings) text += "\n" + w;
+                       " дневных, с " + date(r.firstDate) + " по " + date(r.lastDate) + ".";
+    for (const ImportWarning& w : r.warnings) {
+        text += '\n';
+        text += WarningText(w, date);
+    }
     return text;
+}
+
+// The hour shift and the date order, as the batch runner's options give them; false when cancelled.
+bool AskTimeOptions(Session& s, ImportOptions& options) {
+    const std::optional<int> shift =
+        s.dialogs.inputNumber(kAskShiftHours, kImportTitle, 0, -kMaxShiftHours, kMaxShiftHours);
+    if (!shift) return false;
+    const std::vector<std::string> items(std::begin(kDateOrderItems), std::end(kDateOrderItems));
+    const std::optional<int> order = s.dialogs.chooseItem(kAskDateOrder, kDateOrderChoice, items, 0);
+    if (!order || *order < 0 || *order >= static_cast<int>(items.size())) return false;
+    // An out-of-range shift is left to the import, which refuses it with its own message.
+    options.shiftHours = *shift;
+    options.dateOrder = static_cast<DateOrder>(*order);
+    return true;
 }
 
 }  // namespace
@@ -91,11 +114,12 @@ void MenuImport(Session& s) {
     // The daily bars come from the hours unless the user has a daily CSV of their own.
     std::string dailyCsv;
     if (s.dialogs.question(kAskDailyCsv)) dailyCsv = s.dialogs.openFile(kCsvFilter);
+    ImportOptions options;
+    if (!AskTimeOptions(s, options)) return;
     const ImportOutputs out = DefaultImportOutputs(csv);
     if ((Exists(out.hourly) || Exists(out.daily)) &&
         !s.dialogs.question("Файлы «" + out.hourly + "» и «" + out.daily + "» будут заменены. Продолжить?"))
         return;
-    ImportOptions options;
     options.csvPath = csv;
     options.dailyCsvPath = dailyCsv;
     options.pair = s.form.pair;

@@ -5,9 +5,33 @@
 
 namespace kavro {
 
+namespace {
+
+bool SameFields(const SettingFields& a, const SettingFields& b) {
+    return a.pair == b.pair && a.text2 == b.text2 && a.text3 == b.text3 && a.text4 == b.text4 &&
+           a.text5 == b.text5 && a.text6 == b.text6 && a.text7 == b.text7 && a.text8 == b.text8 &&
+           a.text11 == b.text11 && a.text13 == b.text13 && a.check1 == b.check1 && a.check2 == b.check2 &&
+           a.check3 == b.check3 && a.dtPicker1.value == b.dtPicker1.value &&
+           a.dtPicker2.value == b.dtPicker2.value && a.dtPicker3Hour == b.dtPicker3Hour;
+}
+
+}  // namespace
+
 RunSettings FormSettings::read() {
-    RunSettings settings = ReadSettings(s_.form, s_.locale);
+    const SettingFields& form = s_.form;
+    if (!cached_ || !SameFields(cachedFields_, form) ||
+        cachedLocale_.decimalSeparator != s_.locale.decimalSeparator ||
+        cachedLocale_.shortDatePattern != s_.locale.shortDatePattern) {
+        cached_ = ReadSettings(form, s_.locale);
+        cachedFields_ = form;
+        cachedLocale_ = s_.locale;
+    }
+    RunSettings settings = *cached_;
     if (record_ == nullptr || record_->end != RunEnd::Running) return settings;
+    if (SameFields(seen_, form)) {
+        settings.pair = record_->settings.pair;
+        return settings;
+    }
     for (SettingsChange& c : ChangedFields(seen_, s_.form, s_.locale)) {
         c.pass = s_.run.runPassesDone;
         c.window = static_cast<int64_t>(record_->windows.size());

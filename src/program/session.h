@@ -54,6 +54,10 @@ class FormSettings : public SettingsSource {
     Session& s_;
     RunRecord* record_ = nullptr;
     SettingFields seen_;
+    // The last reading and what it was read from: a run reads far more often than anyone types.
+    std::optional<RunSettings> cached_;
+    SettingFields cachedFields_;
+    Locale cachedLocale_;
 };
 
 // One running program: its data and the ports it talks to the world through.

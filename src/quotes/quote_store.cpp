@@ -404,51 +404,61 @@ LoadResult AppendDailyFile(QuoteStore& store, const std::string& path, Pair pair
 
 }  // namespace
 
-LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
-                            LoadMode mode) {
+namespace {
+
+// What differs between the hourly and the daily side of the store.
+struct Side {
+    QuoteKind kind;
+    QuoteSet QuoteStore::*set;
+    int QuoteStore::*count;
+    LoadResult (*append)(QuoteStore&, const std::string&, Pair, LoadProgress&);
+    void (QuoteStore::*swap)(QuoteStore&);
+    const DateText& (QuoteStore::*dateAt)(size_t) const;
+    uint64_t (*digest)(const QuoteStore&);
+};
+
+const Side kHourSide{QuoteKind::Hourly, &QuoteStore::hourSet,   &QuoteStore::hourBarCount,
+                     AppendHourlyFile,  &QuoteStore::swapHours, &QuoteStore::hourDateAt,
+                     HourDigest};
+const Side kDaySide{QuoteKind::Daily, &QuoteStore::daySet,   &QuoteStore::dayBarCount,
+                    AppendDailyFile,  &QuoteStore::swapDays, &QuoteStore::dayDateAt,
+                    DayDigest};
+
+LoadResult LoadSide(const Side& side, QuoteStore& store, const std::string& path, Pair pair,
+                    LoadProgress& progress, LoadMode mode) {
     const FileHead head = ReadHead(path);
     LoadResult refused;
-    if (!LayoutFits(head, pair, QuoteKind::Hourly, refused)) return refused;
-    const float lastHour = store.hourOf(static_cast<size_t>(store.hourBarCount));
+    if (!LayoutFits(head, pair, side.kind, refused)) return refused;
+    int& count = store.*side.count;
+    const float lastHour = side.kind == QuoteKind::Hourly ? store.hourOf(static_cast<size_t>(count)) : 0;
     const bool continues =
-        mode == LoadMode::Continue && Continues(store.hourSet, pair, head.first, QuoteKind::Hourly, lastHour);
-    const bool hadBars = store.hourBarCount > 0;
-    const int before = continues ? store.hourBarCount : 0;
+        mode == LoadMode::Continue && Continues(store.*side.set, pair, head.first, side.kind, lastHour);
+    const bool hadBars = count > 0;
+    const int before = continues ? count : 0;
     LoadResult r = LoadInPlaceOrFresh(
         store, continues || !hadBars,
-        [&](QuoteStore& into) { return AppendHourlyFile(into, path, pair, progress); },
-        [&](QuoteStore& fresh) { store.swapHours(fresh); });
+        [&](QuoteStore& into) { return side.append(into, path, pair, progress); },
+        [&](QuoteStore& fresh) { (store.*side.swap)(fresh); });
     r.layout = refused.layout;
     if (r.status != LoadResult::Status::Ok) return r;
     r.appended = continues;
     r.replaced = hadBars && !continues;
-    NoteLoad(store.hourSet, continues, pair, path, store.hourBarCount,
-             store.hourDateAt(static_cast<size_t>(before + 1)),
-             store.hourDateAt(static_cast<size_t>(store.hourBarCount)), HourDigest(store));
+    NoteLoad(store.*side.set, continues, pair, path, count,
+             (store.*side.dateAt)(static_cast<size_t>(before + 1)),
+             (store.*side.dateAt)(static_cast<size_t>(count)), side.digest(store));
     return r;
+}
+
+}  // namespace
+
+LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
+                            LoadMode mode) {
+    return LoadSide(kHourSide, store, path, pair, progress, mode);
 }
 
 LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
                            LoadMode mode) {
-    const FileHead head = ReadHead(path);
-    LoadResult refused;
-    if (!LayoutFits(head, pair, QuoteKind::Daily, refused)) return refused;
-    const bool continues =
-        mode == LoadMode::Continue && Continues(store.daySet, pair, head.first, QuoteKind::Daily, 0);
-    const bool hadDays = store.dayBarCount > 0;
-    const int before = continues ? store.dayBarCount : 0;
-    LoadResult r = LoadInPlaceOrFresh(
-        store, continues || !hadDays,
-        [&](QuoteStore& into) { return AppendDailyFile(into, path, pair, progress); },
-        [&](QuoteStore& fresh) { store.swapDays(fresh); });
-    r.layout = refused.layout;
-    if (r.status != LoadResult::Status::Ok) return r;
-    r.appended = continues;
-    r.replaced = hadDays && !continues;
-    NoteLoad(store.daySet, continues, pair, path, store.dayBarCount,
-             store.dayDateAt(static_cast<size_t>(before + 1)),
-             store.dayDateAt(static_cast<size_t>(store.dayBarCount)), DayDigest(store));
-    return r;
+    return LoadSide(kDaySide, store, path, pair, progress, mode);
 }
 
 QuoteLayout FileLayout(const std::string& path, QuoteKind kind) {

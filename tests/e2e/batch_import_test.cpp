@@ -68,4 +68,33 @@ TEST_F(BatchImport, ARefusedFileSaysWhereAndWritesNothing) {
               2);
 }
 
+TEST_F(BatchImport, TheDateOrderIsAnOptionAndAnAdjustedCloseAWarning) {
+    const std::string csv = tmp_.write("us.csv",
+                                       "Date,Open,High,Low,Adj Close\n"
+                                       "1/2/2021 10:00,1.2,1.3,1.1,1.25\n"
+                                       "1/2/2021 11:00,1.2,1.3,1.1,1.15\n");
+    const std::string h = tmp_.file("H.PRN"), d = tmp_.file("D.PRN");
+    const std::string args = "import --csv " + csv + " --pair EUR --out-hourly " + h + " --out-daily " + d;
+    CommandResult r = RunBatch(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Укажите порядок дат: --date-order dmy или mdy"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(h));
+
+    r = RunBatch(args + " --date-order mdy");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(KeyValues(r.out)["DateOrder"], "mdy");
+    EXPECT_NE(
+        r.out.find("\nWarning=Файл us.csv: цена закрытия взята из столбца «Adj Close», столбца Close в файле "
+                   "нет\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_EQ(
+        ReadFile(h),
+        "20210102 10:00  1.2000,1.3000,1.1000,1.2500,\r\n20210102 11:00  1.2000,1.3000,1.1000,1.1500,\r\n");
+    r = RunBatch(args + " --date-order dmy");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(KeyValues(r.out)["FirstDate"], "2021-02-01");
+    EXPECT_EQ(RunBatch(args + " --date-order ymd").status, 2);
+}
+
 }  // namespace

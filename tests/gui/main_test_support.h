@@ -30,6 +30,16 @@ class ScriptedDialogs : public QtDialogs {
     std::deque<QString> files;    // answers of the open-file dialog; none left = cancelled
     std::deque<QString> texts;    // answers of the input box; a null QString answers Cancel
     std::deque<QString> folders;  // answers of the folder dialog; none left = cancelled
+    std::deque<bool> answers;     // answers of Yes/No questions; none left = No
+    // Answers of the number box and the list; nullopt = Cancel, none left keeps what was shown.
+    std::deque<std::optional<int>> numbers, items;
+    // What the number box and the list showed: prompt, title, and the list's items.
+    struct Asked {
+        QString prompt, title;
+        QStringList items;
+        int value, min, max;
+    };
+    std::vector<Asked> asked;
     QStringList filters;
     QStringList openFolders, pickFolders;  // where each open-file and folder dialog started
     int bells = 0;
@@ -55,6 +65,23 @@ class ScriptedDialogs : public QtDialogs {
         texts.pop_front();
         if (a.isNull()) return std::nullopt;
         return a;
+    }
+    bool showQuestion(QMessageBox& box) override {
+        showModal(box);
+        if (answers.empty()) return false;
+        const bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<int> askNumber(const QString& prompt, const QString& title, int value, int min,
+                                 int max) override {
+        asked.push_back({prompt, title, {}, value, min, max});
+        return NextAnswer(numbers, value);
+    }
+    std::optional<int> askItem(const QString& prompt, const QString& title, const QStringList& list,
+                               int current) override {
+        asked.push_back({prompt, title, list, current, 0, static_cast<int>(list.size()) - 1});
+        return NextAnswer(items, current);
     }
     QString askOpenFile(const QString& filter, const QString& folder) override {
         filters << filter;

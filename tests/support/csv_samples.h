@@ -61,14 +61,33 @@ inline std::vector<PrnBar> ParsePrn(const std::vector<std::string>& lines, bool 
     return bars;
 }
 
+inline bool SampleLeap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+inline int SampleMonthDays(int year, int month) {
+    static const int kMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return kMonth[month - 1] + (month == 2 && SampleLeap(year) ? 1 : 0);
+}
+
 // Days from 1970-01-01, counted the long way so it does not share code with the import.
 inline int64_t SampleDays(int year, int month, int day) {
-    static const int kMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    auto leap = [](int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; };
     int64_t days = 0;
-    for (int y = 1970; y < year; ++y) days += leap(y) ? 366 : 365;
-    for (int m = 1; m < month; ++m) days += kMonth[m - 1] + (m == 2 && leap(year) ? 1 : 0);
+    for (int y = 1970; y < year; ++y) days += SampleLeap(y) ? 366 : 365;
+    for (int m = 1; m < month; ++m) days += SampleMonthDays(year, m);
     return days + day - 1;
+}
+
+// A minute from 1970-01-01 00:00 (not before) as date and clock, the long way as well.
+struct Civil {
+    int year, month, day, hour, minute;
+};
+inline Civil CivilOf(int64_t minute) {
+    int64_t days = minute / 1440;
+    int year = 1970, month = 1;
+    for (; days >= (SampleLeap(year) ? 366 : 365); ++year) days -= SampleLeap(year) ? 366 : 365;
+    for (; days >= SampleMonthDays(year, month); ++month) days -= SampleMonthDays(year, month);
+    const int m = static_cast<int>(minute % 1440);
+    return {year, month, static_cast<int>(days) + 1, m / 60, m % 60};
 }
 
 // One bar of a CSV: its start (hour and minute within the sample bar's day) and prices as text.
@@ -129,6 +148,15 @@ enum class CsvKind {
                           // CR LF, fifteen-minute bars
     NamedUnixSeconds,     // time,open,high,low,close with Unix seconds, LF, thirty-minute bars
     NamedDayFirstTab,     // Date\tTime\tHigh\tLow\tOpen\tClose  02.01.2019\t08:00  CR line ends, hourly
+    // Layouts of common data tools, their times written in a zone of their own:
+    PandasOffsets,      // Datetime,Open,High,Low,Close,Adj Close,Volume  2019-01-02 09:00:00+01:00, the zone
+                        // +01:00 from April to October and +00:00 else (so local times repeat at the switch
+                        // back), LF, hourly
+    LocalTimeGmt8,      // Local time,Open,...  02.01.2019 16:00:00.000 GMT+0800, CR LF, five-minute bars
+    MonthFirstSlash,    // time,open,high,low,close,volume  1/2/2019 8:15 (no leading zeros), LF, 15 minutes
+    UnixMillisIndexed,  // ,timestamp,open,...  0,1546416000000,..., LF, hourly
+    UnixMicros,         // Time (UTC),Open,High,Low,Close  1546416000000000, LF, thirty-minute bars
+    DtColumn,           // dt,pair,open,high,low,close,volume  2019-01-02 08:00:00+00:00,EURUSD,..., hourly
 };
 
 // A CSV of `kind` holding the bars of hourly quote lines.
@@ -140,7 +168,59 @@ inline std::string HourlyCsv(const std::vector<PrnBar>& bars, CsvKind kind) {
         for (char& c : s) c = c == '.' ? ',' : c;
         return s;
     };
+    auto utcMinute = [&](const CsvRow& r) {
+        return SampleDays(r.from->year, r.from->month, r.from->day) * 1440 + minuteOf(r);
+    };
+    auto prices = [](const CsvRow& r) { return "," + r.open + "," + r.high + "," + r.low + "," + r.close; };
     switch (kind) {
+        case CsvKind::PandasOffsets:
+            out = "Datetime,Open,High,Low,Close,Adj Close,Volume\n";
+            for (const auto& r : SplitHours(bars, 60)) {
+                const int offset = r.from->month >= 4 && r.from->month <= 10 ? 60 : 0;
+                const Civil c = CivilOf(utcMinute(r) + offset);  // the clock in the zone
+                out += Four(c.year) + "-" + Two(c.month) + "-" + Two(c.day) + " " + Two(c.hour) + ":" +
+                       Two(c.minute) + ":00" + (offset ? "+01:00" : "+00:00") + prices(r) + "," + r.close +
+                       ",0\n";
+            }
+            break;
+        case CsvKind::LocalTimeGmt8:
+            out = "Local time,Open,High,Low,Close,Volume\r\n";
+            for (const auto& r : SplitHours(bars, 5)) {
+                const Civil c = CivilOf(utcMinute(r) + 8 * 60);
+                out += Two(c.day) + "." + Two(c.month) + "." + Four(c.year) + " " + Two(c.hour) + ":" +
+                       Two(c.minute) + ":00.000 GMT+0800" + prices(r) + ",0\r\n";
+            }
+            break;
+        case CsvKind::MonthFirstSlash:
+            out = "time,open,high,low,close,volume\n";
+            for (const auto& r : SplitHours(bars, 15)) {
+                const PrnBar& b = *r.from;
+                out += std::to_string(b.month) + "/" + std::to_string(b.day) + "/" + Four(b.year) + " " +
+                       std::to_string(minuteOf(r) / 60) + ":" + Two(minuteOf(r) % 60) + prices(r) + ",3060\n";
+            }
+            break;
+        case CsvKind::UnixMillisIndexed: {
+            out = ",timestamp,open,high,low,close,volume\n";
+            int index = 0;
+            for (const auto& r : SplitHours(bars, 60)) {
+                out += std::to_string(index++) + "," + std::to_string(utcMinute(r) * 60000) + prices(r) +
+                       ",3065.4\n";
+            }
+            break;
+        }
+        case CsvKind::UnixMicros:
+            out = "Time (UTC),Open,High,Low,Close\n";
+            for (const auto& r : SplitHours(bars, 30))
+                out += std::to_string(utcMinute(r) * 60000000) + prices(r) + "\n";
+            break;
+        case CsvKind::DtColumn:
+            out = "dt,pair,open,high,low,close,volume\n";
+            for (const auto& r : SplitHours(bars, 60)) {
+                const PrnBar& b = *r.from;
+                out += Four(b.year) + "-" + Two(b.month) + "-" + Two(b.day) + " " + hhmm(r) +
+                       ":00+00:00,EURUSD" + prices(r) + ",1126\n";
+            }
+            break;
         case CsvKind::PlatformExport:
         case CsvKind::PlatformExportBlank:
             for (const auto& r : SplitHours(bars, 60)) {

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "evaluation/export.h"
 #include "evaluation_fixture.h"
 #include "support/test_support.h"

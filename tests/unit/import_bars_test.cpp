@@ -206,10 +206,12 @@ TEST_F(ImportTest, ReportsGapsAndWeekendBarsWithoutRefusing) {
     EXPECT_EQ(r.report.dailyGaps, 8);
     EXPECT_EQ(r.report.dailyWeekendBars, 1);
     ASSERT_GE(r.report.warnings.size(), 7u);
-    EXPECT_EQ(r.report.warnings[0],
+    EXPECT_EQ(WarningText(r.report.warnings[0], IsoDate),
               "Пропуск в часовых котировках больше трёх дней: с 2020-12-24 по 2020-12-28");
-    EXPECT_EQ(r.report.warnings[5], "Ещё пропусков в часовых котировках больше трёх дней: 3");
-    EXPECT_EQ(r.report.warnings[6], "Баров в субботу или воскресенье в часовых котировках: 2");
+    EXPECT_EQ(WarningText(r.report.warnings[5], IsoDate),
+              "Ещё пропусков в часовых котировках больше трёх дней: 3");
+    EXPECT_EQ(WarningText(r.report.warnings[6], IsoDate),
+              "Баров в субботу или воскресенье в часовых котировках: 2");
     const auto fields = ReportFields(r.report);
     std::map<std::string, std::string> kv(fields.begin(), fields.end());
     EXPECT_EQ(kv["GapList"].substr(0, 22), "2020-12-24..2020-12-28");
@@ -217,6 +219,7 @@ TEST_F(ImportTest, ReportsGapsAndWeekendBarsWithoutRefusing) {
     EXPECT_EQ(kv["FirstDate"], "2020-12-24");
     EXPECT_EQ(kv["LastDate"], "2021-02-15");
     EXPECT_EQ(kv["SpacingMinutes"], "60");
+    EXPECT_EQ(kv["DateOrder"], "ymd");
 }
 
 }  // namespace

@@ -87,6 +87,54 @@ TEST_F(ImportCommand, ADailyCsvOfTheUsersOwnGivesTheDailyFile) {
     EXPECT_EQ(ReadFile(dir.file("EURUSD_D1.PRN")), ReadFile(SamplePath("EURUSD_D1.PRN")));
 }
 
+// The hour shift and the order of day and month are asked as the batch runner's options give them; the
+// summary writes every date as the window does.
+TEST_F(ImportCommand, AsksTheShiftAndTheDateOrderAndSummarisesInTheWindowsDates) {
+    const std::string csv = dir.write("us.csv",
+                                      "time,open,high,low,close\n"
+                                      "1/1/2007 0:00,1.3200,1.3210,1.3190,1.3205\n"
+                                      "1/1/2007 1:00,1.3205,1.3215,1.3200,1.3210\n"
+                                      "1/12/2007 0:00,1.3210,1.3220,1.3205,1.3215\n");
+    // Left to the file, its dates decide nothing: the refusal points to the window's choice.
+    Import(csv);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].kind, MessageKind::Error);
+    EXPECT_NE(dialogs.messages[0].text.find("«Порядок в датах»"), std::string::npos)
+        << dialogs.messages[0].text;
+    EXPECT_EQ(dialogs.lastPrompt, kAskDateOrder);
+    EXPECT_EQ(dialogs.lastItems,
+              std::vector<std::string>(std::begin(kDateOrderItems), std::end(kDateOrderItems)));
+
+    dialogs.messages.clear();
+    dialogs.numberAnswers = {2};
+    dialogs.itemAnswers = {2};  // month first
+    Import(csv);
+    EXPECT_TRUE(dialogs.numberAnswers.empty() && dialogs.itemAnswers.empty());
+    EXPECT_EQ(
+        ReadFile(dir.file("us_H1.PRN")),
+        "20070101 02:00  1.3200,1.3210,1.3190,1.3205,\r\n20070101 03:00  1.3205,1.3215,1.3200,1.3210,\r\n"
+        "20070112 02:00  1.3210,1.3220,1.3205,1.3215,\r\n");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "Импорт закончен: 3 часовых баров из 3 строк, 2 дневных, с 01.01.2007 по 12.01.2007.\n"
+              "Пропуск в часовых котировках больше трёх дней: с 01.01.2007 по 12.01.2007\n"
+              "Пропуск в дневных котировках больше трёх дней: с 01.01.2007 по 12.01.2007");
+    EXPECT_EQ(session.store.hourBarCount, 3);
+
+    // Cancelling either question ends the import before it starts.
+    for (const bool atShift : {true, false}) {
+        const std::string other = dir.write(atShift ? "a.csv" : "b.csv", ReadFile(csv));
+        dialogs.messages.clear();
+        dialogs.numberAnswers = {atShift ? std::nullopt : std::optional<int>(0)};
+        dialogs.itemAnswers = {std::nullopt};
+        Import(other);
+        EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_FALSE(std::filesystem::exists(dir.file(atShift ? "a_H1.PRN" : "b_H1.PRN")));
+        EXPECT_EQ(dialogs.itemAnswers.empty(), !atShift);
+        dialogs.itemAnswers.clear();
+    }
+}
+
 TEST_F(ImportCommand, ARefusedOrCancelledImportChangesNothing) {
     // A high below its low on line 2.
     const std::string bad = dir.write("bad.csv",

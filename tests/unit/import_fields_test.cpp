@@ -101,41 +101,81 @@ TEST(ImportTime, ReadsEveryDateStyleAndClock) {
         const char* field;
         DateStyle style;
         TimeFault fault;
-        BarMinute minute;
+        BarMinute utc;  // the minute in UTC
         bool clock;
+        int offset = 0;
     };
+    using S = DateStyle;
+    using F = TimeFault;
     const std::vector<Case> cases = {
-        {"2021.01.04", DateStyle::YearFirst, TimeFault::None, jan4, false},
-        {"2021-01-04T13:05:00Z", DateStyle::YearFirst, TimeFault::None, jan4 + 785, true},
-        {"2021/1/4 13:05", DateStyle::YearFirst, TimeFault::None, jan4 + 785, true},
-        {"04.01.2021 00:00:00.000", DateStyle::DayFirst, TimeFault::None, jan4, true},
-        {"20210104 170000", DateStyle::Compact, TimeFault::None, jan4 + 1020, true},
-        {"20210104 1700", DateStyle::Compact, TimeFault::None, jan4 + 1020, true},
-        {"1609718400", DateStyle::UnixSeconds, TimeFault::None, jan4, true},
-        {"2020.02.29", DateStyle::YearFirst, TimeFault::None, DaysFromDate(2020, 2, 29) * kMinutesPerDay,
-         false},
-        {"2021.02.29", DateStyle::YearFirst, TimeFault::Date, 0, false},
-        {"2021.13.01", DateStyle::YearFirst, TimeFault::Date, 0, false},
-        {"2021.01.041", DateStyle::YearFirst, TimeFault::Date, 0, false},
-        {"2021-01.04", DateStyle::YearFirst, TimeFault::Date, 0, false},
-        {"2021.01.04x", DateStyle::YearFirst, TimeFault::Date, 0, false},
-        {"0999.01.04", DateStyle::YearFirst, TimeFault::Year, 0, false},
-        {"2021.01.04 24:00", DateStyle::YearFirst, TimeFault::Time, 0, false},
-        {"2021.01.04 12:60", DateStyle::YearFirst, TimeFault::Time, 0, false},
-        {"2021.01.04 12:00:30", DateStyle::YearFirst, TimeFault::NotWholeMinute, 0, false},
-        {"2021.01.04 12:00:00.5", DateStyle::YearFirst, TimeFault::NotWholeMinute, 0, false},
-        {"2021.01.04T", DateStyle::YearFirst, TimeFault::Time, 0, false},
-        {"1609718430", DateStyle::UnixSeconds, TimeFault::NotWholeMinute, 0, false},
-        {"999999999999", DateStyle::UnixSeconds, TimeFault::Year, 0, false},
-        {"1609718400 12:00", DateStyle::UnixSeconds, TimeFault::Date, 0, false},
+        {"2021.01.04", S::YearFirst, F::None, jan4, false},
+        {"2021-01-04T13:05:00Z", S::YearFirst, F::None, jan4 + 785, true},
+        {"2021/1/4 13:05", S::YearFirst, F::None, jan4 + 785, true},
+        {"04.01.2021 00:00:00.000", S::DayFirst, F::None, jan4, true},
+        {"4/1/2021 0:00", S::DayFirst, F::None, jan4, true},
+        {"04-01-2021", S::DayFirst, F::None, jan4, false},
+        {"1/4/2021 13:05", S::MonthFirst, F::None, jan4 + 785, true},
+        {"01.04.2021", S::MonthFirst, F::None, jan4, false},
+        {"13/1/2021", S::YearLast, F::None, jan4 + 9 * kMinutesPerDay, false},
+        {"1/13/2021", S::YearLast, F::None, jan4 + 9 * kMinutesPerDay, false},
+        {"20210104 170000", S::Compact, F::None, jan4 + 1020, true},
+        {"20210104 1700", S::Compact, F::None, jan4 + 1020, true},
+        {"1609718400", S::UnixSeconds, F::None, jan4, true},
+        {"1609718400000", S::UnixMillis, F::None, jan4, true},
+        {"1609718400000000", S::UnixMicros, F::None, jan4, true},
+        {"2020.02.29", S::YearFirst, F::None, DaysFromDate(2020, 2, 29) * kMinutesPerDay, false},
+        // Zones: the time goes to UTC.
+        {"2021-01-04 13:05:00+00:00", S::YearFirst, F::None, jan4 + 785, true},
+        {"2021-01-04 13:05:00+01:00", S::YearFirst, F::None, jan4 + 725, true, 60},
+        {"2021-01-04T13:05:00-05:00", S::YearFirst, F::None, jan4 + 1085, true, -300},
+        {"2021-01-04 00:30:00+0100", S::YearFirst, F::None, jan4 - 30, true, 60},
+        {"2021-01-04 13:05+05:30", S::YearFirst, F::None, jan4 + 455, true, 330},
+        {"2021-01-04 13:05 +02", S::YearFirst, F::None, jan4 + 665, true, 120},
+        {"04.01.2021 00:00:00.000 GMT+0800", S::DayFirst, F::None, jan4 - 480, true, 480},
+        {"04.01.2021 23:00 UTC-8", S::DayFirst, F::None, jan4 + 1860, true, -480},
+        {"04.01.2021 13:05 GMT", S::DayFirst, F::None, jan4 + 785, true},
+        {"20210104 170000 Z", S::Compact, F::None, jan4 + 1020, true},
+        // Faults.
+        {"2021.02.29", S::YearFirst, F::Date, 0, false},
+        {"2021.13.01", S::YearFirst, F::Date, 0, false},
+        {"2021.01.041", S::YearFirst, F::Date, 0, false},
+        {"2021-01.04", S::YearFirst, F::Date, 0, false},
+        {"2021.01.04x", S::YearFirst, F::Date, 0, false},
+        {"0999.01.04", S::YearFirst, F::Year, 0, false},
+        {"13/1/2021", S::MonthFirst, F::Date, 0, false},
+        {"1/13/2021", S::DayFirst, F::Date, 0, false},
+        {"1/1-2021", S::DayFirst, F::Date, 0, false},
+        {"1/1/21", S::DayFirst, F::Date, 0, false},
+        {"13/13/2021", S::YearLast, F::Date, 0, false},
+        {"2021.01.04 24:00", S::YearFirst, F::Time, 0, false},
+        {"2021.01.04 12:60", S::YearFirst, F::Time, 0, false},
+        {"2021.01.04 12:00:30", S::YearFirst, F::NotWholeMinute, 0, false},
+        {"2021.01.04 12:00:00.5", S::YearFirst, F::NotWholeMinute, 0, false},
+        {"2021.01.04T", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+24:00", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+01:60", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+010", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+01:0", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05 GMT+", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05 CET", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05Z+01:00", S::YearFirst, F::Time, 0, false},
+        {"2021-01-04 13:05+01:00x", S::YearFirst, F::Time, 0, false},
+        {"1609718430", S::UnixSeconds, F::NotWholeMinute, 0, false},
+        {"1609718400001", S::UnixMillis, F::NotWholeMinute, 0, false},
+        {"1609718400000001", S::UnixMicros, F::NotWholeMinute, 0, false},
+        {"16097184000000000", S::UnixMicros, F::Date, 0, false},
+        {"999999999999", S::UnixSeconds, F::Year, 0, false},
+        {"1609718400 12:00", S::UnixSeconds, F::Date, 0, false},
     };
     for (const auto& c : cases) {
-        BarMinute m = -1;
-        bool clock = false;
-        EXPECT_EQ(ReadDateTime(c.field, c.style, m, clock), c.fault) << c.field;
+        FieldTime t;
+        t.local = -1;
+        EXPECT_EQ(ReadDateTime(c.field, c.style, t), c.fault) << c.field;
         if (c.fault == TimeFault::None) {
-            EXPECT_EQ(m, c.minute) << c.field;
-            EXPECT_EQ(clock, c.clock) << c.field;
+            EXPECT_EQ(t.utc(), c.utc) << c.field;
+            EXPECT_EQ(t.offset, c.offset) << c.field;
+            EXPECT_EQ(t.hasClock, c.clock) << c.field;
         }
     }
 }
@@ -147,10 +187,13 @@ TEST(ImportTime, GuessesTheStyleAndTellsClocksFromPrices) {
         DateStyle style;
     };
     const std::vector<Case> cases = {
-        {"2021.01.04", true, DateStyle::YearFirst},   {"2021-01-04T00:00", true, DateStyle::YearFirst},
-        {"4.1.2021", true, DateStyle::DayFirst},      {"20210104 000000", true, DateStyle::Compact},
-        {"1609718400", true, DateStyle::UnixSeconds}, {"1.22396", true, DateStyle::DayFirst},
-        {"Date", false, DateStyle::YearFirst},        {"2021x01", false, DateStyle::YearFirst},
+        {"2021.01.04", true, DateStyle::YearFirst},       {"2021-01-04T00:00", true, DateStyle::YearFirst},
+        {"4.1.2021", true, DateStyle::YearLast},          {"12/28/2012 19:00", true, DateStyle::YearLast},
+        {"20210104 000000", true, DateStyle::Compact},    {"1609718400", true, DateStyle::UnixSeconds},
+        {"1609718400000", true, DateStyle::UnixMillis},   {"1609718400000000", true, DateStyle::UnixMicros},
+        {"1.22396", true, DateStyle::YearLast},           {"Date", false, DateStyle::YearFirst},
+        {"2021x01", false, DateStyle::YearFirst},         {"16097184000000", false, DateStyle::YearFirst},
+        {"160971840000000", false, DateStyle::YearFirst},
     };
     for (const auto& c : cases) {
         DateStyle s = DateStyle::YearFirst;
@@ -159,12 +202,29 @@ TEST(ImportTime, GuessesTheStyleAndTellsClocksFromPrices) {
             EXPECT_EQ(s, c.style) << c.field;
         }
     }
-    for (const char* clock : {"00:00", "9:30", "17:00:00", "170000", "0800", " 12:00:00.000 "}) {
+    for (const char* clock :
+         {"00:00", "9:30", "17:00:00", "170000", "0800", " 12:00:00.000 ", "12:00+01:00"}) {
         EXPECT_TRUE(LooksLikeClock(clock)) << clock;
     }
     for (const char* price : {"1.22396", "108.1", "2400", "12345", "12:7x", ""}) {
         EXPECT_FALSE(LooksLikeClock(price)) << price;
     }
+}
+
+// A date shows its order only when it reads in one order alone.
+TEST(ImportTime, DatesWithTheYearLastShowTheirOrderOnlyAbove12) {
+    const std::vector<std::pair<const char*, DateStyle>> cases = {
+        {"28/12/2012", DateStyle::DayFirst},
+        {"12/28/2012 19:00", DateStyle::MonthFirst},
+        {"13.01.2021 00:00:00.000 GMT+0800", DateStyle::DayFirst},
+        {"12/28/2012 19:00:30", DateStyle::MonthFirst},  // a fault after the date still shows it
+        {"11.10.2021", DateStyle::YearLast},
+        {"1/1/2007 0:00", DateStyle::YearLast},
+        {"13/13/2021", DateStyle::YearLast},
+        {"31/02/2021", DateStyle::YearLast},
+        {"Date", DateStyle::YearLast},
+    };
+    for (const auto& [field, order] : cases) EXPECT_EQ(DateOrderShown(field), order) << field;
 }
 
 TEST(ImportTime, CalendarArithmeticRoundTripsAndKnowsTheWeekday) {

@@ -28,6 +28,18 @@ inline std::vector<std::string> FirstHours(size_t n) {
     return {SampleHours().begin(), SampleHours().begin() + static_cast<std::ptrdiff_t>(n)};
 }
 
+// `got` is the message `want`, or starts with it when `want` ends in "…".
+inline void ExpectMessage(const std::string& got, const std::string& want, const char* what) {
+    const std::string ellipsis = "…";
+    if (want.size() > ellipsis.size() &&
+        want.compare(want.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0) {
+        const std::string start = want.substr(0, want.size() - ellipsis.size());
+        EXPECT_EQ(got.substr(0, start.size()), start) << what;
+    } else {
+        EXPECT_EQ(got, want) << what;
+    }
+}
+
 class IgnoreLoadProgress : public LoadProgress {
   public:
     void started(int) override {}
@@ -55,6 +67,15 @@ class ImportTest : public ::testing::Test {
         if (!dailyCsv.empty()) o.dailyCsvPath = dir.write("daily.csv", dailyCsv);
         return ImportCsv(o, progress);
     }
+    // The same with the order of day and month given.
+    ImportResult runOrdered(const std::string& csv, DateOrder order, const std::string& dailyCsv = "",
+                            ImportProgress* progress = nullptr) const {
+        ImportOptions o = options();
+        o.dateOrder = order;
+        dir.write("in.csv", csv);
+        if (!dailyCsv.empty()) o.dailyCsvPath = dir.write("daily.csv", dailyCsv);
+        return ImportCsv(o, progress);
+    }
     std::string hourly() const { return dir.read("out_H1.PRN"); }
     std::string daily() const { return dir.read("out_D1.PRN"); }
     // Every name in the folder, hidden temporary files included.
@@ -63,6 +84,10 @@ class ImportTest : public ::testing::Test {
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             names.insert(e.path().filename());
         return names;
+    }
+    void removeOutputs() const {
+        std::filesystem::remove(dir.file("out_H1.PRN"));
+        std::filesystem::remove(dir.file("out_D1.PRN"));
     }
     // A refused import left nothing but its inputs.
     void expectNoOutput() const {

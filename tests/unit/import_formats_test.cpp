@@ -56,6 +56,7 @@ TEST_P(ImportFormats, GiveTheSampleLinesBack) {
     EXPECT_EQ(r.report.hourlyBarsOut, static_cast<int64_t>(hours.size()));
     EXPECT_EQ(r.report.dailyBarsOut, static_cast<int64_t>(DaysOf(hours).size()));
     EXPECT_EQ(r.report.firstDate, (Date{2019, 1, 1}));
+    EXPECT_TRUE(r.report.warnings.empty() || r.report.warnings[0].kind != ImportWarning::Kind::AdjustedClose);
 
     // What the program's own loaders make of the files.
     QuoteStore store;
@@ -78,7 +79,13 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{CsvKind::GmtTimeHeader, 2000, kGmtTimeHeader, 5, 12},
                       FormatCase{CsvKind::NamedIsoSemicolon, 3000, kNamedColumns, 15, 4},
                       FormatCase{CsvKind::NamedUnixSeconds, 0, kNamedColumns, 30, 2},
-                      FormatCase{CsvKind::NamedDayFirstTab, 0, kNamedColumns, 60, 1}));
+                      FormatCase{CsvKind::NamedDayFirstTab, 0, kNamedColumns, 60, 1},
+                      FormatCase{CsvKind::PandasOffsets, 0, kNamedColumns, 60, 1},
+                      FormatCase{CsvKind::LocalTimeGmt8, 2000, kNamedColumns, 5, 12},
+                      FormatCase{CsvKind::MonthFirstSlash, 3000, kNamedColumns, 15, 4},
+                      FormatCase{CsvKind::UnixMillisIndexed, 0, kNamedColumns, 60, 1},
+                      FormatCase{CsvKind::UnixMicros, 0, kNamedColumns, 30, 2},
+                      FormatCase{CsvKind::DtColumn, 0, kNamedColumns, 60, 1}));
 
 class ImportDailyFormats : public ImportTest, public ::testing::WithParamInterface<DailyCsvKind> {};
 
@@ -140,6 +147,18 @@ TEST(ImportLayout, ReadsHeadersInAnyOrderAndCase) {
         {"Epoch;Open;High;Low;Close", ';', 0, -1, 1, 2, 3, 4, kNamedColumns},
         {"<TICKER>,<PER>,<DTYYYYMMDD>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>", ',', 2, 3, 4, 5, 6, 7,
          kNamedColumns},
+        // One column for the date and the time, by the names data tools give it.
+        {"dt,pair,open,high,low,close,volume", ',', 0, -1, 2, 3, 4, 5, kNamedColumns},
+        {"date_time,open,high,low,close", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"datetime_utc,open,high,low,close", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"utc_datetime,open,high,low,close", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"symbol,time_utc,open,high,low,close", ',', 1, -1, 2, 3, 4, 5, kNamedColumns},
+        {"Time (UTC),Open,High,Low,Close,Volume", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"Local time,Open,High,Low,Close,Volume", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {",timestamp,open,high,low,close,volume", ',', 1, -1, 2, 3, 4, 5, kNamedColumns},
+        {"ts;o;open;high;low;close", ';', 0, -1, 2, 3, 4, 5, kNamedColumns},
+        {"Datetime,Open,High,Low,Close,Adj Close,Volume", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
+        {"Date,Open,High,Low,Adj Close,Volume", ',', 0, -1, 1, 2, 3, 4, kNamedColumns},
     };
     for (const auto& c : cases) {
         CsvLayout l;
@@ -150,6 +169,10 @@ TEST(ImportLayout, ReadsHeadersInAnyOrderAndCase) {
                   (std::vector<int>{c.date, c.time, c.open, c.high, c.low, c.close}))
             << c.header;
         EXPECT_STREQ(l.format, c.format) << c.header;
+        // An adjusted close is read only when there is no plain one, and then named for the warning.
+        EXPECT_EQ(l.adjustedClose,
+                  std::string(c.header).find("Low,Adj") != std::string::npos ? "Adj Close" : "")
+            << c.header;
     }
     const std::map<std::string, std::string> refused = {
         {"Date,Open,High,Low,Volume", "Close"},

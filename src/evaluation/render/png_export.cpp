@@ -1,7 +1,7 @@
 #include <QBuffer>
 #include <QByteArray>
 
-#include "evaluation/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "evaluation/render/evaluation_render.h"
 #include "platform/text_file.h"
 

@@ -119,6 +119,20 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& prompt, const 
     return answer->toStdString();
 }
 
+std::optional<int> QtDialogs::inputNumber(const std::string& prompt, const std::string& title, int value,
+                                          int min, int max) {
+    ArrowWhileModal arrow(*this);
+    return askNumber(QString::fromStdString(prompt), QString::fromStdString(title), value, min, max);
+}
+
+std::optional<int> QtDialogs::chooseItem(const std::string& prompt, const std::string& title,
+                                         const std::vector<std::string>& items, int current) {
+    QStringList list;
+    for (const std::string& item : items) list << QString::fromStdString(item);
+    ArrowWhileModal arrow(*this);
+    return askItem(QString::fromStdString(prompt), QString::fromStdString(title), list, current);
+}
+
 std::string QtDialogs::openFile(const std::string& filter) {
     ArrowWhileModal arrow(*this);
     const QString path = askOpenFile(QString::fromStdString(filter), LastFolder(kOpenFolderKey));
@@ -156,6 +170,23 @@ std::optional<QString> QtDialogs::askText(const QString& prompt, const QString& 
         QInputDialog::getText(parentWidget(), title, prompt, QLineEdit::Normal, defaultText, &ok);
     if (!ok) return std::nullopt;
     return text;
+}
+
+std::optional<int> QtDialogs::askNumber(const QString& prompt, const QString& title, int value, int min,
+                                        int max) {
+    bool ok = false;
+    const int number = QInputDialog::getInt(parentWidget(), title, prompt, value, min, max, 1, &ok);
+    if (!ok) return std::nullopt;
+    return number;
+}
+
+std::optional<int> QtDialogs::askItem(const QString& prompt, const QString& title, const QStringList& items,
+                                      int current) {
+    bool ok = false;
+    const QString item = QInputDialog::getItem(parentWidget(), title, prompt, items, current, false, &ok);
+    const auto index = items.indexOf(item);
+    if (!ok || index < 0) return std::nullopt;
+    return static_cast<int>(index);
 }
 
 QString QtDialogs::askOpenFile(const QString& filter, const QString& folder) {

@@ -44,6 +44,10 @@ class QtDialogs : public Dialogs {
     void beep() override;
     std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
                                         const std::string& defaultText) override;
+    std::optional<int> inputNumber(const std::string& prompt, const std::string& title, int value, int min,
+                                   int max) override;
+    std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                  const std::vector<std::string>& items, int current) override;
     // Opens in the folder of the file last opened (kept in the user's Qt settings between launches).
     std::string openFile(const std::string& filter) override;
     // The hourglass on or off; repeated calls with the same value change nothing.
@@ -65,6 +69,11 @@ class QtDialogs : public Dialogs {
     virtual void ringBell();
     virtual std::optional<QString> askText(const QString& prompt, const QString& title,
                                            const QString& defaultText);
+    virtual std::optional<int> askNumber(const QString& prompt, const QString& title, int value, int min,
+                                         int max);
+    // The index of the item picked.
+    virtual std::optional<int> askItem(const QString& prompt, const QString& title, const QStringList& items,
+                                       int current);
     // "" when cancelled. `folder` is where the dialog opens ("" = the working directory).
     virtual QString askOpenFile(const QString& filter, const QString& folder);
     virtual QString askFolder(const QString& title, const QString& folder);
