@@ -15,6 +15,7 @@
 #include "evaluation/price_chart.h"
 #include "evaluation/random.h"
 #include "evaluation/render/evaluation_render.h"
+#include "import/bar_time.h"
 
 using namespace kavro;
 
@@ -22,11 +23,6 @@ namespace {
 
 constexpr int kBars = 10'000'000;
 constexpr int kHoursADay = 24;
-
-// 0 Sunday .. 6 Saturday; 1970-01-01 was a Thursday.
-int Weekday(int64_t day) {
-    return static_cast<int>(((day % 7) + 7 + 4) % 7);
-}
 
 // A random walk of hourly bars on weekdays from 1900, the days built from them,
 // the daily figures drawn at random (the chart only reads them).
@@ -39,9 +35,9 @@ void FillStore(QuoteStore& q) {
     for (int b = 0; b < kBars; ++b) {
         if (b % kHoursADay == 0) {
             // Weekends are not traded: the chart closes up the gap.
-            while (Weekday(day) == 0 || Weekday(day) == 6) ++day;
+            while (WeekdayOfDays(day) >= 6) ++day;
             const int d = q.appendDay();
-            q.dayDate[d] = DateText::from(DateKey(DateOfDayNumber(day)));
+            q.dayDate[d] = DateText::from(DateKey(DateFromDays(day)));
             q.dayAverage200[d] = price;
             q.dayStochastic[d] = static_cast<float>(rng.below(101));
             q.dayOhlc[d] = {price, price, price, price};

@@ -34,21 +34,6 @@ int64_t DayNumber(const Date& d) {
     return era * 146097 + doe - 719468;
 }
 
-Date DateOfDayNumber(int64_t days) {
-    // Civil from days (Howard Hinnant's algorithm), the inverse of DayNumber.
-    if (days < -719162 || days > 2932896) return Date{};  // 0001-01-01 .. 9999-12-31
-    const int64_t z = days + 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-    return Date{year, month, day};
-}
-
 namespace {
 
 TradeRecord RecordOf(const JournalRow& row) {

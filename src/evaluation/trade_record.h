@@ -50,7 +50,5 @@ bool ReadDateText(std::string_view text, Date& out);
 
 // Days since 1970-01-01 of a valid date (proleptic Gregorian calendar).
 int64_t DayNumber(const Date& d);
-// The date `days` after 1970-01-01; invalid outside the years 1..9999.
-Date DateOfDayNumber(int64_t days);
 
 }  // namespace kavro

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "evaluation/render/evaluation_render.h"
+#include "import/bar_time.h"
 
 using namespace kavro;
 
@@ -321,7 +322,7 @@ struct FlatQuotes {
             q.appendHour();
             q.hourOhlc[b] = {1.0f, 1.001f, 0.999f, 1.0f};
             q.hourOfBar[b] = static_cast<float>(b % 24);
-            q.hourDate[b] = DateText::from(DateKey(DateOfDayNumber(b / 24)));
+            q.hourDate[b] = DateText::from(DateKey(DateFromDays(b / 24)));
         }
         q.hourOhlc[7777][QuoteStore::High] = 1.5f;
         q.hourOhlc[12345][QuoteStore::Low] = 0.5f;

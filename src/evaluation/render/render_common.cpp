@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "evaluation/trade_record.h"
+#include "import/bar_time.h"
 
 namespace kavro::render {
 
@@ -60,7 +61,7 @@ QString Two(int v) {
 
 // Months since year 0 of a day number, and back.
 int64_t MonthIndex(int64_t day) {
-    const Date d = DateOfDayNumber(day);
+    const Date d = DateFromDays(day);
     return static_cast<int64_t>(d.year) * 12 + (d.month - 1);
 }
 
@@ -75,7 +76,7 @@ std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks) {
     for (int step : {1, 2, 3, 6, 12}) {
         if (span / step > maxTicks) continue;
         for (double h = std::ceil(lo / step) * step; h <= hi; h += step) {
-            const Date d = DateOfDayNumber(static_cast<int64_t>(std::floor(h / 24)));
+            const Date d = DateFromDays(static_cast<int64_t>(std::floor(h / 24)));
             const int hour = static_cast<int>(h - std::floor(h / 24) * 24);
             ticks.push_back({h, Two(d.day) + '.' + Two(d.month) + ' ' + Two(hour) + QStringLiteral(":00")});
         }
@@ -85,7 +86,7 @@ std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks) {
     for (int step : {1, 2, 7, 14}) {
         if (days / step > maxTicks) continue;
         for (double day = std::ceil(lo / 24 / step) * step; day * 24 <= hi; day += step) {
-            const Date d = DateOfDayNumber(static_cast<int64_t>(day));
+            const Date d = DateFromDays(static_cast<int64_t>(day));
             ticks.push_back({day * 24, Two(d.day) + '.' + Two(d.month) + '.' + Two(d.year % 100)});
         }
         return ticks;
