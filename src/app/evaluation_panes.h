@@ -77,6 +77,8 @@ class TableFill {
     QTableWidget* table_;
     bool sorting_;
 };
+// Each column as wide as its cells and its header with the sort arrow.
+void FitColumns(QTableWidget* table);
 // The selected rows (or the current one) as tab-separated lines, the header first.
 QString RowsText(const QTableWidget* table);
 // RowsText onto the clipboard.

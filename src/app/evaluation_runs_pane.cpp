@@ -117,7 +117,7 @@ void RunsPane::setRuns(const RunHistory& history, int64_t shown) {
     // Selected after the sort the user chose is back, so the row is the run's wherever it went.
     for (int row = 0; row < table_->rowCount(); ++row)
         if (table_->item(row, 0)->data(Qt::UserRole).toLongLong() == shown) table_->selectRow(row);
-    table_->resizeColumnsToContents();
+    FitColumns(table_);
     filling_ = false;
     selectionChanged();
 }
@@ -160,7 +160,7 @@ void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
         compare_->setItem(row, 2, NumberItem(Figure(fb[i].value, decimals), fb[i].value));
         compare_->setItem(row, 3, NumberItem(Figure(difference, decimals), difference));
     }
-    compare_->resizeColumnsToContents();
+    FitColumns(compare_);
     auto ea = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(a.trades)));
     auto eb = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(b.trades)));
     compareEquity_->setPaint(

@@ -227,7 +227,7 @@ void StatsPane::fillFigures(const Evaluation& e) {
     // As wide as its longest name and value, so no figure is ever cut short; the
     // values take the room kept for a scroll bar when there is none.
     figures_->horizontalHeader()->setStretchLastSection(false);
-    figures_->resizeColumnsToContents();
+    FitColumns(figures_);
     const int width = figures_->columnWidth(0) + figures_->columnWidth(1) + 2 * figures_->frameWidth() +
                       figures_->verticalScrollBar()->sizeHint().width();
     figures_->setFixedWidth(std::max(width, 360));

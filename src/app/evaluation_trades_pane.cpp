@@ -120,6 +120,19 @@ void TradesPane::fill() {
     for (const TradeRecord& t : trades)
         cents = cents || (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit);
     const int money = cents ? 2 : 0;
+    // Every price with as many decimals as the most precise one needs: 1.3960 beside 1.3905, not 1.396.
+    int decimals = 0;
+    for (const TradeRecord& t : trades)
+        for (const auto& price : {t.entryPrice, t.exitPrice})
+            if (price) {
+                const QString text = PriceText(*price);
+                const qsizetype dot = text.indexOf(QLatin1Char('.'));
+                if (dot >= 0) decimals = std::max(decimals, static_cast<int>(text.size() - dot - 1));
+            }
+    decimals = std::min(decimals, 6);
+    auto price = [&](float v) {
+        return NumberItem(QString::number(static_cast<double>(v), 'f', decimals), v);
+    };
     selecting_ = true;
     TableFill fill(table_);
     table_->clearSelection();
@@ -135,16 +148,14 @@ void TradesPane::fill() {
         table_->setItem(row, 2,
                         TableItem(TimeCell(t.entryDate, t.entryHour), Qt::AlignLeft | Qt::AlignVCenter,
                                   TimeKey(t.entryDate, t.entryHour)));
-        table_->setItem(row, 3,
-                        t.entryPrice ? NumberItem(PriceText(*t.entryPrice), *t.entryPrice) : TableItem({}));
+        table_->setItem(row, 3, t.entryPrice ? price(*t.entryPrice) : TableItem({}));
         // A trade closed at a walk-forward window's end has no exit of its own.
         table_->setItem(row, 4,
                         t.exitDate.valid()
                             ? TableItem(TimeCell(t.exitDate, t.exitHour), Qt::AlignLeft | Qt::AlignVCenter,
                                         TimeKey(t.exitDate, t.exitHour))
                             : TableItem(QStringLiteral("конец окна")));
-        table_->setItem(row, 5,
-                        t.exitPrice ? NumberItem(PriceText(*t.exitPrice), *t.exitPrice) : TableItem({}));
+        table_->setItem(row, 5, t.exitPrice ? price(*t.exitPrice) : TableItem({}));
         const bool counted = std::isfinite(t.profit);
         if (counted) equity += t.profit;
         auto* profit = NumberItem(Figure(t.profit, money), t.profit);
@@ -157,7 +168,7 @@ void TradesPane::fill() {
         table_->setItem(row, 9, NumberItem(Points(t.maePoints), t.maePoints));
         table_->setItem(row, 10, NumberItem(Points(t.mfePoints), t.mfePoints));
     }
-    table_->resizeColumnsToContents();
+    FitColumns(table_);
     selecting_ = false;
 }
 

@@ -173,6 +173,12 @@ QTableWidgetItem* NumberItem(const QString& text, double value) {
     return TableItem(text, Qt::AlignRight | Qt::AlignVCenter, value);
 }
 
+void FitColumns(QTableWidget* table) {
+    // Room for the sort arrow too, which a table being filled does not show.
+    table->horizontalHeader()->setSortIndicatorShown(true);
+    table->resizeColumnsToContents();
+}
+
 TableFill::TableFill(QTableWidget* table) : table_(table), sorting_(table->isSortingEnabled()) {
     table_->setSortingEnabled(false);
 }

@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <ostream>
 
-#include "platform/atomic_file.h"
+#include "engine/trade_extent.h"
 #include "evaluation/number_text.h"
 #include "import/csv_import.h"
+#include "platform/atomic_file.h"
 #include "platform/numbers.h"
 #include "program/commands.h"
 #include "program/evaluation_sources.h"
@@ -286,7 +287,8 @@ int BatchSession::exportRun(const BatchOptions& o) {
         err_ << "kavro-batch: this build paints no pictures; the files are written\n";
         return 0;
     }
-    if (!prices.daily) err_ << kTitleInfo << ": " << QuotesGoneMessage(*record) << "\n";
+    if (!prices.daily && !HoldsQuotesOf(s_.store, *record))
+        err_ << kTitleInfo << ": " << QuotesGoneMessage(*record) << "\n";
     if (!pictures_(*o.exportDir, e, prices, error)) {
         err_ << kTitleError << ": " << error << "\n";
         return 1;
