@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/window_placement.h"
 #include "platform/numbers.h"
 
 namespace kavro {
@@ -140,6 +141,8 @@ void ChartWindow::placeForGraf() {
     const QSize frame = frameGeometry().size() - geometry().size();
     resize(outer - frame);
     if (QScreen* sc = screen()) move(sc->availableGeometry().topLeft());
+    // Its frame is known only once shown: the title bar must not end up above the screen.
+    KeepOnScreen(this);
 }
 
 // Room for every line of the info box in full: the widest line's advance and

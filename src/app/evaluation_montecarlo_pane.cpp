@@ -5,11 +5,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <thread>
@@ -47,7 +49,7 @@ const struct {
 
 }  // namespace
 
-MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
+MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWidget(parent), choice_(choice) {
     setObjectName(QStringLiteral("MonteCarloPane"));
     auto* root = new QVBoxLayout(this);
     auto* controls = new QHBoxLayout;
@@ -56,12 +58,12 @@ MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
     runs_ = new QSpinBox(this);
     runs_->setObjectName(QStringLiteral("MonteCarloRuns"));
     runs_->setRange(1, 1000000);
-    runs_->setValue(1000);
+    runs_->setValue(std::clamp(choice.runs, 1, 1000000));
     runs_->setMinimumWidth(110);
     controls->addWidget(runs_);
     controls->addSpacing(12);
     controls->addWidget(new QLabel(QStringLiteral("Зерно:"), this));
-    seed_ = new QLineEdit(QStringLiteral("1"), this);
+    seed_ = new QLineEdit(QString::number(choice.seed), this);
     seed_->setObjectName(QStringLiteral("MonteCarloSeed"));
     seed_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{1,20}")), seed_));
@@ -74,7 +76,16 @@ MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
     button_ = new QPushButton(QStringLiteral("Запустить"), this);
     button_->setObjectName(QStringLiteral("MonteCarloRun"));
     controls->addWidget(button_);
+    cancel_ = new QPushButton(QStringLiteral("Отменить"), this);
+    cancel_->setObjectName(QStringLiteral("MonteCarloCancel"));
+    cancel_->setEnabled(false);
+    controls->addWidget(cancel_);
     controls->addSpacing(12);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("MonteCarloProgress"));
+    progressBar_->setMaximumWidth(160);
+    progressBar_->hide();
+    controls->addWidget(progressBar_);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("MonteCarloStatus"));
     status_->setWordWrap(true);
@@ -84,15 +95,12 @@ MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
                        {QString(), QStringLiteral("5 %"), QStringLiteral("50 %"), QStringLiteral("95 %"),
                         QStringLiteral("Среднее"), QStringLiteral("P(итог < 0)")},
                        this);
-    table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setRowCount(4);
     table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
                            4 * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth());
-    for (int i = 0; i < 4; ++i)
-        table_->setItem(i, 0, new QTableWidgetItem(QString::fromUtf8(kPictures[i].title)));
     root->addWidget(table_);
 
     auto* grid = new QGridLayout;
@@ -107,8 +115,25 @@ MonteCarloPane::MonteCarloPane(QWidget* parent) : QWidget(parent) {
     poll_.setInterval(10);
     connect(&poll_, &QTimer::timeout, this, [this] { poll(); });
     connect(button_, &QPushButton::clicked, this, [this] { start(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
     connect(seed_, &QLineEdit::returnPressed, this, [this] { start(); });
+    // The choice outlives the window: it opens again with what was last typed.
+    connect(runs_, &QSpinBox::valueChanged, this, [this](int runs) { choice_.runs = runs; });
+    connect(seed_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (const auto seed = ReadSeed(text)) choice_.seed = *seed;
+    });
     setEvaluation(nullptr);
+}
+
+MonteCarloPane::~MonteCarloPane() {
+    // Runs nobody will look at are not worth the cores.
+    if (progress_) progress_->cancel = true;
+}
+
+void MonteCarloPane::cancel() {
+    if (!job_ || !progress_) return;
+    progress_->cancel = true;
+    status_->setText(QStringLiteral("Останавливается…"));
 }
 
 void MonteCarloPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
@@ -132,8 +157,12 @@ void MonteCarloPane::start() {
         status_->setText(QStringLiteral("Зерно — целое число от 0 до 18446744073709551615."));
         return;
     }
+    // A run still going is for figures nobody will see.
+    if (progress_) progress_->cancel = true;
     if (e_->stats.trades == 0) {
         job_.reset();
+        progress_.reset();
+        showRunning(false);
         poll_.stop();
         shown_.reset();
         showResult();
@@ -144,18 +173,43 @@ void MonteCarloPane::start() {
     options.runs = runs_->value();
     options.seed = *seed;
     options.threads = WorkerThreads();
-    job_ = StartBackground<std::shared_ptr<const MonteCarloResult>>([e = e_, options] {
-        return std::make_shared<const MonteCarloResult>(RunMonteCarlo(e->trades, options));
+    progress_ = std::make_shared<MonteCarloProgress>();
+    job_ = StartBackground<std::shared_ptr<const MonteCarloResult>>([e = e_, options, progress = progress_] {
+        MonteCarloOptions watched = options;
+        watched.progress = progress.get();
+        return std::make_shared<const MonteCarloResult>(RunMonteCarlo(e->trades, watched));
     });
+    choice_.runs = options.runs;
+    choice_.seed = options.seed;
+    runsAsked_ = options.runs;
     status_->setText(QStringLiteral("Считается: %1 прогонов, зерно %2…").arg(options.runs).arg(*seed));
+    showRunning(true);
     poll_.start();
 }
 
+void MonteCarloPane::showRunning(bool running) {
+    cancel_->setEnabled(running);
+    progressBar_->setVisible(running);
+    progressBar_->setRange(0, std::max(runsAsked_, 1));
+    progressBar_->setValue(0);
+}
+
 void MonteCarloPane::poll() {
-    if (!job_ || !job_->done.load(std::memory_order_acquire)) return;
+    if (job_ && progress_ && !job_->done.load(std::memory_order_acquire)) {
+        progressBar_->setValue(static_cast<int>(std::min<int64_t>(progress_->done.load(), runsAsked_)));
+        return;
+    }
+    if (!job_) return;
     const auto job = std::move(job_);
     job_.reset();
+    progress_.reset();
+    showRunning(false);
     poll_.stop();
+    if (job->result && job->result->cancelled) {
+        status_->setText(shown_ ? QStringLiteral("Монте-Карло отменён: показаны прежние цифры.")
+                                : QStringLiteral("Монте-Карло отменён."));
+        return;
+    }
     if (!job->result) {
         status_->setText(QStringLiteral("Монте-Карло не удался: %1. Уменьшите число прогонов.")
                              .arg(QString::fromStdString(job->error)));
@@ -174,6 +228,7 @@ void MonteCarloPane::poll() {
 
 void MonteCarloPane::showResult() {
     const MonteCarloResult* r = shown_.get();
+    TableFill fill(table_);
     // Whole money when every trade is whole, as the statistics show it.
     int money = 0;
     if (e_)
@@ -183,18 +238,20 @@ void MonteCarloPane::showResult() {
         const auto& pic = kPictures[i];
         const MonteCarloMethod* m = r ? (pic.resampled ? &r->resampled : &r->shuffled) : nullptr;
         const Distribution* d = m ? (pic.drawdown ? &m->maxDrawdown : &m->finalResult) : nullptr;
+        const bool withBelow = m && !pic.drawdown;
         const QString cells[5] = {
             d ? Figure(d->p5, money) : QString(),
             d ? Figure(d->p50, money) : QString(),
             d ? Figure(d->p95, money) : QString(),
             d ? Figure(d->mean, money) : QString(),
-            m && !pic.drawdown ? Figure(m->probabilityBelowZero * 100, 1) + QStringLiteral(" %") : QString(),
+            withBelow ? Figure(m->probabilityBelowZero * 100, 1) + QStringLiteral(" %") : QString(),
         };
-        for (int c = 0; c < 5; ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            table_->setItem(i, c + 1, item);
-        }
+        const double keys[5] = {d ? d->p5 : NAN, d ? d->p50 : NAN, d ? d->p95 : NAN, d ? d->mean : NAN,
+                                withBelow ? m->probabilityBelowZero : NAN};
+        // Rows may have been sorted: each is written whole, title and figures together.
+        table_->setItem(i, 0, TableItem(QString::fromUtf8(pic.title)));
+        for (int c = 0; c < 5; ++c)
+            table_->setItem(i, c + 1, TableItem(cells[c], Qt::AlignRight | Qt::AlignVCenter, keys[c]));
         if (!d) {
             pictures_[i]->setPaint({});
             continue;

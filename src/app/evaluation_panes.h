@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -17,13 +18,16 @@
 
 #include "evaluation/render/evaluation_render.h"
 #include "program/evaluation_sources.h"
+#include "program/session.h"
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QTableWidgetItem;
 class QVBoxLayout;
 
 namespace kavro {
@@ -52,8 +56,33 @@ QString DayOfText(const DateText& text);
 // The caption of a statistic by its --stats key ("NetResult" -> "Чистый результат").
 QString FigureCaption(const QString& key);
 
-// A read-only table with a header row and no row numbers.
+// A read-only table with a header row and no row numbers; it sorts by a click on
+// a header and copies its selected rows (Ctrl+C, or "Копировать" in its context menu).
 QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent);
+// A cell of such a table, sorted by `sortKey` when given (numbers before texts), else by its text.
+QTableWidgetItem* TableItem(const QString& text, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter,
+                            std::optional<double> sortKey = std::nullopt);
+// A right-aligned number shown as `text` and sorted by `value`.
+QTableWidgetItem* NumberItem(const QString& text, double value);
+// While it lives, a table is filled in the order written; then it sorts again
+// by the column the user chose, if any.
+class TableFill {
+  public:
+    explicit TableFill(QTableWidget* table);
+    ~TableFill();
+    TableFill(const TableFill&) = delete;
+    TableFill& operator=(const TableFill&) = delete;
+
+  private:
+    QTableWidget* table_;
+    bool sorting_;
+};
+// Each column as wide as its cells and its header with the sort arrow.
+void FitColumns(QTableWidget* table);
+// The selected rows (or the current one) as tab-separated lines, the header first.
+QString RowsText(const QTableWidget* table);
+// RowsText onto the clipboard.
+void CopyRows(const QTableWidget* table);
 
 // Work on a thread of its own. The thread holds its share of the state, so a
 // window that goes away, or starts a newer job, simply stops looking at it; the
@@ -101,9 +130,12 @@ class PictureView : public QWidget {
     using Paint = std::function<void(QPainter&, const QRectF&)>;
     PictureView(const char* name, QWidget* parent);
     void setPaint(Paint paint);
+    // A left click at a point of the picture.
+    std::function<void(QPointF)> onPress;
 
   protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
   private:
     Paint paint_;
@@ -174,7 +206,8 @@ class RunsPane : public QWidget {
     PictureView* compareEquity_;
 };
 
-// "Статистика": the figures of the trades, the year x month table and the equity.
+// "Статистика": the figures of the trades, the year x month table and the equity
+// (by closing date, or by trade number), where a click chooses a trade.
 class StatsPane : public QWidget {
   public:
     explicit StatsPane(QWidget* parent);
@@ -183,18 +216,157 @@ class StatsPane : public QWidget {
     // The value shown for a figure by its key (the --stats names where there is
     // one: "Trades", "NetResult", "ProfitFactor", ...); empty when not shown.
     QString figure(const QString& key) const;
+    // The equity is drawn along the trades' dates (else by trade number).
+    bool equityByDate() const;
+    // The times the equity is drawn along; empty when by trade number.
+    std::span<const double> shownHours() const;
+
+    // A trade (1-based, RIPOT1 order) clicked on the equity.
+    std::function<void(size_t)> onTradeChosen;
+
     QLabel* note() const { return note_; }
+    QTableWidget* figureTable() const { return figures_; }
     QTableWidget* monthTable() const { return months_; }
+    QComboBox* equityAxis() const { return axis_; }
+    PictureView* equityView() const { return equity_; }
 
   private:
     void fillFigures(const Evaluation& e);
     void fillMonths(const TradeStats& s);
+    void fitMonthColumns();
+    void showEquity();
+    // The trade of equity point `point` (trades whose profit is no number have no point).
+    size_t tradeOfPoint(size_t point) const;
 
     QLabel* note_;
     QTableWidget* figures_;
     QTableWidget* months_;
+    QComboBox* axis_;
     PictureView* equity_;
     std::shared_ptr<const Evaluation> e_;
+    std::vector<double> equityHours_;
+};
+
+// "Сделки": every trade of the run, one a row. Selecting a row (or a trade
+// chosen elsewhere) tells `onSelect`; "Показать на графике" (the button, the
+// context menu or a double click) tells `onShowOnChart`.
+class TradesPane : public QWidget {
+  public:
+    explicit TradesPane(QWidget* parent);
+    // `journalMissing`: the run kept no journal (a sweep).
+    void setEvaluation(const std::shared_ptr<const Evaluation>& e, bool journalMissing = false);
+    // Selects the row of trade `number` (1-based) and scrolls to it.
+    void selectTrade(size_t number);
+    // The trade numbers of the selected rows, in table order.
+    std::vector<size_t> selectedTrades() const;
+
+    std::function<void(size_t)> onSelect;
+    std::function<void(size_t)> onShowOnChart;
+
+    QTableWidget* table() const { return table_; }
+    QPushButton* showButton() const { return show_; }
+    QLabel* note() const { return note_; }
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    void fill();
+    void showChosen();
+
+    std::shared_ptr<const Evaluation> e_;
+    bool filled_ = true;  // the table shows e_'s trades (it is filled when first seen)
+    bool selecting_ = false;
+    QLabel* note_;
+    QWidget* body_;
+    QPushButton* show_;
+    QTableWidget* table_;
+};
+
+// The interactive price chart: the wheel zooms around the pointer, dragging and
+// the arrow keys pan, Home fits the run's interval, the crosshair reads out the
+// candle under the pointer.
+class PriceChartView : public QWidget {
+  public:
+    explicit PriceChartView(QWidget* parent);
+    // A chart of `store` (null: none); the view fits its interval.
+    void setChart(std::shared_ptr<const PriceChart> chart, const QuoteStore* store);
+    const std::shared_ptr<const PriceChart>& chart() const { return chart_; }
+    // The trade whose take-profit and stop-loss are drawn.
+    void setSelected(std::optional<size_t> number);
+    std::optional<size_t> selected() const { return selected_; }
+    // Centres on trade `number` and selects it.
+    void centreOnTrade(size_t number);
+    // Fits the run's interval (Home).
+    void home();
+    const PriceView& view() const { return view_; }
+    // Where the candles lie at the widget's present size.
+    PriceLayout layout() const;
+    // What the crosshair reads out now ("" away from the candles).
+    QString readout() const { return readout_; }
+
+    std::function<void(const QString&)> onReadout;
+    // The store changed under the chart: it must be built again or dropped.
+    std::function<void()> onStale;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    bool usable();
+    double plotWidth() const { return layout().price.width(); }
+    void applyPending();
+    void setCrosshair(std::optional<QPointF> at);
+
+    std::shared_ptr<const PriceChart> chart_;
+    const QuoteStore* store_ = nullptr;
+    PriceView view_;
+    std::optional<size_t> selected_;
+    std::optional<QPointF> crosshair_;
+    std::optional<QPointF> dragFrom_;
+    double dragFirst_ = 0;
+    QString readout_;
+    // What to do once the widget has a width: fit the interval, or centre a trade.
+    bool pendingHome_ = false;
+    std::optional<size_t> pendingTrade_;
+};
+
+// "Цена": the hourly candles of the quotes the run used, with its trades and
+// the daily figures behind its signals. Built when first shown; it says so
+// instead when the store no longer holds the run's quotes.
+class PricePane : public QWidget {
+  public:
+    PricePane(const QuoteStore& store, QWidget* parent);
+    void setEvaluation(const std::shared_ptr<const Evaluation>& e, bool journalMissing = false);
+    // Selects trade `number` and centres the chart on it.
+    void showTrade(size_t number);
+
+    PriceChartView* chartView() const { return view_; }
+    QLabel* note() const { return note_; }
+    QLabel* readout() const { return readout_; }
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+
+  private:
+    void build();
+
+    const QuoteStore& store_;
+    std::shared_ptr<const Evaluation> e_;
+    std::shared_ptr<const RunRecord> shownRun_;  // the run the chart was last built for
+    bool journalMissing_ = false;
+    bool built_ = true;  // the chart shows e_ (it is built when first seen)
+    QLabel* note_;
+    QWidget* body_;
+    QLabel* readout_;
+    PriceChartView* view_;
 };
 
 // "Тепловая карта": TP x SL for a chosen hour and hour x TP of the latest sweep.
@@ -260,14 +432,19 @@ class WalkForwardPane : public QWidget {
     PictureView* stability_;
 };
 
-// "Монте-Карло" of the latest run's trades, computed off the window's thread.
+// "Монте-Карло" of the latest run's trades, computed off the window's thread; a
+// long one shows how far it got and can be cancelled.
 class MonteCarloPane : public QWidget {
   public:
-    explicit MonteCarloPane(QWidget* parent);
+    // The runs and seed start as `choice` holds them, which follows what is typed.
+    MonteCarloPane(MonteCarloChoice& choice, QWidget* parent);
+    ~MonteCarloPane() override;
     // New trades start a run with the runs and seed shown.
     void setEvaluation(const std::shared_ptr<const Evaluation>& e);
-    // Starts a run with the runs and seed shown; one in flight is left to finish unseen.
+    // Starts a run with the runs and seed shown; one in flight is cancelled unseen.
     void start();
+    // Stops the run in flight; the figures shown before stay.
+    void cancel();
     bool running() const { return job_ != nullptr; }
     // The figures shown, for the export; null before the first run ends.
     std::shared_ptr<const MonteCarloResult> result() const { return shown_; }
@@ -275,21 +452,29 @@ class MonteCarloPane : public QWidget {
     QSpinBox* runsBox() const { return runs_; }
     QLineEdit* seedEdit() const { return seed_; }
     QPushButton* runButton() const { return button_; }
+    QPushButton* cancelButton() const { return cancel_; }
+    QProgressBar* progressBar() const { return progressBar_; }
     QLabel* status() const { return status_; }
     QTableWidget* table() const { return table_; }
 
   private:
     void poll();
     void showResult();
+    void showRunning(bool running);
 
+    MonteCarloChoice& choice_;
     std::shared_ptr<const Evaluation> e_;
     std::shared_ptr<const RunRecord> run_;  // the run whose trades it works on
     std::shared_ptr<BackgroundJob<std::shared_ptr<const MonteCarloResult>>> job_;
+    std::shared_ptr<MonteCarloProgress> progress_;  // of the job in flight
+    int runsAsked_ = 0;
     std::shared_ptr<const MonteCarloResult> shown_;
     QTimer poll_;
     QSpinBox* runs_;
     QLineEdit* seed_;
     QPushButton* button_;
+    QPushButton* cancel_;
+    QProgressBar* progressBar_;
     QLabel* status_;
     QTableWidget* table_;
     PictureView* pictures_[4];

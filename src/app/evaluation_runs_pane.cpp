@@ -25,12 +25,6 @@ QString SettingsText(const RunRecord& r) {
              QString::fromStdString(f.text5));
 }
 
-QTableWidgetItem* Item(const QString& text, bool number = false) {
-    auto* item = new QTableWidgetItem(text);
-    item->setTextAlignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
-    return item;
-}
-
 }  // namespace
 
 RunsPane::RunsPane(QWidget* parent) : QWidget(parent) {
@@ -84,33 +78,47 @@ void RunsPane::setRuns(const RunHistory& history, int64_t shown) {
     history_ = &history;
     filling_ = true;
     const auto& entries = history.entries();
-    table_->setRowCount(static_cast<int>(entries.size()));
-    // Newest first: the run a trader just made is the one they look for.
-    for (size_t k = 0; k < entries.size(); ++k) {
-        const RunEntry& e = entries[entries.size() - 1 - k];
-        const RunRecord& r = *e.record;
-        const int row = static_cast<int>(k);
-        auto* number = Item(QString::number(r.number), true);
-        number->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(r.number));
-        table_->setItem(row, 0, number);
-        table_->setItem(row, 1, Item(QString::fromStdString(r.startTime)));
-        QString kind = RunKindText(r.kind);
-        if (r.end == RunEnd::Running) kind += QStringLiteral(" (идёт)");
-        if (r.end == RunEnd::Stopped) kind += QStringLiteral(" (остановлен)");
-        if (r.end == RunEnd::Failed) kind += QStringLiteral(" (ошибка)");
-        table_->setItem(row, 2, Item(kind));
-        table_->setItem(row, 3, Item(QString::fromLatin1(PairName(r.settings.pair))));
-        table_->setItem(row, 4, Item(DayOfText(r.firstDate) + QStringLiteral(" – ") + DayOfText(r.lastDate)));
-        table_->setItem(row, 5, Item(SettingsText(r)));
-        const bool done = r.finished();
-        table_->setItem(row, 6, Item(done ? Figure(e.summary.net, 0) : QString(), true));
-        table_->setItem(row, 7,
-                        Item(done && !r.isSweep() ? QString::number(e.summary.trades) : QString(), true));
-        table_->setItem(row, 8,
-                        Item(done && !r.isSweep() ? Figure(e.summary.maxDrawdown, 0) : QString(), true));
-        if (r.number == shown) table_->selectRow(row);
+    {
+        TableFill fill(table_);
+        table_->clearSelection();
+        table_->setRowCount(static_cast<int>(entries.size()));
+        // Newest first: the run a trader just made is the one they look for.
+        for (size_t k = 0; k < entries.size(); ++k) {
+            const RunEntry& e = entries[entries.size() - 1 - k];
+            const RunRecord& r = *e.record;
+            const int row = static_cast<int>(k);
+            auto* number = NumberItem(QString::number(r.number), static_cast<double>(r.number));
+            number->setData(Qt::UserRole, QVariant::fromValue<qlonglong>(r.number));
+            table_->setItem(row, 0, number);
+            table_->setItem(row, 1, TableItem(QString::fromStdString(r.startTime)));
+            QString kind = RunKindText(r.kind);
+            if (r.end == RunEnd::Running) kind += QStringLiteral(" (идёт)");
+            if (r.end == RunEnd::Stopped) kind += QStringLiteral(" (остановлен)");
+            if (r.end == RunEnd::Failed) kind += QStringLiteral(" (ошибка)");
+            table_->setItem(row, 2, TableItem(kind));
+            table_->setItem(row, 3, TableItem(QString::fromLatin1(PairName(r.settings.pair))));
+            // The interval sorts by its first date.
+            table_->setItem(row, 4,
+                            TableItem(DayOfText(r.firstDate) + QStringLiteral(" – ") + DayOfText(r.lastDate),
+                                      Qt::AlignLeft | Qt::AlignVCenter, r.firstBar));
+            table_->setItem(row, 5, TableItem(SettingsText(r)));
+            const bool done = r.finished();
+            const bool traded = done && !r.isSweep();
+            table_->setItem(row, 6,
+                            done ? NumberItem(Figure(e.summary.net, 0), e.summary.net) : TableItem({}));
+            table_->setItem(
+                row, 7,
+                traded ? NumberItem(QString::number(e.summary.trades), static_cast<double>(e.summary.trades))
+                       : TableItem({}));
+            table_->setItem(
+                row, 8,
+                traded ? NumberItem(Figure(e.summary.maxDrawdown, 0), e.summary.maxDrawdown) : TableItem({}));
+        }
     }
-    table_->resizeColumnsToContents();
+    // Selected after the sort the user chose is back, so the row is the run's wherever it went.
+    for (int row = 0; row < table_->rowCount(); ++row)
+        if (table_->item(row, 0)->data(Qt::UserRole).toLongLong() == shown) table_->selectRow(row);
+    FitColumns(table_);
     filling_ = false;
     selectionChanged();
 }
@@ -142,6 +150,7 @@ void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
                   nb = QStringLiteral("Запуск %1").arg(b.number);
     compare_->setHorizontalHeaderLabels({QStringLiteral("Показатель"), na, nb, QStringLiteral("Разница")});
     const auto fa = StatFigures(sa), fb = StatFigures(sb);
+    TableFill fill(compare_);
     compare_->setRowCount(static_cast<int>(fa.size()));
     for (size_t i = 0; i < fa.size(); ++i) {
         const int row = static_cast<int>(i);
@@ -149,13 +158,13 @@ void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
         const bool whole =
             fa[i].count || (std::trunc(fa[i].value) == fa[i].value && std::trunc(fb[i].value) == fb[i].value);
         const int decimals = whole ? 0 : 2;
-        compare_->setItem(row, 0, Item(FigureCaption(QString::fromLatin1(fa[i].key))));
-        compare_->setItem(row, 1, Item(Figure(fa[i].value, decimals), true));
-        compare_->setItem(row, 2, Item(Figure(fb[i].value, decimals), true));
-        compare_->setItem(row, 3, Item(Figure(fb[i].value - fa[i].value, decimals), true));
+        const double difference = fb[i].value - fa[i].value;
+        compare_->setItem(row, 0, TableItem(FigureCaption(QString::fromLatin1(fa[i].key))));
+        compare_->setItem(row, 1, NumberItem(Figure(fa[i].value, decimals), fa[i].value));
+        compare_->setItem(row, 2, NumberItem(Figure(fb[i].value, decimals), fb[i].value));
+        compare_->setItem(row, 3, NumberItem(Figure(difference, decimals), difference));
     }
-    compare_->resizeColumnsToContents();
-    compare_->horizontalHeader()->setStretchLastSection(true);
+    FitColumns(compare_);
     auto ea = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(a.trades)));
     auto eb = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(b.trades)));
     compareEquity_->setPaint(

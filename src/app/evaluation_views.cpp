@@ -1,6 +1,10 @@
 // The evaluation window's building blocks: number texts, tables and the two
 // widgets that show the evaluation's painting code.
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -97,16 +101,126 @@ QString FigureCaption(const QString& key) {
     return it == kCaptions.end() ? key : QString::fromUtf8(it->second);
 }
 
+namespace {
+
+// The number a cell sorts by, when it has one.
+constexpr int kSortRole = Qt::UserRole + 100;
+
+class SortableItem : public QTableWidgetItem {
+  public:
+    using QTableWidgetItem::QTableWidgetItem;
+    // Numbers by value and before texts; texts as a reader orders them.
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant a = data(kSortRole), b = other.data(kSortRole);
+        if (a.isValid() && b.isValid()) return a.toDouble() < b.toDouble();
+        if (a.isValid() != b.isValid()) return a.isValid();
+        return QString::localeAwareCompare(text(), other.text()) < 0;
+    }
+};
+
+// Every table of the window sorts by a click on its header and copies its
+// selected rows, with the header, by Ctrl+C or its context menu.
+class EvaluationTable : public QTableWidget {
+  public:
+    EvaluationTable(int columns, QWidget* parent) : QTableWidget(0, columns, parent) {
+        auto* copy = new QAction(QStringLiteral("Копировать"), this);
+        copy->setObjectName(QStringLiteral("CopyRows"));
+        copy->setShortcut(QKeySequence::Copy);
+        copy->setShortcutContext(Qt::WidgetShortcut);
+        connect(copy, &QAction::triggered, this, [this] { CopyRows(this); });
+        addAction(copy);
+        setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+
+  protected:
+    // The view's own Ctrl+C copies the current cell alone: the rows go instead.
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->matches(QKeySequence::Copy)) {
+            CopyRows(this);
+            e->accept();
+            return;
+        }
+        QTableWidget::keyPressEvent(e);
+    }
+};
+
+}  // namespace
+
 QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {
-    auto* t = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    auto* t = new EvaluationTable(static_cast<int>(headers.size()), parent);
     t->setObjectName(QString::fromLatin1(name));
     t->setHorizontalHeaderLabels(headers);
     t->verticalHeader()->setVisible(false);
     t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::ExtendedSelection);
     t->setWordWrap(false);
+    // Rows stay in the order they were written until a header is clicked.
+    t->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    t->setSortingEnabled(true);
     return t;
+}
+
+QTableWidgetItem* TableItem(const QString& text, Qt::Alignment align, std::optional<double> sortKey) {
+    auto* item = new SortableItem(text);
+    item->setTextAlignment(align);
+    if (sortKey && !std::isnan(*sortKey)) item->setData(kSortRole, *sortKey);
+    return item;
+}
+
+QTableWidgetItem* NumberItem(const QString& text, double value) {
+    return TableItem(text, Qt::AlignRight | Qt::AlignVCenter, value);
+}
+
+void FitColumns(QTableWidget* table) {
+    // Room for the sort arrow too, which a table being filled does not show.
+    table->horizontalHeader()->setSortIndicatorShown(true);
+    table->resizeColumnsToContents();
+}
+
+TableFill::TableFill(QTableWidget* table) : table_(table), sorting_(table->isSortingEnabled()) {
+    table_->setSortingEnabled(false);
+}
+
+TableFill::~TableFill() {
+    // Turning sorting on again sorts by the column the user chose, if any.
+    if (sorting_) table_->setSortingEnabled(true);
+}
+
+QString RowsText(const QTableWidget* table) {
+    std::vector<int> rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c)
+            if (table->item(r, c) && table->item(r, c)->isSelected()) {
+                rows.push_back(r);
+                break;
+            }
+    if (rows.empty() && table->currentRow() >= 0) rows.push_back(table->currentRow());
+    if (rows.empty()) return {};
+    auto clean = [](QString text) {
+        return text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    };
+    QStringList lines, header;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        const QTableWidgetItem* h = table->horizontalHeaderItem(c);
+        header << clean(h ? h->text() : QString());
+    }
+    lines << header.join(QLatin1Char('\t'));
+    for (int r : rows) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem* item = table->item(r, c);
+            cells << clean(item ? item->text() : QString());
+        }
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void CopyRows(const QTableWidget* table) {
+    const QString text = RowsText(table);
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }
 
 PictureView::PictureView(const char* name, QWidget* parent) : QWidget(parent) {
@@ -130,6 +244,14 @@ QVBoxLayout* NoteAndBody(QWidget* pane, const char* noteName, QLabel*& note, QWi
 void PictureView::setPaint(Paint paint) {
     paint_ = std::move(paint);
     update();
+}
+
+void PictureView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && onPress) {
+        // The call may change what the window shows: it works on a copy.
+        const auto press = onPress;
+        press(e->position());
+    }
 }
 
 void PictureView::paintEvent(QPaintEvent*) {

@@ -86,7 +86,9 @@ void WalkForwardPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) 
                 .arg(v.searchedNothing);
     summary_->setText(summary);
 
+    TableFill fill(table_);
     table_->setRowCount(static_cast<int>(v.rows.size()));
+    auto day = [](const Date& d) { return d.valid() ? static_cast<double>(DaysFromDate(d)) : NAN; };
     for (int i = 0; i < static_cast<int>(v.rows.size()); ++i) {
         const WindowRow& r = v.rows[static_cast<size_t>(i)];
         const QString cells[] = {
@@ -101,9 +103,22 @@ void WalkForwardPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) 
             Figure(r.efficiency, 2),
             Short(r.cumulativeForward),
         };
+        // Periods by their first day; a window whose search found nothing has no in-sample figure.
+        const double keys[] = {
+            static_cast<double>(r.number),
+            day(r.optStart),
+            day(r.fwdStart),
+            r.entryHour,
+            r.target,
+            r.stop,
+            r.bestFound ? r.inSampleTotal : NAN,
+            r.forwardResult,
+            r.efficiency,
+            r.cumulativeForward,
+        };
         for (int c = 0; c < 10; ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            item->setTextAlignment((c == 1 || c == 2 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
+            auto* item = TableItem(
+                cells[c], (c == 1 || c == 2 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter, keys[c]);
             if (!r.bestFound) {
                 item->setForeground(kNothingFound);
                 QFont f = item->font();

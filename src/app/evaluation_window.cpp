@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "app/evaluation_panes.h"
+#include "app/window_placement.h"
 #include "evaluation/export.h"
 #include "platform/qt/qt_dialogs.h"
 #include "program/commands.h"
@@ -46,9 +47,10 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     top->addWidget(header_, 1);
     exportButton_ = new QPushButton(QStringLiteral("Экспорт…"), this);
     exportButton_->setObjectName(QStringLiteral("ExportButton"));
-    exportButton_->setToolTip(
-        QStringLiteral("Записать trades.csv, passes.csv, windows.csv, monthly.csv, stats.json и рисунки "
-                       "equity.png, heatmap.png, dashboard.png в выбранную папку"));
+    exportButton_->setToolTip(QStringLiteral(
+        "Записать trades.csv, passes.csv, windows.csv, monthly.csv, stats.json и рисунки "
+        "equity.png, heatmap.png, dashboard.png, price.png в выбранную папку (папку, которой ещё "
+        "нет, можно вписать: она будет создана)"));
     top->addWidget(exportButton_);
 
     tabs_ = new QTabWidget(this);
@@ -64,19 +66,34 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     };
     tabs_->addTab(runs_, QStringLiteral("Запуски"));
     stats_ = new StatsPane(tabs_);
+    trades_ = new TradesPane(tabs_);
+    price_ = new PricePane(s_.store, tabs_);
     heatmap_ = new HeatmapPane([this](const PassRow& setting) { return runSetting(setting); }, tabs_);
     walkForward_ = new WalkForwardPane(tabs_);
-    monteCarlo_ = new MonteCarloPane(tabs_);
+    monteCarlo_ = new MonteCarloPane(s_.monteCarlo, tabs_);
+    // In the order of a trader's questions: how did it do, which trades, where on the chart.
     tabs_->addTab(stats_, QStringLiteral("Статистика"));
     tabs_->setCurrentWidget(stats_);
+    tabs_->addTab(trades_, QStringLiteral("Сделки"));
+    tabs_->addTab(price_, QStringLiteral("Цена"));
     tabs_->addTab(heatmap_, QStringLiteral("Тепловая карта"));
     tabs_->addTab(walkForward_, QStringLiteral("Walk-forward"));
     tabs_->addTab(monteCarlo_, QStringLiteral("Монте-Карло"));
+    // One trade chosen anywhere is the trade everywhere.
+    trades_->onSelect = [this](size_t number) { price_->showTrade(number); };
+    trades_->onShowOnChart = [this](size_t number) {
+        tabs_->setCurrentWidget(price_);
+        price_->showTrade(number);
+    };
+    stats_->onTradeChosen = [this](size_t number) {
+        trades_->selectTrade(number);
+        price_->showTrade(number);
+    };
 
     exportPoll_.setInterval(10);
     connect(&exportPoll_, &QTimer::timeout, this, [this] { pollExport(); });
     connect(exportButton_, &QPushButton::clicked, this, [this] { exportToFolder(); });
-    resize(1280, 860);
+    PlaceOnScreen(this, QSize(1280, 860), owner);
 }
 
 EvaluationWindow::~EvaluationWindow() {
@@ -102,6 +119,8 @@ void EvaluationWindow::refresh() {
     }
     runs_->setRuns(s_.history, e_->run ? e_->run->number : 0);
     stats_->setEvaluation(e_, journalMissing_);
+    trades_->setEvaluation(e_, journalMissing_);
+    price_->setEvaluation(e_, journalMissing_);
     heatmap_->setEvaluation(e_);
     walkForward_->setEvaluation(e_);
     monteCarlo_->setEvaluation(e_);
@@ -162,8 +181,9 @@ void EvaluationWindow::exportToFolder() {
     std::string dir;
     if (auto* qt = dynamic_cast<QtDialogs*>(&s_.dialogs))
         dir = qt->chooseFolder(title.toStdString());
-    else if (const QString picked = QFileDialog::getExistingDirectory(this, title); !picked.isEmpty())
-        dir = QFile::encodeName(picked).toStdString();
+    else if (FolderDialog pick(this, title, QString());
+             pick.exec() == QDialog::Accepted && !pick.folder().isEmpty())
+        dir = QFile::encodeName(pick.folder()).toStdString();
     // A run may have ended while the dialog was up: what is shown now is what gets written.
     if (!self || closing_ || dir.empty() || !e_ || !e_->run) return;
 
@@ -174,21 +194,28 @@ void EvaluationWindow::exportToFolder() {
     HeatGrid grid = heatmap_->targetStopMap()->grid();
     if (e->sweep && heatmap_->building())
         grid = TargetStopGrid(e->sweep->passes, e->axes, heatmap_->chosenHour().value_or(0.0f));
+    // The prices are painted here too, while the store is known to hold the run's quotes.
+    const PricePictures prices = PricePicturesOf(s_.store, *e);
     EvaluationPictures shown;
     shown.equity = e->equity;
+    shown.equityHours = stats_->shownHours();
     shown.maxDrawdown = e->stats.maxDrawdown;
     shown.heatmap = e->run->isSweep() ? &grid : nullptr;
     shown.windows = e->walkForward ? &e->windows : nullptr;
+    shown.prices = prices.daily.get();
     auto pictures = std::make_shared<std::vector<NamedPicture>>(PaintEvaluationPictures(shown));
 
-    exportJob_ = StartBackground<ExportOutcome>([dir, e, mc, pictures] {
+    // The thread only writes what was painted here; it never reads the charts.
+    exportJob_ = StartBackground<ExportOutcome>([dir, e, mc, pictures, prices] {
         ExportOutcome o;
         o.dir = dir;
+        o.prices = prices;
         const MonteCarloResult none;
-        const PictureWriter write = [pictures](const std::string& to, const Evaluation&, std::string& error) {
+        const PictureWriter write = [pictures](const std::string& to, const Evaluation&, const PricePictures&,
+                                               std::string& error) {
             return WritePictures(to, *pictures, error);
         };
-        o.ok = ExportRun(*e, mc ? *mc : none, dir, write, o.error);
+        o.ok = ExportRun(*e, mc ? *mc : none, dir, prices, write, o.error);
         return o;
     });
     exportButton_->setEnabled(false);
@@ -217,7 +244,7 @@ void EvaluationWindow::finishExport(const ExportOutcome& o) {
         s_.dialogs.message(MessageKind::Error, o.error);
         return;
     }
-    s_.dialogs.message(MessageKind::Information, ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.dir));
+    s_.dialogs.message(MessageKind::Information, ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.prices, o.dir));
 }
 
 void EvaluationWindow::closeEvent(QCloseEvent* e) {

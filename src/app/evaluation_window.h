@@ -8,6 +8,7 @@
 #include <string>
 
 #include "program/evaluation_sources.h"
+#include "program/run_export.h"
 #include "program/session.h"
 
 class QLabel;
@@ -18,6 +19,8 @@ namespace kavro {
 
 class RunsPane;
 class StatsPane;
+class TradesPane;
+class PricePane;
 class HeatmapPane;
 class WalkForwardPane;
 class MonteCarloPane;
@@ -60,6 +63,8 @@ class EvaluationWindow : public QWidget {
     QLabel* header() const { return header_; }
     RunsPane* runsPane() const { return runs_; }
     StatsPane* statsPane() const { return stats_; }
+    TradesPane* tradesPane() const { return trades_; }
+    PricePane* pricePane() const { return price_; }
     HeatmapPane* heatmapPane() const { return heatmap_; }
     WalkForwardPane* walkForwardPane() const { return walkForward_; }
     MonteCarloPane* monteCarloPane() const { return monteCarlo_; }
@@ -72,6 +77,7 @@ class EvaluationWindow : public QWidget {
     struct ExportOutcome {
         std::string dir, error;
         bool ok = false;
+        PricePictures prices;  // what was painted of them, for the done message (never read off this thread)
     };
     // A heatmap cell's setting run as a single-setting test; what to tell the user.
     QString runSetting(const PassRow& setting);
@@ -95,6 +101,8 @@ class EvaluationWindow : public QWidget {
     QTabWidget* tabs_;
     RunsPane* runs_;
     StatsPane* stats_;
+    TradesPane* trades_;
+    PricePane* price_;
     HeatmapPane* heatmap_;
     WalkForwardPane* walkForward_;
     MonteCarloPane* monteCarlo_;

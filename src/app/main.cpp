@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/window_placement.h"
 #include "platform/qt/qt_clock.h"
 #include "platform/qt/qt_dialogs.h"
 #include "platform/qt/qt_event_pump.h"
@@ -65,7 +66,9 @@ int main(int argc, char** argv) {
     kavro::MainWindow window(*session, shell, &pump);
     dialogs.setParentWidget(&window);
     dialogs.setBeforeModal([&window] { window.syncFromState(); });
+    kavro::PlaceOnScreen(&window, window.size());
     window.show();
+    kavro::KeepOnScreen(&window);
     // The files load from the event loop, so the window is up behind their progress and messages.
     QTimer::singleShot(0, &window,
                        [&] { window.runCommand([&] { kavro::OpenStartupFiles(*session, args); }); });

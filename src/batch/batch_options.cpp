@@ -22,7 +22,7 @@ struct Targets {
     bool full = false, noBeep = false, realWork = false;
     int mcRuns = 1000;
     uint64_t mcSeed = 1;
-    int64_t run = 0;
+    int64_t run = 0, chartTrade = 0;
 };
 
 class Grammars {
@@ -187,6 +187,17 @@ class Grammars {
              "write trades.csv, passes.csv, windows.csv, monthly.csv, stats.json and the pictures here",
              [this] { o_.exportDir = t_.exportDir; });
         addMonteCarlo(cmd);
+        addChartTrade(cmd)->needs("--export");
+    }
+
+    CLI::Option* addChartTrade(CLI::App& cmd) {
+        CLI::Option* option =
+            cmd.add_option("--chart-trade", t_.chartTrade,
+                           "with the export, also trade-N.png: the hourly chart around trade N of the run")
+                ->check(CLI::PositiveNumber)
+                ->type_name("N");
+        given_.push_back({option, [this] { o_.chartTrade = t_.chartTrade; }});
+        return option;
     }
 
     void addDir(CLI::App& cmd) {
@@ -247,6 +258,7 @@ class Grammars {
                           [this] { o_.exportDir = t_.exportDir; }});
         addRunChoice(*exp, "the run (default: the latest)");
         addMonteCarlo(*exp);
+        addChartTrade(*exp);
         app_.add_subcommand("runs", "one line per run of the session");
         CLI::App* cell = app_.add_subcommand("cell", "a heatmap cell of a sweep run as a single setting");
         cell->add_option("--hour", o_.cellHour, "entry hour")->required()->type_name("H");

@@ -5,6 +5,7 @@
 
 #include "evaluation/render/evaluation_render.h"
 #include "program/evaluation_sources.h"
+#include "program/run_export.h"
 
 namespace kavro {
 
@@ -38,7 +39,8 @@ std::shared_ptr<void> KeepPictureApplication() {
     return std::make_shared<Kept>();
 }
 
-bool WriteBatchPictures(const std::string& dir, const Evaluation& e, std::string& error) {
+bool WriteBatchPictures(const std::string& dir, const Evaluation& e, const PricePictures& prices,
+                        std::string& error) {
     const QtMessageHandler previous = qInstallMessageHandler(Quiet);
     // Fonts need an application object; the offscreen platform needs no display.
     std::unique_ptr<QGuiApplication> app;
@@ -48,11 +50,16 @@ bool WriteBatchPictures(const std::string& dir, const Evaluation& e, std::string
     HeatGrid heatmap;
     if (sweep && e.axes.bestPass)
         heatmap = TargetStopGrid(e.sweep->passes, e.axes, e.sweep->passes[*e.axes.bestPass].entryHour);
+    const std::vector<double> hours = EquityHours(e.trades);
     EvaluationPictures pictures;
     pictures.equity = e.equity;
+    pictures.equityHours = hours;
     pictures.maxDrawdown = e.stats.maxDrawdown;
     pictures.heatmap = sweep ? &heatmap : nullptr;
     pictures.windows = e.walkForward ? &e.windows : nullptr;
+    pictures.prices = prices.daily.get();
+    pictures.hourly = prices.hourly.get();
+    pictures.chartTrade = prices.chartTrade;
     const bool ok = SaveEvaluationPictures(dir, pictures, error);
     qInstallMessageHandler(previous);
     return ok;

@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <ostream>
 
-#include "platform/atomic_file.h"
+#include "engine/trade_extent.h"
 #include "evaluation/number_text.h"
 #include "import/csv_import.h"
+#include "platform/atomic_file.h"
 #include "platform/numbers.h"
 #include "program/commands.h"
 #include "program/evaluation_sources.h"
@@ -143,8 +144,8 @@ int BatchSession::info(const BatchOptions& o) {
 void BatchSession::applyOptions(const BatchOptions& o) {
     if (o.locale) Locale::fromName(*o.locale, s_.locale);
     if (o.dir) useReportFolder(*o.dir);
-    if (o.mcRuns) mcRuns_ = *o.mcRuns;
-    if (o.mcSeed) mcSeed_ = *o.mcSeed;
+    if (o.mcRuns) s_.monteCarlo.runs = *o.mcRuns;
+    if (o.mcSeed) s_.monteCarlo.seed = *o.mcSeed;
     FormState& f = s_.form;
     static const std::map<std::string, std::string FormState::*> kFields = {
         {"--tp", &FormState::text2},        {"--sl", &FormState::text3},
@@ -265,17 +266,25 @@ int BatchSession::stats(const BatchOptions& o) {
 }
 
 int BatchSession::exportRun(const BatchOptions& o) {
-    if (o.mcRuns) mcRuns_ = *o.mcRuns;
-    if (o.mcSeed) mcSeed_ = *o.mcSeed;
+    if (o.mcRuns) s_.monteCarlo.runs = *o.mcRuns;
+    if (o.mcSeed) s_.monteCarlo.seed = *o.mcSeed;
     const auto record = chosen(o);
     if (!record) return 1;
     const Evaluation e = Evaluate(s_.history, record);
+    const size_t chartTrade = static_cast<size_t>(o.chartTrade.value_or(0));
+    const PricePictures prices = PricePicturesOf(s_.store, e, chartTrade);
+    // A trade that cannot be charted refuses the export before anything is written.
+    if (chartTrade > 0)
+        if (const std::string why = ChartTradeRefusal(e, prices); !why.empty()) {
+            err_ << kTitleError << ": " << why << "\n";
+            return 1;
+        }
     MonteCarloOptions mc;
-    mc.runs = mcRuns_;
-    mc.seed = mcSeed_;
+    mc.runs = s_.monteCarlo.runs;
+    mc.seed = s_.monteCarlo.seed;
     const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, mc);
     std::string error;
-    if (!ExportRun(e, monteCarlo, *o.exportDir, nullptr, error)) {
+    if (!ExportRun(e, monteCarlo, *o.exportDir, prices, nullptr, error)) {
         err_ << kTitleError << ": " << error << "\n";
         return 1;
     }
@@ -283,7 +292,9 @@ int BatchSession::exportRun(const BatchOptions& o) {
         err_ << "kavro-batch: this build paints no pictures; the files are written\n";
         return 0;
     }
-    if (!pictures_(*o.exportDir, e, error)) {
+    if (!prices.daily && !HoldsQuotesOf(s_.store, *record))
+        err_ << kTitleInfo << ": " << QuotesGoneMessage(*record) << "\n";
+    if (!pictures_(*o.exportDir, e, prices, error)) {
         err_ << kTitleError << ": " << error << "\n";
         return 1;
     }

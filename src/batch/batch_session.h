@@ -73,8 +73,6 @@ class BatchSession {
     SystemClock clock_;
     RecordingShell shell_;
     Session s_;
-    int mcRuns_ = 1000;
-    uint64_t mcSeed_ = 1;
 };
 
 }  // namespace kavro

@@ -1,5 +1,6 @@
 #pragma once
 // What a run leaves behind: where it came from, what it was given and what it produced.
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +35,13 @@ struct SettingsChange {
     int64_t window = 0;  // windows it had finished (thorough test)
 };
 
+// One trade of a record as the quotes showed it, measured when the run ended:
+// what the journal row cannot say once the quotes have been replaced.
+struct TradeExtent {
+    int8_t entryHour = -1, exitHour = -1;    // hours of day of the entry and exit bars; -1: not known
+    float maePoints = NAN, mfePoints = NAN;  // largest move against and in favour, points; NaN: not known
+};
+
 // Everything known of one run: its number and kind, when it started, the quotes
 // and settings it started with and every change during it, its pass rows,
 // windows and trades, and how it ended. Later readers (the evaluation, the
@@ -58,6 +66,7 @@ struct RunRecord {
     std::vector<PassRow> passes;        // every pass of a simple test, in order (16 bytes each)
     std::vector<WindowRecord> windows;  // every window of a thorough test
     std::vector<JournalRow> trades;     // journal rows 1..ClosedTradeCount when the run ended
+    std::vector<TradeExtent> extents;   // one per trade, or none when the quotes were not held
     bool journaled = false;             // its passes kept a trade journal (a sweep's do not)
     int64_t wins = 0, losses = 0;       // the win and loss counts that go with them
 

@@ -53,7 +53,7 @@ const char* KindName(RunKind kind) {
 
 size_t RunRecord::rowBytes() const {
     return passes.capacity() * sizeof(PassRow) + windows.capacity() * sizeof(WindowRecord) +
-           trades.capacity() * sizeof(JournalRow);
+           trades.capacity() * sizeof(JournalRow) + extents.capacity() * sizeof(TradeExtent);
 }
 
 }  // namespace kavro

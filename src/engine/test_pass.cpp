@@ -151,12 +151,16 @@ void WalkBars(const RunEnv& e, const PassSetup& p, float tpi, float tp) {
         row.entryPrice = price;
         row.entryDate = q.hourDateAt(static_cast<size_t>(bar));
         row.side = side;
+        row.entryBar = static_cast<int32_t>(bar);
+        row.takeProfit = tp;
+        row.stopLoss = tpi;
     };
     auto journalExit = [&](long bar, float profit, float exitPrice) {
         JournalRow& row = r.journal.at(static_cast<size_t>(r.closedTradeCount));
         row.profit = profit;
         row.exitDate = q.hourDateAt(static_cast<size_t>(bar));
         row.exitPrice = exitPrice;
+        row.exitBar = static_cast<int32_t>(bar);
     };
     const float endBar = r.lastBar;
     for (; r.currentBar <= endBar; r.currentBar += 1.0f) {

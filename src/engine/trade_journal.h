@@ -1,5 +1,6 @@
 #pragma once
 // The trade journal, the pass row and the RIPOT line.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,12 @@ struct JournalRow {
     std::optional<DateText> exitDate;
     std::optional<float> exitPrice;
     std::optional<float> equity;
+    // Where and how the trade was made, for the evaluation only (no report reads
+    // them): the bars of its entry and exit (for a close at a walk-forward
+    // window's end, the window's last bar), 0 when not known, and the take-profit
+    // and stop-loss distances in price units it was opened with.
+    int32_t entryBar = 0, exitBar = 0;
+    float takeProfit = 0, stopLoss = 0;
 };
 
 // The trade journal: rows 1.. for entries and exits, `equity` also in row 0.

@@ -140,7 +140,10 @@ std::string CsvField(std::string_view text) {
 }
 
 std::string TradesCsv(std::span<const TradeRecord> trades) {
-    std::string out = "trade,side,entry_date,entry_price,exit_date,exit_price,profit,equity\n";
+    std::string out =
+        "trade,side,entry_date,entry_price,exit_date,exit_price,profit,equity,entry_time,exit_time,mae_"
+        "points,"
+        "mfe_points\n";
     out.reserve(out.size() + trades.size() * 64);
     double equity = 0;
     size_t number = 0;
@@ -165,6 +168,14 @@ std::string TradesCsv(std::span<const TradeRecord> trades) {
             AppendNumber(out, equity);
         } else {
             out += ',';
+        }
+        out += ',';
+        out += TimeText(t.entryDate, t.entryHour);
+        out += ',';
+        out += TimeText(t.exitDate, t.exitHour);
+        for (float points : {t.maePoints, t.mfePoints}) {
+            out += ',';
+            if (std::isfinite(points)) AppendNumber(out, points);
         }
         out += '\n';
     }

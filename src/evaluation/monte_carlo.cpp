@@ -156,8 +156,10 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
     for (auto& s : scratch) s.reserve(profits.size());
 
     std::atomic<int> nextChunk{0};
+    MonteCarloProgress* progress = options.progress;
     auto work = [&](std::vector<double>& buffer) {
         for (int c; (c = nextChunk.fetch_add(1)) < chunks;) {
+            if (progress && progress->cancel.load(std::memory_order_relaxed)) break;
             const int end = std::min(runs, (c + 1) * kChunk);
             for (int r = c * kChunk; r < end; ++r) {
                 const size_t i = static_cast<size_t>(r);
@@ -166,6 +168,7 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
                 Xoshiro256 resampleRng(RunSeed(options.seed, 2 * static_cast<uint64_t>(r) + 1));
                 ResampledRun(profits, resampleRng, resampledFinal[i], resampledDd[i]);
             }
+            if (progress) progress->done.fetch_add(end - c * kChunk, std::memory_order_relaxed);
         }
     };
     std::vector<std::thread> pool;
@@ -178,6 +181,11 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
     }
     work(scratch[0]);
     for (auto& t : pool) t.join();
+    if (progress && progress->cancel.load()) {
+        MonteCarloResult cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
+    }
 
     result.shuffled = MakeMethod(std::move(shuffledFinal), std::move(shuffledDd), bins);
     result.resampled = MakeMethod(std::move(resampledFinal), std::move(resampledDd), bins);

@@ -2,6 +2,7 @@
 // Monte Carlo of a run's trades: how the final result and the maximum drawdown
 // spread when the order of the trades is luck (shuffled) or the trades themselves
 // are (resampled with replacement).
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -10,11 +11,19 @@
 
 namespace kavro {
 
+// Shared with whoever waits for a long Monte Carlo: the runs done so far, and a
+// flag that stops the runs still to come.
+struct MonteCarloProgress {
+    std::atomic<int64_t> done{0};
+    std::atomic<bool> cancel{false};
+};
+
 struct MonteCarloOptions {
-    int runs = 1000;    // 1..1,000,000
-    uint64_t seed = 1;  // same seed, same figures
-    int bins = 40;      // histogram bins, 1..1000
-    int threads = 0;    // 0: every core; the figures do not depend on it
+    int runs = 1000;                         // 1..1,000,000
+    uint64_t seed = 1;                       // same seed, same figures
+    int bins = 40;                           // histogram bins, 1..1000
+    int threads = 0;                         // 0: every core; the figures do not depend on it
+    MonteCarloProgress* progress = nullptr;  // null: nobody watches
 };
 
 // Equal-width bins from the smallest to the largest value; a value on an inner
@@ -43,11 +52,12 @@ struct MonteCarloResult {
     int64_t trades = 0;
     MonteCarloMethod shuffled;   // the same trades in a random order (Fisher-Yates)
     MonteCarloMethod resampled;  // as many trades drawn with replacement
+    bool cancelled = false;      // stopped through its progress: no figures
     bool empty() const { return runs == 0; }
 };
 
 // Runs both methods on the profits (trades whose profit is not a number are left
-// out). No trades gives an empty result.
+// out). No trades, or a cancel through the progress, gives an empty result.
 MonteCarloResult RunMonteCarlo(std::span<const TradeRecord> trades, const MonteCarloOptions& options = {});
 MonteCarloResult RunMonteCarlo(std::span<const double> profits, const MonteCarloOptions& options = {});
 

@@ -1,5 +1,7 @@
 #include "evaluation/trade_record.h"
 
+#include <cstdio>
+
 namespace kavro {
 
 bool ReadDateText(std::string_view text, Date& out) {
@@ -31,6 +33,10 @@ TradeRecord RecordOf(const JournalRow& row) {
     t.exitPrice = row.exitPrice;
     if (row.entryDate) ReadDateText(row.entryDate->view(), t.entryDate);
     if (row.exitDate) ReadDateText(row.exitDate->view(), t.exitDate);
+    t.entryBar = row.entryBar;
+    t.exitBar = row.exitBar;
+    t.takeProfit = row.takeProfit;
+    t.stopLoss = row.stopLoss;
     return t;
 }
 
@@ -46,11 +52,37 @@ std::vector<TradeRecord> TradesFromJournal(const TradeJournal& journal, int64_t 
     return trades;
 }
 
-std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows) {
+std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows,
+                                        std::span<const TradeExtent> extents) {
     std::vector<TradeRecord> trades;
     trades.reserve(rows.size());
-    for (const JournalRow& row : rows) trades.push_back(RecordOf(row));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        TradeRecord t = RecordOf(rows[i]);
+        // Extents that do not match the rows one for one describe nothing.
+        if (extents.size() == rows.size()) {
+            const TradeExtent& x = extents[i];
+            t.entryHour = x.entryHour;
+            t.exitHour = x.exitHour;
+            t.maePoints = x.maePoints;
+            t.mfePoints = x.mfePoints;
+        }
+        trades.push_back(t);
+    }
     return trades;
+}
+
+std::optional<int64_t> TradeRecord::durationHours() const {
+    if (!entryDate.valid() || !exitDate.valid() || entryHour < 0 || exitHour < 0) return std::nullopt;
+    const int64_t hours = (DaysFromDate(exitDate) - DaysFromDate(entryDate)) * 24 + (exitHour - entryHour);
+    if (hours < 0) return std::nullopt;
+    return hours;
+}
+
+std::string TimeText(const Date& d, int hour) {
+    if (!d.valid() || hour < 0 || hour > 23) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:00", d.year, d.month, d.day, hour);
+    return text;
 }
 
 }  // namespace kavro

@@ -1,5 +1,6 @@
 #include "evaluation/trade_stats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -170,6 +171,35 @@ TradeStats ComputeTradeStats(std::span<const TradeRecord> trades) {
         s.recoveryFactor = s.netResult > 0 ? kInf : 0.0;
     FillMonths(trades, s);
     return s;
+}
+
+std::vector<double> EquityHours(std::span<const TradeRecord> trades) {
+    auto hours = [](const Date& d, int hour) {
+        return d.valid() ? static_cast<double>(DaysFromDate(d) * 24 + std::max(hour, 0)) : NAN;
+    };
+    std::vector<double> out;
+    out.reserve(trades.size() + 1);
+    out.push_back(NAN);
+    bool dated = false;
+    for (const TradeRecord& t : trades) {
+        if (!std::isfinite(t.profit)) continue;
+        if (std::isnan(out.front())) out.front() = hours(t.entryDate, t.entryHour);
+        const double at =
+            t.exitDate.valid() ? hours(t.exitDate, t.exitHour) : hours(t.entryDate, t.entryHour);
+        dated = dated || !std::isnan(at);
+        out.push_back(at);
+    }
+    if (!dated) return {};
+    // Undated trades stand where the trade before them stood; time never runs back.
+    double last = NAN;
+    for (double& h : out) {
+        if (std::isnan(h) || h < last) h = last;
+        last = h;
+    }
+    // Whatever comes before the first dated point stands at it.
+    const auto firstDated = std::find_if(out.begin(), out.end(), [](double v) { return !std::isnan(v); });
+    std::fill(out.begin(), firstDated, *firstDated);
+    return out;
 }
 
 std::vector<double> EquityCurve(std::span<const TradeRecord> trades) {

@@ -62,6 +62,11 @@ TradeStats ComputeTradeStats(std::span<const TradeRecord> trades);
 // The closed-trade equity: element 0 is the starting 0, element k the sum of the
 // first k profits (trades whose profit is not a number are left out).
 std::vector<double> EquityCurve(std::span<const TradeRecord> trades);
+// When each point of EquityCurve was reached, in hours since 1970-01-01: the
+// start at the first trade's entry, each trade at its exit (its entry when it
+// has no exit date); an undated trade at the time before it. Empty when no
+// trade has a date.
+std::vector<double> EquityHours(std::span<const TradeRecord> trades);
 
 // The batch runner's --stats lines: Name=value, one a line, LF ended, '.' decimals,
 // infinities as inf.

@@ -11,7 +11,7 @@ Evaluation Evaluate(const RunHistory& history, std::shared_ptr<const RunRecord> 
     e.run = std::move(run);
     if (!e.run) return e;
     const RunRecord& r = *e.run;
-    e.trades = TradesFromRows(r.trades);
+    e.trades = TradesFromRows(r.trades, r.extents);
     e.stats = ComputeTradeStats(e.trades);
     e.equity = EquityCurve(e.trades);
     e.complete = r.end == RunEnd::Done;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/simple_test.h"
+#include "engine/trade_extent.h"
 #include "platform/numbers.h"
 #include "program/commands.h"
 #include "program/evaluation_sources.h"
@@ -51,6 +52,8 @@ std::shared_ptr<RunRecord>& DriverRun(Session& s, bool thorough) {
 // After a tick: a run that ended is taken into the history and the evaluation follows it.
 void AfterTick(Session& s, const std::shared_ptr<RunRecord>& record) {
     if (!record->finished()) return;
+    // Measured now, while the store still holds the quotes the run traded on.
+    MeasureRecordTrades(s.store, *record);
     s.history.finished(*record);
     // A cell ran over its sweep's interval: the window's own comes back.
     if (record->kind == RunKind::Cell && s.intervalAfterCell) {
@@ -175,7 +178,7 @@ RunStart KachCommand(Session& s) {
 
 RunStart CellCommand(Session& s, const RunRecord& sweep, const PassRow& setting) {
     // The cell's figure came from the sweep's quotes and interval: the run needs both.
-    if (s.store.hourSet.digest != sweep.hourly.digest || s.store.daySet.digest != sweep.daily.digest) {
+    if (!HoldsQuotesOf(s.store, sweep)) {
         s.dialogs.message(MessageKind::Information, kCellQuotesChanged);
         return RunStart::refused(MessageKind::Information, kCellQuotesChanged);
     }

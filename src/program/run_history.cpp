@@ -53,6 +53,7 @@ void RunHistory::keepBudget() {
         slim->passes = {};
         slim->windows = {};
         slim->trades = {};
+        slim->extents = {};
         e.record = slim;
         e.rowsDropped = true;
     }

@@ -28,6 +28,13 @@ struct Ports {
 
 struct Session;
 
+// The Monte Carlo's runs and seed as last chosen: kept while the program runs,
+// whichever window or command uses them next.
+struct MonteCarloChoice {
+    int runs = 1000;
+    uint64_t seed = 1;
+};
+
 // The settings a run reads from the window's fields as they stand. While a run
 // is watched, every field found changed since its last read is noted in its
 // record with the pass and window where the run first read it; its pair stays
@@ -80,6 +87,7 @@ struct Session {
     std::unique_ptr<SettingsSource> cellSettings;           // a heatmap cell's run reads these instead
     std::optional<std::array<float, 2>> intervalAfterCell;  // the interval a cell run borrowed from
     FormObserver observer{form, locale, dialogs};
+    MonteCarloChoice monteCarlo;
 
     // Guards against re-entry while a long job yields to the event loop.
     bool loading = false;

@@ -41,6 +41,7 @@ class ForwardPass {
         while (r_.currentBar <= windowEnd) {
             const PassBar b = ReadPassBar(s_, r_.currentBar);
             lastDay = b.day.day;
+            lastBar_ = b.index;
             bar(b);
             r_.currentBar += 1.0f;
         }
@@ -76,6 +77,9 @@ class ForwardPass {
         row.entryPrice = b.open;
         row.entryDate = s_.store.hourDateAt(static_cast<size_t>(b.index));
         row.side = side;
+        row.entryBar = static_cast<int32_t>(b.index);
+        row.takeProfit = target_;
+        row.stopLoss = stop_;
     }
 
     size_t nextExitRow() { return static_cast<size_t>(++r_.closedTradeCount); }
@@ -85,6 +89,7 @@ class ForwardPass {
         row.profit = static_cast<float>(result);
         row.exitDate = s_.store.hourDateAt(static_cast<size_t>(b.index));
         row.exitPrice = exitPrice;
+        row.exitBar = static_cast<int32_t>(b.index);
     }
 
     // After every close: the pass result, the run's equity and its journal cell.
@@ -108,6 +113,7 @@ class ForwardPass {
             const float move = price - pos_.buyEntryPrice;
             buyResult_ = StorableResult(Int(move * pointValue_ * ppu));
             r_.journal.at(m).profit = static_cast<float>(buyResult_);
+            r_.journal.at(m).exitBar = static_cast<int32_t>(lastBar_);
             book();
             pos_.buyEntryPrice = 0;
             pos_.buyOpen = 0;
@@ -117,6 +123,7 @@ class ForwardPass {
             const float move = pos_.sellEntryPrice - price;
             sellResult_ = StorableResult(Int(move * pointValue_ * ppu));
             r_.journal.at(m).profit = static_cast<float>(sellResult_);
+            r_.journal.at(m).exitBar = static_cast<int32_t>(lastBar_);
             book();
             pos_.sellEntryPrice = 0;
             pos_.sellOpen = 0;
@@ -131,6 +138,7 @@ class ForwardPass {
     float& entryHour_;
     double pointValue_ = 0, tradeCost_ = 0;
     double buyResult_ = 0, sellResult_ = 0, closeSum_ = 0;
+    long lastBar_ = 0;  // the last bar walked: where a close at the window's end is placed
 };
 
 }  // namespace

@@ -139,6 +139,51 @@ TEST_F(BatchEvaluation, ASweepExportsEveryPassAndItsHeatmap) {
 #endif
 }
 
+// The width and height a PNG's header gives; zeros for anything else.
+std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
+    if (bytes.size() < 24 || bytes.substr(1, 3) != "PNG") return {0, 0};
+    auto word = [&](size_t at) {
+        uint32_t v = 0;
+        for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    return {word(16), word(20)};
+}
+
+TEST_F(BatchEvaluation, TheRunsPricesAndOneTradeAreChartedOrTheTradeIsRefused) {
+    const std::string single = "--step 0 --first-hour 9 --last-hour 9 --sl 70 ";
+    const std::string out = tmp_.file("charts");  // made by the export
+    CommandResult r = Batch("simple", single + "--export " + out + " --chart-trade 3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // trades.csv: the times and excursions after the columns it always had.
+    const auto trades = FileLines(out + "/trades.csv");
+    ASSERT_GT(trades.size(), 4u);
+    EXPECT_EQ(trades[0].substr(trades[0].find(",equity,")),
+              ",equity,entry_time,exit_time,mae_points,mfe_points");
+    const std::regex row(R"(^3,(Buy|Sell),(\d{4}-\d\d-\d\d),[^,]*,(\d{4}-\d\d-\d\d),[^,]*,(-?\d+),[^,]*,)"
+                         R"(\2 (\d\d):00,\3 \d\d:00,([\d.]+),([\d.]+)$)");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(trades[3], m, row)) << trades[3];
+    EXPECT_EQ(m[5].str(), "09");  // the setting's entry hour
+    // A loser with a 70-point stop moved at least 70 points against.
+    if (std::stod(m[4].str()) < 0) EXPECT_GE(std::stod(m[6].str()), 70);
+#ifdef KAVRO_BATCH_PICTURES
+    for (const char* png : {"price.png", "trade-3.png"}) {
+        const auto [width, height] = PngSize(ReadFile(out + "/" + png));
+        EXPECT_GE(width, 1200u) << png;
+        EXPECT_GE(height, 700u) << png;
+    }
+#endif
+    // A trade the run does not have: refused before anything is written.
+    const std::string none = tmp_.file("none");
+    r = Batch("simple", single + "--export " + none + " --chart-trade 100000");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Ошибка: Сделки 100000 в запуске 1 нет"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(none));
+    // Without an export there is nowhere to write the chart.
+    EXPECT_EQ(Batch("simple", single + "--chart-trade 3").status, 2);
+}
+
 TEST_F(BatchEvaluation, AnExportThatCannotBeWrittenFailsAndLeavesNothingHalfWritten) {
     // A file stands where the folder should be.
     const std::string blocked = tmp_.write("blocked", "not a folder");

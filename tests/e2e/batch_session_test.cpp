@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,33 @@ TEST_F(BatchSession, AScriptOnStandardInput) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("> load --hourly ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("> runs\n"), std::string::npos);
+}
+
+TEST_F(BatchSession, AnExportAfterItsQuotesWereReplacedSaysSoInsteadOfDrawingOthers) {
+    // The first 2000 hours of the sample, loaded in place of the run's.
+    const auto sample = CrLfLines(ReadFile(SamplePath("EURUSD_H1.PRN")));
+    std::string shortFile;
+    for (size_t i = 0; i < 2000; ++i) shortFile += sample[i] + "\r\n";
+    tmp_.write("SHORT_H1.PRN", shortFile);
+    const CommandResult r = Script(
+        "load --hourly SAMPLE/EURUSD_H1.PRN --daily SAMPLE/EURUSD_D1.PRN\n"
+        "simple --step 0 --first-hour 9 --last-hour 9 --no-beep --dir OUT\n"
+        "export OUT/before --chart-trade 2\n"
+        "load --hourly OUT/SHORT_H1.PRN\n"
+        "export OUT/after --run 1\n"
+        "export OUT/trade --run 1 --chart-trade 2\n",
+        " --keep-going");
+    EXPECT_EQ(r.status, 1);  // the last line
+#ifdef KAVRO_BATCH_PICTURES
+    EXPECT_EQ(ReadFile(tmp_.file("before/price.png")).substr(1, 3), "PNG");
+    EXPECT_EQ(ReadFile(tmp_.file("before/trade-2.png")).substr(1, 3), "PNG");
+    EXPECT_EQ(ReadFile(tmp_.file("after/price.png")), "");
+    EXPECT_NE(r.err.find("Сообщение: Котировки запуска 1 заменены другими"), std::string::npos) << r.err;
+#endif
+    // The files do not need the quotes: they are written all the same.
+    EXPECT_EQ(ReadFile(tmp_.file("after/trades.csv")), ReadFile(tmp_.file("before/trades.csv")));
+    EXPECT_NE(r.err.find("Ошибка: Котировки запуска 1 заменены другими"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(tmp_.file("trade")));
 }
 
 }  // namespace

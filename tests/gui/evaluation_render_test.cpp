@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "evaluation/render/evaluation_render.h"
+#include "import/bar_time.h"
 
 using namespace kavro;
 
@@ -96,6 +97,11 @@ class EvaluationRenderTest : public QObject {
     void dashboardAndMonteCarloPaint();
     void savePngWritesAReadableImageAtomically();
     void savePngRefusesWhatItCannotWrite();
+    void zoomedOutPriceColumnsKeepEverySpike();
+    void pricePicturesHaveTheirNamesAndSizes();
+    void stabilityPointsStayInsideTheirPlots();
+    void monteCarloMarksAreEvenDashes();
+    void timeTicksFallOnRoundTimes();
 };
 
 void EvaluationRenderTest::coloursDivergeAroundWhite() {
@@ -302,6 +308,168 @@ void EvaluationRenderTest::savePngRefusesWhatItCannotWrite() {
     QVERIFY(!SavePng(dir.filePath(QStringLiteral("y.png")).toStdString(), QSize(0, 10), {}, error));
     QVERIFY(error.find("размер") != std::string::npos);
     QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+namespace {
+
+// A store of `count` flat hourly bars at 1.0 on consecutive days, a run over all of
+// them, and two spikes: up at bar 7777, down at bar 12345.
+struct FlatQuotes {
+    QuoteStore q;
+    RunRecord record;
+    explicit FlatQuotes(int count) {
+        for (int b = 1; b <= count; ++b) {
+            q.appendHour();
+            q.hourOhlc[b] = {1.0f, 1.001f, 0.999f, 1.0f};
+            q.hourOfBar[b] = static_cast<float>(b % 24);
+            q.hourDate[b] = DateText::from(DateKey(DateFromDays(b / 24)));
+        }
+        q.hourOhlc[7777][QuoteStore::High] = 1.5f;
+        q.hourOhlc[12345][QuoteStore::Low] = 0.5f;
+        record.firstBar = 1;
+        record.lastBar = static_cast<float>(count + 1);
+    }
+};
+
+// The first row, from the top, of column x whose pixel passes `match`; -1 when none.
+int FirstRow(const QImage& img, int x, const std::function<bool(QRgb)>& match, int from = 0) {
+    for (int y = from; y < img.height(); ++y)
+        if (match(img.pixel(x, y))) return y;
+    return -1;
+}
+
+bool Grey(QRgb c) {
+    return qRed(c) == 150 && qGreen(c) == 150 && qBlue(c) == 150;
+}
+
+}  // namespace
+
+void EvaluationRenderTest::zoomedOutPriceColumnsKeepEverySpike() {
+    FlatQuotes f(20000);
+    const auto chart = PriceChart::Build(f.q, f.record, {}, Timeframe::Hourly);
+    QVERIFY(chart);
+    const QRectF area(0, 0, 800, 500);
+    const PriceLayout l = LayoutPriceChart(area);
+    PriceView v;
+    v.fit(0, 19999, l.price.width(), chart->size());
+    QVERIFY(v.perPixel > 20);  // many bars a column
+    const QImage img =
+        Paint([&](QPainter& p, const QRectF& r) { PaintPriceChart(p, r, *chart, v); }, QSize(800, 500));
+    const PriceRange ys = VisiblePriceRange(*chart, v, l.price.width());
+    QCOMPARE(ys.high > 1.5f && ys.low < 0.5f, true);
+    auto y = [&](double price) {
+        return int(l.price.bottom() - (price - ys.low) / (ys.high - ys.low) * l.price.height());
+    };
+    const int up = int(l.price.left() + v.xOf(7777.5)), down = int(l.price.left() + v.xOf(12345.5));
+    // The column of each spike reaches it; a column further on does not.
+    QVERIFY(NotWhite(img.pixel(up, y(1.45))));
+    QVERIFY(NotWhite(img.pixel(down, y(0.55))));
+    QVERIFY(!NotWhite(img.pixel(up + 30, y(1.45))));
+    QVERIFY(!NotWhite(img.pixel(down + 30, y(0.55))));
+}
+
+void EvaluationRenderTest::pricePicturesHaveTheirNamesAndSizes() {
+    FlatQuotes f(2000);
+    TradeRecord t;
+    t.side = TradeSide::Sell;
+    t.entryBar = 500;
+    t.exitBar = 530;
+    t.entryPrice = 1.0f;
+    t.exitPrice = 0.99f;
+    t.profit = 949;
+    t.takeProfit = 0.01f;
+    t.stopLoss = 0.002f;
+    const std::vector<TradeRecord> trades = {t};
+    const auto hourly = PriceChart::Build(f.q, f.record, trades, Timeframe::Hourly);
+    QVERIFY(hourly);
+    EvaluationPictures pictures;
+    pictures.prices = hourly.get();  // the daily chart is drawn by the same code
+    pictures.hourly = hourly.get();
+    pictures.chartTrade = 1;
+    const std::vector<NamedPicture> painted = PaintEvaluationPictures(pictures);
+    QCOMPARE(painted.size(), size_t(3));
+    QCOMPARE(painted[1].name, std::string("price.png"));
+    QCOMPARE(painted[2].name, TradePictureFile(1));
+    QCOMPARE(painted[2].name, std::string("trade-1.png"));
+    for (const NamedPicture& n : painted)
+        QVERIFY2(n.image.width() >= 1200 && n.image.height() >= 700, n.name.c_str());
+    for (size_t i = 1; i < painted.size(); ++i) QVERIFY(Count(painted[i].image, NotWhite) > 10000);
+    // The trade's chart: its sell marker (red) at its entry.
+    QVERIFY(Count(painted[2].image, Reddish) > 50);
+    QImage none(640, 420, QImage::Format_RGB32);
+    QPainter p(&none);
+    QVERIFY(!PaintTradePrices(p, QRectF(0, 0, 640, 420), *hourly, 2));  // no such trade
+}
+
+void EvaluationRenderTest::stabilityPointsStayInsideTheirPlots() {
+    // Take-profits from 35 to 100 (an axis of round steps ends right at 100), the hours the day's ends.
+    std::vector<WindowRecord> w(4);
+    const float hours[] = {0, 23, 0, 23};
+    for (size_t i = 0; i < w.size(); ++i) {
+        w[i].target = i % 2 ? 35 : 100;
+        w[i].stop = 20 + 10 * static_cast<float>(i);
+        w[i].entryHour = hours[i];
+        w[i].bestFound = true;
+    }
+    const QImage img =
+        Paint([&](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, BuildWalkForwardView(w)); },
+              QSize(640, 600));
+    const int x = static_cast<int>(62 + 0.5 / 4 * (640 - 62 - 28));  // window 1's column
+    const auto green = [](QRgb c) { return qGreen(c) > 120 && qRed(c) < 80; };
+    const auto blue = [](QRgb c) { return qBlue(c) > 150 && qRed(c) < 80; };
+    // The take-profit plot's frame, then its point wholly below the frame.
+    const int frame = FirstRow(img, x, Grey, 30);
+    const int point = FirstRow(img, x, green, frame);
+    QVERIFY(frame > 0 && point > 0);
+    QVERIFY2(point > frame + 1, qPrintable(QStringLiteral("frame %1, point %2").arg(frame).arg(point)));
+    // Hour 23 is the top of the hour plot (its axis ends at 23, not 40) and hour 0 the bottom.
+    const int x2 = static_cast<int>(62 + 1.5 / 4 * (640 - 62 - 28));
+    const int top = FirstRow(img, x2, blue, 2 * 600 / 3);
+    const int bottom = FirstRow(img, x, blue, 2 * 600 / 3);
+    QVERIFY(top > 0 && bottom > top);
+    const int hourFrame = FirstRow(img, x2, Grey, top - 20);
+    QVERIFY2(top - hourFrame < 12,
+             qPrintable(QStringLiteral("hour 23 at %1 under a frame at %2").arg(top).arg(hourFrame)));
+}
+
+void EvaluationRenderTest::monteCarloMarksAreEvenDashes() {
+    const QImage img = Paint([](QPainter& p, const QRectF& r) {
+        PaintMonteCarlo(p, r, SomeDistribution(), QStringLiteral("Итог"));
+    });
+    const auto dashRed = [](QRgb c) { return qRed(c) == 215 && qGreen(c) == 48 && qBlue(c) == 39; };
+    // Each dashed mark is two whole pixels wide on every row it is drawn on.
+    int rows = 0;
+    for (int y = 100; y < 380; ++y) {
+        for (int x = 63; x < img.width() - 1; ++x) {
+            if (!dashRed(img.pixel(x, y)) || dashRed(img.pixel(x - 1, y))) continue;
+            int width = 0;
+            while (x + width < img.width() && dashRed(img.pixel(x + width, y))) ++width;
+            QCOMPARE(width, 2);
+            ++rows;
+        }
+    }
+    QVERIFY(rows > 100);
+}
+
+void EvaluationRenderTest::timeTicksFallOnRoundTimes() {
+    auto hours = [](Date d, int h) { return static_cast<double>(DaysFromDate(d) * 24 + h); };
+    struct Case {
+        Date from, to;
+        const char* first;  // the first label
+    };
+    for (const Case& c :
+         {Case{{2020, 3, 2}, {2020, 3, 2}, "02.03 06:00"}, Case{{2020, 3, 2}, {2020, 3, 6}, "03.03.20"},
+          Case{{2019, 11, 20}, {2021, 4, 2}, "01.2020"}, Case{{1990, 5, 5}, {2021, 1, 1}, "1995"}}) {
+        const double lo = hours(c.from, 5), hi = hours(c.to, 20);
+        const std::vector<render::TimeTick> ticks = render::TimeTicks(lo, hi, 8);
+        QVERIFY(!ticks.empty() && ticks.size() <= 9);
+        QCOMPARE(ticks.front().label, QString::fromLatin1(c.first));
+        for (size_t i = 0; i < ticks.size(); ++i) {
+            QVERIFY(ticks[i].hours >= lo && ticks[i].hours <= hi);
+            if (i > 0) QVERIFY(ticks[i].hours > ticks[i - 1].hours);
+        }
+    }
+    QVERIFY(render::TimeTicks(NAN, 5, 8).empty());
 }
 
 QTEST_MAIN(EvaluationRenderTest)

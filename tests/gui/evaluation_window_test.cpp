@@ -456,9 +456,10 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QCOMPARE(desk.dialogs.shown.size(), size_t(1));
     QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Information);
     QVERIFY(desk.dialogs.shown[0].text.contains(single));
-    QCOMPARE(
-        QDir(single).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-        (QStringList{"equity.png", "monthly.csv", "passes.csv", "stats.json", "trades.csv", "windows.csv"}));
+    QCOMPARE(QDir(single).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"equity.png", "monthly.csv", "passes.csv", "price.png", "stats.json", "trades.csv",
+                          "windows.csv"}));
+    QVERIFY(desk.dialogs.shown[0].text.endsWith(QStringLiteral("equity.png, price.png")));
     QCOMPARE(CountLines(single + "/passes.csv"), size_t(1));
     QCOMPARE(CountLines(single + "/trades.csv"), w->evaluation()->trades.size() + 1);
     QFile json(single + "/stats.json");
@@ -502,12 +503,12 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));
     QVERIFY(exportTo(out));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"equity.png", "heatmap.png", "monthly.csv", "passes.csv", "stats.json",
+             (QStringList{"equity.png", "heatmap.png", "monthly.csv", "passes.csv", "price.png", "stats.json",
                           "trades.csv", "windows.csv"}));
     QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
     QCOMPARE(CountLines(out + "/trades.csv"), size_t(1));
-    const std::pair<const char*, QSize> pictures[] = {{"equity.png", QSize(1400, 800)},
-                                                      {"heatmap.png", QSize(1400, 900)}};
+    const std::pair<const char*, QSize> pictures[] = {
+        {"equity.png", QSize(1400, 800)}, {"heatmap.png", QSize(1400, 900)}, {"price.png", QSize(1400, 800)}};
     for (const auto& [name, size] : pictures) QCOMPARE(QImage(out + "/" + name).size(), size);
     // heatmap.png is the TP x SL grid the window shows: its best cell in its colour.
     const HeatGrid& g = w->heatmapPane()->targetStopMap()->grid();

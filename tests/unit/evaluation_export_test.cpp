@@ -194,17 +194,26 @@ TEST_F(ExportTest, WritesTheFiveFilesAndNothingElse) {
 }
 
 TEST_F(ExportTest, TradesRoundTrip) {
+    // What the quotes said: hours and excursions for all but the second trade.
+    for (size_t i = 0; i < trades.size(); ++i) {
+        if (i == 1) continue;
+        trades[i].entryHour = 9;
+        trades[i].exitHour = 23;
+        trades[i].maePoints = 12.3f;
+        trades[i].mfePoints = static_cast<float>(i * 10);
+    }
     std::string error;
     ASSERT_TRUE(ExportEvaluation(dir.path(), Data(), error)) << error;
     const auto rows = ParseCsv(dir.read("trades.csv"));
     ASSERT_EQ(rows.size(), trades.size() + 1);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"trade", "side", "entry_date", "entry_price", "exit_date",
-                                                 "exit_price", "profit", "equity"}));
+                                                 "exit_price", "profit", "equity", "entry_time", "exit_time",
+                                                 "mae_points", "mfe_points"}));
     const std::vector<double> equity = {100, 50, 20, 220, 220, 180};
     for (size_t i = 0; i < trades.size(); ++i) {
         SCOPED_TRACE(i);
         const auto& r = rows[i + 1];
-        ASSERT_EQ(r.size(), 8u);
+        ASSERT_EQ(r.size(), 12u);
         EXPECT_EQ(r[0], std::to_string(i + 1));
         EXPECT_EQ(r[1], SideText(trades[i].side));
         EXPECT_EQ(r[2], IsoDate(trades[i].entryDate));
@@ -215,9 +224,20 @@ TEST_F(ExportTest, TradesRoundTrip) {
     EXPECT_EQ(rows[1][2], "2020-01-02");
     EXPECT_EQ(rows[1][4], "2020-01-03");
     EXPECT_EQ(rows[1][5], "1.2");
-    // Closed at a window's end: no exit date, no exit price.
+    // Closed at a window's end: no exit date, no exit price, no exit time.
     EXPECT_EQ(rows[6][4], "");
     EXPECT_EQ(rows[6][5], "");
+    EXPECT_EQ(rows[6][9], "");
+    // Times as yyyy-mm-dd hh:mm; the excursions as the shortest text of their value.
+    EXPECT_EQ(rows[1][8], "2020-01-02 09:00");
+    EXPECT_EQ(rows[1][9], "2020-01-03 23:00");
+    EXPECT_EQ(rows[1][10], "12.3");
+    EXPECT_EQ(rows[1][11], "0");
+    EXPECT_EQ(rows[6][8], "2020-03-20 09:00");
+    EXPECT_EQ(rows[6][11], "50");
+    // Not known: empty cells, never a made-up 0.
+    EXPECT_EQ((std::vector<std::string>(rows[2].begin() + 8, rows[2].end())),
+              (std::vector<std::string>{"", "", "", ""}));
 }
 
 TEST_F(ExportTest, PassesWindowsAndMonthsRoundTrip) {
@@ -345,7 +365,8 @@ TEST_F(ExportTest, NothingToExportStillGivesReadableFiles) {
     std::string error;
     ASSERT_TRUE(ExportEvaluation(dir.path(), EvaluationExport{}, error)) << error;
     EXPECT_EQ(dir.read("trades.csv"),
-              "trade,side,entry_date,entry_price,exit_date,exit_price,profit,equity\n");
+              "trade,side,entry_date,entry_price,exit_date,exit_price,profit,equity,entry_time,exit_time,"
+              "mae_points,mfe_points\n");
     EXPECT_EQ(dir.read("passes.csv"), "entry_hour,take_profit,stop_loss,result\n");
     EXPECT_EQ(dir.read("monthly.csv"), "year,month,result,trades\n");
     EXPECT_EQ(ParseCsv(dir.read("windows.csv")).size(), 1u);

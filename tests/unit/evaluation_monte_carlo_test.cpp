@@ -138,6 +138,27 @@ TEST(MonteCarlo, SummariesAgreeWithTheRuns) {
     EXPECT_GE(r.shuffled.maxDrawdown.min, 150);
 }
 
+TEST(MonteCarlo, ProgressCountsTheRunsAndACancelStopsThem) {
+    MonteCarloProgress watched;
+    MonteCarloOptions o = Options(1001, 5, 2);
+    o.progress = &watched;
+    const MonteCarloResult done = RunMonteCarlo(kProfits, o);
+    EXPECT_EQ(watched.done.load(), 1001);
+    EXPECT_FALSE(done.cancelled);
+    // Watching changes no figure.
+    EXPECT_EQ(done.resampled.finalResult.values,
+              RunMonteCarlo(kProfits, Options(1001, 5, 2)).resampled.finalResult.values);
+
+    MonteCarloProgress cancelled;
+    cancelled.cancel = true;
+    o.progress = &cancelled;
+    const MonteCarloResult stopped = RunMonteCarlo(kProfits, o);
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_TRUE(stopped.empty());
+    EXPECT_TRUE(stopped.resampled.finalResult.values.empty());
+    EXPECT_EQ(cancelled.done.load(), 0);
+}
+
 TEST(MonteCarlo, BadInputGivesAnEmptyOrPlainResult) {
     EXPECT_TRUE(RunMonteCarlo(std::vector<double>{}).empty());
     EXPECT_TRUE(RunMonteCarlo(std::vector<TradeRecord>{}).empty());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -279,6 +280,27 @@ TEST(TradeStats, ProfitsThatAreNotNumbersAreLeftOut) {
 TEST(EquityCurve, StartsAtZero) {
     EXPECT_EQ(EquityCurve(MakeTrades(WorkedJournal())), (std::vector<double>{0, 100, 50, 20, 220, 220, 180}));
     EXPECT_EQ(EquityCurve({}), (std::vector<double>{0}));
+}
+
+TEST(EquityCurve, HoursFollowEachPointAndNeverRunBack) {
+    std::vector<TradeRecord> trades = MakeTrades(WorkedJournal());
+    trades[0].entryHour = 9;
+    trades[0].exitHour = 14;
+    trades[3].exitDate = Date{};                                 // no exit date: it counts at its entry
+    trades[4].profit = std::numeric_limits<float>::quiet_NaN();  // no point of its own
+    const std::vector<double> hours = EquityHours(trades);
+    ASSERT_EQ(hours.size(), EquityCurve(trades).size());
+    auto at = [](Date d, int hour) { return static_cast<double>(DaysFromDate(d) * 24 + hour); };
+    EXPECT_EQ(hours[0], at({2020, 1, 2}, 9));   // the start: the first trade's entry
+    EXPECT_EQ(hours[1], at({2020, 1, 3}, 14));  // each trade at its exit
+    EXPECT_EQ(hours[2], at({2020, 1, 8}, 0));
+    EXPECT_EQ(hours[4], at({2020, 3, 1}, 0));
+    EXPECT_EQ(hours[5], at({2020, 3, 20}, 0));  // closed at a window's end: its entry
+    EXPECT_TRUE(std::is_sorted(hours.begin(), hours.end()));
+    // No dates at all: no time axis.
+    std::vector<TradeRecord> undated = ProfitTrades({1, 2});
+    for (TradeRecord& t : undated) t.entryDate = t.exitDate = Date{};
+    EXPECT_TRUE(EquityHours(undated).empty());
 }
 
 TEST(StatsLines, NamesInOrderWithInfinityAsInf) {

@@ -65,6 +65,13 @@ TEST_F(ForwardPass, BooksEveryCloseIntoJournalResultAndEquity) {
     EXPECT_EQ(j.row(3).exitDate, DateAt(BarOf(70, 15)));
     EXPECT_EQ(j.row(3).exitPrice, 0.99f);
     EXPECT_EQ(j.row(3).equity, 1697);
+    // Where each trade was made, and the levels it was opened with, for the price chart.
+    EXPECT_EQ(j.row(1).entryBar, BarOf(62, 10));
+    EXPECT_EQ(j.row(1).exitBar, BarOf(63, 5));
+    EXPECT_EQ(j.row(3).entryBar, BarOf(70, 10));
+    EXPECT_EQ(j.row(3).exitBar, BarOf(70, 15));
+    EXPECT_EQ(j.row(1).takeProfit, 100.0f / 10000.0f);
+    EXPECT_EQ(j.row(1).stopLoss, 20.0f / 10000.0f);
 
     const PassRow& row = r.passRow;
     EXPECT_EQ(row.entryHour, 10);
@@ -94,6 +101,9 @@ TEST_F(ForwardPass, OpenPositionsCloseAtTheLastMatchedDaysCloseWithoutCost) {
     EXPECT_EQ(j.row(2).profit, -500);
     EXPECT_FALSE(j.row(1).exitDate.has_value());
     EXPECT_FALSE(j.row(1).exitPrice.has_value());
+    // Closed at the window's end: both ran to its last bar.
+    EXPECT_EQ(j.row(1).exitBar, 1921);
+    EXPECT_EQ(j.row(2).exitBar, 1921);
     // Both closes book under the latest opened trade: the sell's row.
     EXPECT_FALSE(j.row(1).equity.has_value());
     EXPECT_EQ(j.row(2).equity, -1);

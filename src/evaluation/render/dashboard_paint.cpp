@@ -28,10 +28,20 @@ void Marker(QPainter& p, const QPointF& at, const QColor& colour, bool filled) {
     p.drawEllipse(at, 3.5, 3.5);
 }
 
-// One series per window against the window number, in `plot`. A value that is
-// not a finite number (a damaged record) leaves a gap instead of a point.
+// The hours of the day: the whole day, in quarters.
+Axis HourAxis() {
+    Axis a;
+    a.lo = 0;
+    a.hi = 23;
+    a.ticks = {0, 6, 12, 18, 23};
+    return a;
+}
+
+// One series per window against the window number, in `plot`, its name above
+// it. A value that is not a finite number (a damaged record) leaves a gap
+// instead of a point. `hours`: the axis is the day's hours.
 void Series(QPainter& p, const QRectF& plot, const Axis& xs, const WalkForwardView& v, const QString& name,
-            const QColor& colour, double (*value)(const WindowRow&)) {
+            const QColor& colour, double (*value)(const WindowRow&), bool hours = false) {
     double lo = 0, hi = 0;
     bool any = false;
     for (const WindowRow& r : v.rows) {
@@ -41,12 +51,16 @@ void Series(QPainter& p, const QRectF& plot, const Axis& xs, const WalkForwardVi
         hi = any ? std::max(hi, y) : y;
         any = true;
     }
-    const Axis ys = NiceAxis(lo, hi, 2);
+    Axis ys = hours && lo >= 0 && hi <= 23 ? HourAxis() : NiceAxis(lo, hi, 3);
+    // Room above and below the ticks, so a point on the highest or lowest one is drawn whole.
+    const double pad = (ys.hi - ys.lo) * 8 / std::max(plot.height(), 16.0);
+    ys.lo -= pad;
+    ys.hi += pad;
     PaintValueAxis(p, plot, ys);
     p.save();
     p.setFont(LabelFont());
     p.setPen(colour);
-    p.drawText(plot.adjusted(6, 2, -6, 0), Qt::AlignLeft | Qt::AlignTop, name);
+    p.drawText(QRectF(plot.left(), plot.top() - 16, plot.width(), 15), Qt::AlignLeft | Qt::AlignBottom, name);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(QPen(colour, 1.2));
     QPolygonF line;
@@ -153,21 +167,24 @@ void PaintParameterStability(QPainter& p, const QRectF& area, const WalkForwardV
         p.restore();
         return;
     }
-    const double gap = 18;  // room for the labels of neighbouring plots
-    const double h = (body.height() - 8 - kBottomMargin - 2 * gap) / 3;
+    const double gap = 24;  // each plot's name above it, clear of the labels of the plot before
+    const double h = (body.height() - kBottomMargin - 3 * gap) / 3;
     const double width = std::max(0.0, body.width() - kLeftMargin - kRightMargin);
     if (h < 12 || width < 4) {
         p.restore();
         return;
     }
     const Axis xs = WindowAxis(v.rows.size());
-    const QRectF tp(body.left() + kLeftMargin, body.top() + 8, width, h);
+    const QRectF tp(body.left() + kLeftMargin, body.top() + gap, width, h);
     const QRectF sl = tp.translated(0, h + gap);
     const QRectF hour = sl.translated(0, h + gap);
-    Series(p, tp, xs, v, QStringLiteral("TP"), kGain, [](const WindowRow& r) { return double{r.target}; });
-    Series(p, sl, xs, v, QStringLiteral("SL"), kLoss, [](const WindowRow& r) { return double{r.stop}; });
-    Series(p, hour, xs, v, QStringLiteral("Час"), kEquityLine,
-           [](const WindowRow& r) { return double{r.entryHour}; });
+    Series(p, tp, xs, v, QStringLiteral("TP, пунктов"), kGain,
+           [](const WindowRow& r) { return double{r.target}; });
+    Series(p, sl, xs, v, QStringLiteral("SL, пунктов"), kLoss,
+           [](const WindowRow& r) { return double{r.stop}; });
+    Series(
+        p, hour, xs, v, QStringLiteral("Час входа"), kEquityLine,
+        [](const WindowRow& r) { return double{r.entryHour}; }, true);
     PaintCountAxis(p, hour, xs, QStringLiteral("Окно"));
     p.restore();
 }

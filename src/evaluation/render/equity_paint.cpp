@@ -1,3 +1,4 @@
+#include <QFontMetricsF>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
@@ -18,11 +19,12 @@ struct Trace {
     std::vector<QPointF> equity, peak, under;  // under: equity - peak (<= 0)
 };
 
-Trace Sample(std::span<const double> equity, double width, const Axis& xs) {
+// `x(i)`: the pixel of point i from the plot's left edge, never decreasing.
+template <class X>
+Trace Sample(std::span<const double> equity, double width, X x) {
     Trace t;
     const size_t n = equity.size();
     double peak = 0;
-    auto x = [&](size_t i) { return xs.map(static_cast<double>(i), 0, width); };
     if (static_cast<double>(n) <= 2 * width) {
         for (size_t i = 0; i < n; ++i) {
             peak = std::max(peak, equity[i]);
@@ -32,10 +34,12 @@ Trace Sample(std::span<const double> equity, double width, const Axis& xs) {
         }
         return t;
     }
-    const size_t columns = static_cast<size_t>(std::max(1.0, width));
     size_t i = 0;
-    for (size_t c = 0; c < columns && i < n; ++c) {
-        const size_t end = std::max(i + 1, std::min(n, (c + 1) * n / columns));
+    while (i < n) {
+        // The points that fall into one pixel column.
+        const double column = std::floor(x(i));
+        size_t end = i + 1;
+        while (end < n && std::floor(x(end)) == column) ++end;
         double lo = equity[i], hi = equity[i], deepest = 0;
         size_t loAt = i, hiAt = i;
         for (size_t k = i; k < end; ++k) {
@@ -67,9 +71,76 @@ QPolygonF ToPixels(const std::vector<QPointF>& points, const QRectF& plot, const
     return poly;
 }
 
+// The tick labels under the lower plot: dates, or trade numbers.
+void PaintXAxis(QPainter& p, const QRectF& plot, const EquityLayout& l) {
+    if (!l.byDate) {
+        PaintCountAxis(p, plot, l.tradeAxis, QStringLiteral("Сделка"));
+        return;
+    }
+    p.save();
+    p.setFont(LabelFont());
+    p.setPen(kInk);
+    for (const TimeTick& t : TimeTicks(l.lo, l.hi, std::max(2, static_cast<int>(plot.width() / 110)))) {
+        const double x = plot.left() + (t.hours - l.lo) / (l.hi - l.lo) * plot.width();
+        p.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
+        p.drawText(QRectF(x - 45, plot.bottom() + 3, 90, 14), Qt::AlignHCenter | Qt::AlignTop, t.label);
+    }
+    p.drawText(QRectF(plot.left(), plot.bottom() + 17, plot.width(), 14), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("Дата закрытия сделки"));
+    p.restore();
+}
+
 }  // namespace
 
-void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity, const Drawdown& dd) {
+EquityLayout LayoutEquity(const QRectF& area, std::span<const double> equity, std::span<const double> hours) {
+    EquityLayout l;
+    // The title line, as PaintTitle leaves it.
+    const double titleHeight = QFontMetricsF(TitleFont()).height() + 8;
+    const QRectF body(area.left(), area.top() + titleHeight, area.width(),
+                      std::max(0.0, area.height() - titleHeight));
+    // Upper plot, the lower plot's title line, the lower plot, the axis labels.
+    const double titleGap = 34;
+    const double avail = body.height() - 8 - titleGap - kBottomMargin;
+    const double width = std::max(0.0, body.width() - kLeftMargin - kRightMargin);
+    l.upper = QRectF(body.left() + kLeftMargin, body.top() + 8, width, std::max(0.0, avail * 0.7));
+    l.lower = QRectF(l.upper.left(), l.upper.bottom() + titleGap, width, std::max(0.0, avail * 0.3));
+    const size_t trades = equity.empty() ? 0 : equity.size() - 1;
+    l.tradeAxis = NiceAxis(0, static_cast<double>(trades), 8);
+    l.byDate = !hours.empty() && hours.size() == equity.size() && std::isfinite(hours.front()) &&
+               std::isfinite(hours.back());
+    if (l.byDate) {
+        l.lo = hours.front();
+        // A day at least, so a run of one day still spreads out.
+        l.hi = std::max(hours.back(), l.lo + 24);
+        l.hours = hours;
+    } else {
+        l.lo = l.tradeAxis.lo;
+        l.hi = l.tradeAxis.hi;
+    }
+    return l;
+}
+
+double EquityLayout::x(size_t i) const {
+    const double v = byDate ? hours[i] : static_cast<double>(i);
+    return hi > lo ? (v - lo) / (hi - lo) * upper.width() : 0;
+}
+
+std::optional<size_t> EquityTradeAt(const EquityLayout& l, size_t points, QPointF at) {
+    if (points < 2 || at.x() < l.upper.left() - 4 || at.x() > l.upper.right() + 4) return std::nullopt;
+    if (at.y() < l.upper.top() || at.y() > l.lower.bottom()) return std::nullopt;
+    const double x = at.x() - l.upper.left();
+    size_t best = 1;
+    double bestDistance = std::fabs(l.x(1) - x);
+    // Points run left to right: a binary search would do, but a click is no loop.
+    for (size_t i = 2; i < points; ++i) {
+        const double d = std::fabs(l.x(i) - x);
+        if (d < bestDistance) best = i, bestDistance = d;
+    }
+    return best;
+}
+
+void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity, const Drawdown& dd,
+                 std::span<const double> hours) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     QString note;
@@ -79,19 +150,14 @@ void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity
             note += QStringLiteral(" (%1 – %2)").arg(DayText(dd.start), DayText(dd.end));
     }
     const QRectF body = PaintTitle(p, area, QStringLiteral("Эквити"), note);
-    // Upper plot, the lower plot's title line, the lower plot, the trade numbers.
-    const double titleGap = 34;
-    const double avail = body.height() - 8 - titleGap - kBottomMargin;
-    const double width = std::max(0.0, body.width() - kLeftMargin - kRightMargin);
-    const QRectF upper(body.left() + kLeftMargin, body.top() + 8, width, std::max(0.0, avail * 0.7));
-    const QRectF lower(upper.left(), upper.bottom() + titleGap, width, std::max(0.0, avail * 0.3));
+    const EquityLayout l = LayoutEquity(area, equity, hours);
+    const QRectF upper = l.upper, lower = l.lower;
     if (equity.size() < 2 || upper.width() < 4 || lower.height() < 4) {
         if (equity.size() < 2) PaintNothing(p, body, QStringLiteral("Нет сделок"));
         p.restore();
         return;
     }
     const size_t trades = equity.size() - 1;
-    const Axis xs = NiceAxis(0, static_cast<double>(trades), 8);
     double lo = 0, hi = 0;
     for (double v : equity) {
         if (!std::isfinite(v)) {
@@ -104,7 +170,7 @@ void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity
         hi = std::max(hi, v);
     }
     const Axis ys = NiceAxis(lo, hi, 6);
-    const Trace t = Sample(equity, upper.width(), xs);
+    const Trace t = Sample(equity, upper.width(), [&](size_t i) { return l.x(i); });
 
     PaintValueAxis(p, upper, ys);
     p.setClipRect(upper.adjusted(-1, -1, 1, 1));
@@ -116,26 +182,27 @@ void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity
     p.setBrush(kDrawdownFill);
     p.drawPolygon(shade);
     // The maximum drawdown's stretch: tinted, with the fall drawn at the trough.
-    if (dd.money > 0 && dd.peakTrade >= 0 && dd.peakTrade <= dd.troughTrade &&
-        dd.troughTrade <= static_cast<int64_t>(trades)) {
-        const double x0 = upper.left() + xs.map(static_cast<double>(dd.peakTrade), 0, upper.width());
-        const double x1 = upper.left() + xs.map(static_cast<double>(dd.troughTrade), 0, upper.width());
+    const bool marked = dd.money > 0 && dd.peakTrade >= 0 && dd.peakTrade <= dd.troughTrade &&
+                        dd.troughTrade <= static_cast<int64_t>(trades);
+    const double troughX = marked ? upper.left() + l.x(static_cast<size_t>(dd.troughTrade)) : upper.left();
+    if (marked) {
+        const double x0 = upper.left() + l.x(static_cast<size_t>(dd.peakTrade));
         const double top = ys.map(equity[static_cast<size_t>(dd.peakTrade)], upper.bottom(), upper.top());
         const double bottom =
             ys.map(equity[static_cast<size_t>(dd.troughTrade)], upper.bottom(), upper.top());
         p.setBrush(QColor(kLoss.red(), kLoss.green(), kLoss.blue(), 28));
-        p.drawRect(QRectF(QPointF(x0, upper.top()), QPointF(std::max(x1, x0 + 1), upper.bottom())));
+        p.drawRect(QRectF(QPointF(x0, upper.top()), QPointF(std::max(troughX, x0 + 1), upper.bottom())));
         p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
-        p.drawLine(QPointF(x0, top), QPointF(x1, top));
+        p.drawLine(QPointF(x0, top), QPointF(troughX, top));
         p.setPen(QPen(kLoss, 2));
-        p.drawLine(QPointF(x1, top), QPointF(x1, bottom));
+        p.drawLine(QPointF(troughX, top), QPointF(troughX, bottom));
     }
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(kEquityLine, 1.5));
     p.drawPolyline(line);
     p.setClipping(false);
 
-    // The distance under the running peak.
+    // The distance under the running peak, its deepest point marked.
     PaintTitle(p, QRectF(body.left(), upper.bottom() + 10, body.width(), 22), QStringLiteral("Просадка"));
     double deepest = 0;
     for (const QPointF& pt : t.under) deepest = std::min(deepest, pt.y());
@@ -147,7 +214,20 @@ void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity
     p.setPen(QPen(kLoss, 1));
     p.setBrush(kDrawdownFill);
     p.drawPolygon(under);
-    PaintCountAxis(p, lower, xs, QStringLiteral("Сделка"));
+    if (marked) {
+        const double y = us.map(-dd.money, lower.bottom(), lower.top());
+        p.setPen(QPen(kLoss, 2));
+        p.drawLine(QPointF(troughX, us.map(0, lower.bottom(), lower.top())), QPointF(troughX, y));
+        p.setBrush(kLoss);
+        p.drawEllipse(QPointF(troughX, y), 3.5, 3.5);
+        p.setFont(LabelFont());
+        const QString text = QStringLiteral("макс. −%1").arg(Label(dd.money));
+        const double w = QFontMetricsF(p.font()).horizontalAdvance(text) + 8;
+        const double left = troughX + 6 + w <= lower.right() ? troughX + 6 : troughX - 6 - w;
+        p.drawText(QRectF(left, std::min(y, lower.bottom() - 16), w, 16), Qt::AlignLeft | Qt::AlignVCenter,
+                   text);
+    }
+    PaintXAxis(p, lower, l);
     p.restore();
 }
 
@@ -178,7 +258,8 @@ void PaintEquityPair(QPainter& p, const QRectF& area, std::span<const double> fi
     const QString names[2] = {firstName, secondName};
     p.setFont(LabelFont());
     for (int k = 0; k < 2; ++k) {
-        const Trace t = Sample(series[k], plot.width(), xs);
+        const Trace t = Sample(series[k], plot.width(),
+                               [&](size_t i) { return xs.map(static_cast<double>(i), 0, plot.width()); });
         p.setClipRect(plot.adjusted(-1, -1, 1, 1));
         p.setPen(QPen(colours[k], 1.5));
         p.setBrush(Qt::NoBrush);

@@ -15,6 +15,8 @@
 
 #include "evaluation/heatmap.h"
 #include "evaluation/monte_carlo.h"
+#include "evaluation/price_chart.h"
+#include "evaluation/render/render_common.h"
 #include "evaluation/trade_stats.h"
 #include "evaluation/walkforward_view.h"
 
@@ -22,9 +24,25 @@ namespace kavro {
 
 // "Эквити" above: the closed-trade equity (EquityCurve: element 0 the starting
 // 0), the fall from each running peak shaded and the maximum drawdown's stretch
-// marked; "Просадка" below: the distance under the running peak.
-void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity,
-                 const Drawdown& maxDrawdown);
+// marked; "Просадка" below: the distance under the running peak, its deepest
+// point marked. Along dates when `hours` (EquityHours) are given, else by trade number.
+void PaintEquity(QPainter& p, const QRectF& area, std::span<const double> equity, const Drawdown& maxDrawdown,
+                 std::span<const double> hours = {});
+
+// Where PaintEquity puts its two plots and each equity point.
+struct EquityLayout {
+    QRectF upper, lower;
+    bool byDate = false;
+    double lo = 0, hi = 1;          // the horizontal axis: hours, or trade numbers
+    render::Axis tradeAxis;         // the trade numbers' ticks
+    std::span<const double> hours;  // by date: the time of each point
+    // Pixels from the plots' left edge to point i.
+    double x(size_t i) const;
+};
+EquityLayout LayoutEquity(const QRectF& area, std::span<const double> equity,
+                          std::span<const double> hours = {});
+// The trade (1-based) whose point lies nearest a click at `at`; empty off the plots.
+std::optional<size_t> EquityTradeAt(const EquityLayout& layout, size_t points, QPointF at);
 
 // Two runs' closed-trade equity on one chart by trade number, each in its own
 // colour and named in a legend (`first` blue, `second` orange).
@@ -74,6 +92,44 @@ void PaintParameterStability(QPainter& p, const QRectF& area, const WalkForwardV
 void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, const QString& title,
                      std::optional<double> belowZero = std::nullopt);
 
+// Where the price chart's parts lie in `area`: a title line (when it has one),
+// the candles above and the stochastic below, the time labels under it.
+struct PriceLayout {
+    QRectF title, price, oscillator;
+};
+PriceLayout LayoutPriceChart(const QRectF& area, bool titled = false);
+
+// What the price chart draws besides the candles: the selected trade's levels,
+// the crosshair at the pointer, a title.
+struct PriceMarks {
+    std::optional<size_t> selected;  // trade number (1-based)
+    std::optional<QPointF> crosshair;
+    QString title;
+};
+// Hourly or daily candles (each pixel column's range once a candle is narrower
+// than a pixel), the 200-day average as steps over the candles its day applies
+// to, the 24-day stochastic with the days that allow a buy or a sell shaded, and
+// every trade: its entry (buy a green triangle up, sell a red one down), its exit
+// and the line between coloured by its result.
+void PaintPriceChart(QPainter& p, const QRectF& area, const PriceChart& chart, const PriceView& view,
+                     const PriceMarks& marks = {});
+// The prices the chart's vertical axis spans for a view `width` pixels wide:
+// the candles in sight, the selected trade's levels, a margin.
+PriceRange VisiblePriceRange(const PriceChart& chart, const PriceView& view, double width,
+                             std::optional<size_t> selected = std::nullopt);
+// "dd.mm.yy" of candle i, with " hh:00" when asked and known.
+QString CandleTime(const PriceChart& chart, size_t i, bool withHour);
+// What the crosshair reads out at candle i: "dd.mm.yyyy hh:00   O …   H …   L …   C …".
+QString CandleReadout(const PriceChart& chart, size_t i);
+// A price as the quote file has it: the shortest text that reads back to the same 32-bit value.
+QString PriceText(float price);
+
+// price.png: the run's interval as daily candles with every trade.
+void PaintRunPrices(QPainter& p, const QRectF& area, const PriceChart& daily);
+// trade-N.png: the hourly candles around trade `number` with its entry, exit,
+// take-profit and stop-loss; false when the chart has no such trade.
+bool PaintTradePrices(QPainter& p, const QRectF& area, const PriceChart& hourly, size_t number);
+
 // Paints `paint` onto a white image of `size` and writes it as a PNG under a
 // temporary name, renamed onto `path` when complete. False with a Russian message.
 bool SavePng(const std::string& path, const QSize& size,
@@ -85,11 +141,15 @@ bool SavePng(const std::string& path, const QSize& size,
 // ("dashboard.png", when there are windows). False with the first failure's message.
 struct EvaluationPictures {
     std::span<const double> equity;
+    std::span<const double> equityHours;  // the equity by date when given (EquityHours)
     Drawdown maxDrawdown;
     const HeatGrid* heatmap = nullptr;
     const WalkForwardView* windows = nullptr;
+    const PriceChart* prices = nullptr;  // the run's daily candles: price.png
+    const PriceChart* hourly = nullptr;  // with chartTrade > 0: trade-N.png of that trade
+    size_t chartTrade = 0;
 };
-inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png"};
+inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png", "price.png"};
 bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error);
 
 // The same pictures painted, each with its file name, to be written later (a

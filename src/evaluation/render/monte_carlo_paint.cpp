@@ -52,9 +52,12 @@ void PaintPercentiles(QPainter& p, const QRectF& plot, const Distribution& d, co
     double lastRight = -1e9;
     int crowdedRows = 0;
     for (const Mark& m : marks) {
-        const double x = xs.map(m.value, plot.left(), plot.right());
-        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        // On whole pixels with a whole-pixel pen: a fractional position or width
+        // spreads each dash over two columns unevenly.
+        const double x = std::round(xs.map(m.value, plot.left(), plot.right()));
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(kLoss, 2, Qt::DashLine, Qt::FlatCap));
+        p.drawLine(QPointF(x, std::round(plot.top())), QPointF(x, std::round(plot.bottom())));
         p.setPen(kInk);
         const QString text = QStringLiteral("%1: %2").arg(m.names, Label(m.value));
         const double half = QFontMetricsF(p.font()).horizontalAdvance(text) / 2 + 3;

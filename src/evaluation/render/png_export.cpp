@@ -46,6 +46,7 @@ namespace {
 const QSize kEquitySize(1400, 800);
 const QSize kHeatmapSize(1400, 900);
 const QSize kDashboardSize(1400, 1100);
+const QSize kPriceSize(1400, 800);
 constexpr double kDashboardUpperShare = 0.45;
 
 QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRectF&)>& paint) {
@@ -62,7 +63,7 @@ QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRec
 std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pictures) {
     std::vector<NamedPicture> out;
     out.push_back({kPictureFiles[0], Painted(kEquitySize, [&](QPainter& p, const QRectF& r) {
-                       PaintEquity(p, r, pictures.equity, pictures.maxDrawdown);
+                       PaintEquity(p, r, pictures.equity, pictures.maxDrawdown, pictures.equityHours);
                    })});
     if (pictures.heatmap && !pictures.heatmap->empty())
         out.push_back({kPictureFiles[1], Painted(kHeatmapSize, [&](QPainter& p, const QRectF& r) {
@@ -77,6 +78,15 @@ std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pict
                                p, QRectF(r.left(), upper.bottom(), r.width(), r.height() - upper.height()),
                                *pictures.windows);
                        })});
+    if (pictures.prices)
+        out.push_back({kPictureFiles[3], Painted(kPriceSize, [&](QPainter& p, const QRectF& r) {
+                           PaintRunPrices(p, r, *pictures.prices);
+                       })});
+    if (pictures.hourly && pictures.chartTrade > 0)
+        out.push_back(
+            {TradePictureFile(pictures.chartTrade), Painted(kPriceSize, [&](QPainter& p, const QRectF& r) {
+                 PaintTradePrices(p, r, *pictures.hourly, pictures.chartTrade);
+             })});
     return out;
 }
 

@@ -3,6 +3,9 @@
 #include <QFontMetricsF>
 #include <cmath>
 
+#include "evaluation/trade_record.h"
+#include "platform/dates.h"
+
 namespace kavro::render {
 
 QFont TitleFont() {
@@ -48,6 +51,60 @@ Axis NiceAxis(double lo, double hi, int maxTicks) {
         a.ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
     }
     return a;
+}
+
+namespace {
+
+QString Two(int v) {
+    return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+}
+
+// Months since year 0 of a day number, and back.
+int64_t MonthIndex(int64_t day) {
+    const Date d = DateFromDays(day);
+    return static_cast<int64_t>(d.year) * 12 + (d.month - 1);
+}
+
+}  // namespace
+
+std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks) {
+    std::vector<TimeTick> ticks;
+    if (!std::isfinite(lo) || !std::isfinite(hi)) return ticks;
+    if (!(hi > lo)) hi = lo + 1;
+    maxTicks = std::max(maxTicks, 2);
+    const double span = hi - lo;
+    for (int step : {1, 2, 3, 6, 12}) {
+        if (span / step > maxTicks) continue;
+        for (double h = std::ceil(lo / step) * step; h <= hi; h += step) {
+            const Date d = DateFromDays(static_cast<int64_t>(std::floor(h / 24)));
+            const int hour = static_cast<int>(h - std::floor(h / 24) * 24);
+            ticks.push_back({h, Two(d.day) + '.' + Two(d.month) + ' ' + Two(hour) + QStringLiteral(":00")});
+        }
+        return ticks;
+    }
+    const double days = span / 24;
+    for (int step : {1, 2, 7, 14}) {
+        if (days / step > maxTicks) continue;
+        for (double day = std::ceil(lo / 24 / step) * step; day * 24 <= hi; day += step) {
+            const Date d = DateFromDays(static_cast<int64_t>(day));
+            ticks.push_back({day * 24, Two(d.day) + '.' + Two(d.month) + '.' + Two(d.year % 100)});
+        }
+        return ticks;
+    }
+    const int64_t firstMonth = MonthIndex(static_cast<int64_t>(std::ceil(lo / 24)));
+    const int64_t lastMonth = MonthIndex(static_cast<int64_t>(std::floor(hi / 24)));
+    for (int step : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200}) {
+        if (static_cast<double>(lastMonth - firstMonth) / step > maxTicks) continue;
+        for (int64_t m = (firstMonth + step - 1) / step * step; m <= lastMonth + 1; m += step) {
+            const Date d{static_cast<int>(m / 12), static_cast<int>(m % 12) + 1, 1};
+            const double at = static_cast<double>(DaysFromDate(d)) * 24;
+            if (at < lo || at > hi) continue;
+            ticks.push_back(
+                {at, step < 12 ? Two(d.month) + '.' + QString::number(d.year) : QString::number(d.year)});
+        }
+        return ticks;
+    }
+    return ticks;
 }
 
 QString Label(double v) {

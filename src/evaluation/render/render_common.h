@@ -30,6 +30,14 @@ struct Axis {
 };
 Axis NiceAxis(double lo, double hi, int maxTicks);
 
+// Ticks of a time axis over [lo, hi] hours since 1970-01-01, at round times:
+// hours, days, months or years, whichever gives at most `maxTicks`.
+struct TimeTick {
+    double hours;
+    QString label;
+};
+std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks);
+
 // Short label text: whole numbers without decimals, others with at most two.
 QString Label(double v);
 // dd.mm.yyyy, "" for an invalid date.

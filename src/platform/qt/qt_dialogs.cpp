@@ -194,7 +194,33 @@ QString QtDialogs::askOpenFile(const QString& filter, const QString& folder) {
 }
 
 QString QtDialogs::askFolder(const QString& title, const QString& folder) {
-    return QFileDialog::getExistingDirectory(parentWidget(), title, folder);
+    FolderDialog dialog(parentWidget(), title, folder);
+    return dialog.exec() == QDialog::Accepted ? dialog.folder() : QString();
+}
+
+FolderDialog::FolderDialog(QWidget* parent, const QString& title, const QString& folder)
+    : QFileDialog(parent, title, folder) {
+    setObjectName(QStringLiteral("FolderDialog"));
+    setFileMode(QFileDialog::Directory);
+    setOption(QFileDialog::ShowDirsOnly, true);
+    // Only Qt's own dialog lets a name that does not exist yet through (accept below).
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setLabelText(QFileDialog::Accept, QStringLiteral("Выбрать"));
+}
+
+QString FolderDialog::folder() const {
+    const QStringList files = selectedFiles();
+    return files.isEmpty() ? QString() : files.front();
+}
+
+void FolderDialog::accept() {
+    const QString chosen = folder();
+    // A name that is nothing yet is a folder to be made; anything that exists goes Qt's way.
+    if (!chosen.isEmpty() && !QFileInfo::exists(chosen)) {
+        QDialog::accept();
+        return;
+    }
+    QFileDialog::accept();
 }
 
 }  // namespace kavro

@@ -1,5 +1,6 @@
 #pragma once
 // The dialogs port on Qt.
+#include <QFileDialog>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -12,6 +13,17 @@
 class QMessageBox;
 
 namespace kavro {
+
+// The folder dialog of the exports: besides a folder that exists, it takes the
+// name of one still to be made (the export makes it), where Qt's own dialog
+// would say "Directory not found".
+class FolderDialog : public QFileDialog {
+  public:
+    FolderDialog(QWidget* parent, const QString& title, const QString& folder);
+    // The folder picked or typed; "" when none.
+    QString folder() const;
+    void accept() override;
+};
 
 // The core's dialogs as Qt modal boxes. The modal steps are virtual so a test
 // can answer them without a box ever blocking.
