@@ -20,17 +20,16 @@ constexpr int kChainSteps = 32;
 // exactly, and the order of the additions cannot change the result.
 constexpr double kExactTotal = 16777216.0;  // 2^24
 
-// Per index the next index whose value beats it (strictly), PassKernel::kNever when none.
+// Per bar its value and the next bar whose value beats it (strictly), PassKernel::kNever when none.
 template <typename Beats>
-std::vector<int32_t> NextRecords(const std::vector<float>& v, Beats beats) {
-    std::vector<int32_t> next(v.size(), PassKernel::kNever);
+void BuildRecords(std::vector<PassKernel::Record>& records, Beats beats) {
     std::vector<int32_t> stack;
-    for (size_t i = v.size(); i-- > 0;) {
-        while (!stack.empty() && !beats(v[static_cast<size_t>(stack.back())], v[i])) stack.pop_back();
-        if (!stack.empty()) next[i] = stack.back();
+    for (size_t i = records.size(); i-- > 0;) {
+        while (!stack.empty() && !beats(records[static_cast<size_t>(stack.back())].value, records[i].value))
+            stack.pop_back();
+        records[i].next = stack.empty() ? PassKernel::kNever : stack.back();
         stack.push_back(static_cast<int32_t>(i));
     }
-    return next;
 }
 
 // Finds x in a sorted list, trying the last place and the one after it first.
@@ -57,7 +56,7 @@ std::pair<size_t, size_t> BarsWithin(const std::vector<int32_t>& bars, long from
 
 // The index of the first of bars[0..m) after `bar`, searching on from `next`
 // (exits lie mostly within a few signal bars of their opening).
-size_t NextAfter(const int32_t* bars, size_t next, size_t m, int32_t bar) {
+inline size_t NextAfter(const int32_t* bars, size_t next, size_t m, int32_t bar) {
     size_t step = 1;
     while (next < m && bars[next] <= bar) {
         const size_t probe = std::min(m, next + step);
@@ -114,15 +113,15 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
     const size_t n = static_cast<size_t>(q.hourBarCount) + 1;
 
     // A price of 0 or less never counts, so it enters the tables as the value that never reaches a level.
-    highs_.resize(n);
-    lows_.resize(n);
+    ups_.resize(n);
+    downs_.resize(n);
     for (size_t b = 0; b < n; ++b) {
         const float h = q.hourOhlc[b][QuoteStore::High], l = q.hourOhlc[b][QuoteStore::Low];
-        highs_[b] = h > 0 ? h : -std::numeric_limits<float>::infinity();
-        lows_[b] = l > 0 ? l : std::numeric_limits<float>::infinity();
+        ups_[b].value = h > 0 ? h : -std::numeric_limits<float>::infinity();
+        downs_[b].value = l > 0 ? l : std::numeric_limits<float>::infinity();
     }
-    nextHigher_ = NextRecords(highs_, std::greater<float>());
-    nextLower_ = NextRecords(lows_, std::less<float>());
+    BuildRecords(ups_, std::greater<float>());
+    BuildRecords(downs_, std::less<float>());
     const size_t blocks = (n + kBlock - 1) / kBlock;
     int levels = 1;
     while ((size_t{1} << levels) < blocks) ++levels;
@@ -133,8 +132,8 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
     for (size_t b = 0; b < n; ++b) {
         float& hi = blockHighMax_[0][b / kBlock];
         float& lo = blockLowMin_[0][b / kBlock];
-        hi = std::max(hi, highs_[b]);
-        lo = std::min(lo, lows_[b]);
+        hi = std::max(hi, ups_[b].value);
+        lo = std::min(lo, downs_[b].value);
     }
     for (int k = 1; k <= levels; ++k) {
         const size_t half = size_t{1} << (k - 1);
@@ -175,7 +174,7 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
 
 bool PassKernel::covers(long from, long to) const {
     if (q_ == nullptr || from < 0 || to > capacity_ || from > to) return false;
-    return to < static_cast<long>(highs_.size()) || quietBeyond_;
+    return to < static_cast<long>(ups_.size()) || quietBeyond_;
 }
 
 // First index at or after `from` whose value passes: blocks of growing size are
@@ -198,42 +197,34 @@ long FirstPassingIn(const std::vector<std::vector<float>>& table, long from, Ski
     return i;
 }
 
-template <typename Skip>
-int32_t PassKernel::firstPassing(const std::vector<float>& bars,
-                                 const std::vector<std::vector<float>>& blocks, long from, Skip skip) const {
+template <bool kUp>
+int32_t PassKernel::firstReaching(long from, float e, float d) const {
+    const std::vector<Record>& bars = kUp ? ups_ : downs_;
+    auto skip = [e, d](float v) { return !Reaches<kUp>(v, e, d); };
     const long n = static_cast<long>(bars.size());
     // The rest of the first block bar by bar, then whole blocks, then bars again.
     long b = from;
     for (const long end = std::min(n, (from / kBlock + 1) * kBlock); b < end; ++b)
-        if (!skip(bars[static_cast<size_t>(b)])) return static_cast<int32_t>(b);
+        if (!skip(bars[static_cast<size_t>(b)].value)) return static_cast<int32_t>(b);
     if (b >= n) return kNever;
-    const long block = FirstPassingIn(blocks, b / kBlock, skip);
+    const long block = FirstPassingIn(kUp ? blockHighMax_ : blockLowMin_, b / kBlock, skip);
     for (b = block * kBlock; b < n && b < (block + 1) * kBlock; ++b)
-        if (!skip(bars[static_cast<size_t>(b)])) return static_cast<int32_t>(b);
+        if (!skip(bars[static_cast<size_t>(b)].value)) return static_cast<int32_t>(b);
     return kNever;
 }
 
-// The first bar from `bar` on (a record of the highs after the opening, or the
-// opening itself) where the buy's take-profit test `high - e >= d` holds, or a
-// bar after `to`. Only a new record can be the first to pass, and the test is
-// monotone in the high, so the maxima of whole blocks may stand for their bars.
-int32_t PassKernel::upExit(int32_t bar, float e, float d, long to) const {
-    auto fails = [e, d](float high) { return !(high - e >= d); };
+// The first bar from `bar` on (the opening itself or a later record) where the
+// level of distance d is reached, or a bar after `to`. Only a new record can be
+// the first to reach a level, and the test is monotone in the price, so the
+// maxima (minima) of whole blocks may stand for their bars.
+template <bool kUp>
+int32_t PassKernel::exitFrom(int32_t bar, float e, float d, long to) const {
+    const std::vector<Record>& records = kUp ? ups_ : downs_;
     for (int steps = 0; bar <= to; ++steps) {
-        if (!fails(highs_[static_cast<size_t>(bar)])) return bar;
-        if (steps == kChainSteps) return firstPassing(highs_, blockHighMax_, bar, fails);
-        bar = nextHigher_[static_cast<size_t>(bar)];
-    }
-    return bar;
-}
-
-// The same for the buy's stop test `e - low >= d`, along the records of the lows.
-int32_t PassKernel::downExit(int32_t bar, float e, float d, long to) const {
-    auto fails = [e, d](float low) { return !(e - low >= d); };
-    for (int steps = 0; bar <= to; ++steps) {
-        if (!fails(lows_[static_cast<size_t>(bar)])) return bar;
-        if (steps == kChainSteps) return firstPassing(lows_, blockLowMin_, bar, fails);
-        bar = nextLower_[static_cast<size_t>(bar)];
+        const Record& r = records[static_cast<size_t>(bar)];
+        if (Reaches<kUp>(r.value, e, d)) return bar;
+        if (steps == kChainSteps) return firstReaching<kUp>(bar, e, d);
+        bar = r.next;
     }
     return bar;
 }
@@ -340,52 +331,62 @@ void PassKernel::fillPlan(SidePlan& p, std::vector<Cell>& cells, const std::vect
         Cell* down = up + columns * m;
         // An entry price of 0 or less never closes.
         if (e > 0) {
-            fillExits<true>(up, m, bars.data() + p.first, i, m, bar, e, p.shift);
-            fillExits<false>(down, m, bars.data() + p.first, i, m, bar, e, p.shift);
+            fillExits(up, down, m, bars.data() + p.first, i, m, e, p.shift);
         } else {
             for (size_t k = 0; k < columns; ++k) up[k * m] = down[k * m] = beyond;
         }
     }
 }
 
-// The distances rise, so their exits do too: one walk along the records after
-// the opening settles every level, each record the levels it reaches.
-template <bool kUp, typename Cell>
-void PassKernel::fillExits(Cell* cells, size_t stride, const int32_t* bars, size_t i, size_t m, int32_t bar,
-                           float e, int shift) const {
-    const std::vector<float>& values = kUp ? highs_ : lows_;
-    const std::vector<int32_t>& records = kUp ? nextHigher_ : nextLower_;
-    auto reaches = [e](float v, float d) { return kUp ? v - e >= d : e - v >= d; };
+// One opening's exits for every distance, up and down. The distances rise, so
+// their exits do too: one walk along the records after the opening settles every
+// level, each record the levels it reaches. Both directions go in time order, and
+// once one has settled its last level the other's later exits cannot come first
+// in any pass, so they are left as after the interval.
+template <typename Cell>
+void PassKernel::fillExits(Cell* upCells, Cell* downCells, size_t stride, const int32_t* bars, size_t i,
+                           size_t m, float e, int shift) const {
     const size_t columns = distances_.size();
+    const float* d = distances_.data();
     const long from = planFrom_, to = planTo_;
-    size_t k = 0, next = i + 1;
-    int steps = 0;
-    while (k < columns && bar <= to) {
-        const float v = values[static_cast<size_t>(bar)];
-        if (reaches(v, distances_[k])) {
-            next = NextAfter(bars, next, m, bar);
-            const Cell cell = static_cast<Cell>((static_cast<Cell>(bar - from) << shift) | next);
-            do cells[k++ * stride] = cell;
-            while (k < columns && reaches(v, distances_[k]));
-            steps = 0;
-        } else if (++steps > kChainSteps) {
+    auto cell = [&](int32_t exit, size_t& next) {
+        next = NextAfter(bars, next, m, exit);
+        return static_cast<Cell>((static_cast<Cell>(exit - from) << shift) | next);
+    };
+    // Settles the levels the record at `bar` reaches, or moves on along the records.
+    auto step = [&]<bool kUp>(int32_t& bar, size_t& k, size_t& next, int& misses, Cell* cells) {
+        const Record& r = (kUp ? ups_ : downs_)[static_cast<size_t>(bar)];
+        if (Reaches<kUp>(r.value, e, d[k])) {
+            const Cell c = cell(bar, next);
+            do cells[k++ * stride] = c;
+            while (k < columns && Reaches<kUp>(r.value, e, d[k]));
+            misses = 0;
+        } else if (++misses > kChainSteps) {
             // A long climb of small records: the block tables find the bar that reaches the level.
-            const float d = distances_[k];
-            bar = firstPassing(values, kUp ? blockHighMax_ : blockLowMin_, bar,
-                               [&](float x) { return !reaches(x, d); });
-            steps = 0;
-            continue;
+            bar = firstReaching<kUp>(bar, e, d[k]);
+            misses = 0;
+            return;
         }
-        bar = records[static_cast<size_t>(bar)];
+        bar = r.next;
+    };
+    int32_t up = bars[i], down = bars[i];
+    size_t ku = 0, kd = 0, nu = i + 1, nd = i + 1;
+    int mu = 0, md = 0;
+    while (ku < columns && kd < columns) {
+        const int32_t at = std::min(up, down);
+        if (at > to) break;
+        if (up == at) step.template operator()<true>(up, ku, nu, mu, upCells);
+        if (down == at) step.template operator()<false>(down, kd, nd, md, downCells);
     }
     const Cell beyond = static_cast<Cell>(static_cast<Cell>(to - from + 1) << shift);
-    for (; k < columns; ++k) cells[k * stride] = beyond;
+    for (; ku < columns; ++ku) upCells[ku * stride] = beyond;
+    for (; kd < columns; ++kd) downCells[kd * stride] = beyond;
 }
 
 template <typename Cell>
-PassKernel::SideState PassKernel::walkPlan(const SidePlan& p, const std::vector<Cell>& cells, size_t tp,
-                                           size_t sl, bool buy, const KernelSetting& k,
-                                           std::vector<KernelClose>* closes) const {
+[[gnu::always_inline]] inline PassKernel::SideState PassKernel::walkPlan(
+    const SidePlan& p, const std::vector<Cell>& cells, size_t tp, size_t sl, bool buy, const KernelSetting& k,
+    std::vector<KernelClose>* closes) const {
     const size_t m = p.count, columns = distances_.size();
     const Cell* up = cells.data();
     const Cell* down = up + columns * m;
@@ -421,6 +422,19 @@ PassKernel::SideState PassKernel::walkPlan(const SidePlan& p, const std::vector<
     return s;
 }
 
+void PassKernel::prefetchColumns(const SidePlan& p, size_t tp, size_t sl, bool buy) const {
+    const size_t m = p.count, columns = distances_.size();
+    const size_t tpAt = ((buy ? 0 : columns) + tp) * m, slAt = ((buy ? columns : 0) + sl) * m;
+    if (p.narrow.empty()) {
+        if (p.wide.empty()) return;
+        __builtin_prefetch(p.wide.data() + tpAt);
+        __builtin_prefetch(p.wide.data() + slAt);
+    } else {
+        __builtin_prefetch(p.narrow.data() + tpAt);
+        __builtin_prefetch(p.narrow.data() + slAt);
+    }
+}
+
 PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, long from, long to, bool buy,
                                              const KernelSetting& k, std::vector<KernelClose>* closes) const {
     SideState s;
@@ -434,8 +448,8 @@ PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, l
         s.entry = e;
         // An entry price of 0 or less never closes.
         if (!(e > 0)) break;
-        const int32_t tpHit = buy ? upExit(c, e, k.tp, to) : downExit(c, e, k.tp, to);
-        const int32_t slHit = buy ? downExit(c, e, k.tpi, to) : upExit(c, e, k.tpi, to);
+        const int32_t tpHit = buy ? exitFrom<true>(c, e, k.tp, to) : exitFrom<false>(c, e, k.tp, to);
+        const int32_t slHit = buy ? exitFrom<false>(c, e, k.tpi, to) : exitFrom<true>(c, e, k.tpi, to);
         const int32_t exit = std::min(tpHit, slHit);
         if (exit > to) break;
         const bool win = tpHit <= slHit;
@@ -452,9 +466,9 @@ PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, l
     return s;
 }
 
-PassKernel::SideState PassKernel::walkSide(const HourPlan* plan, int side, size_t hour, size_t tp, size_t sl,
-                                           long from, long to, const KernelSetting& k,
-                                           std::vector<KernelClose>* closes) const {
+[[gnu::always_inline]] inline PassKernel::SideState PassKernel::walkSide(
+    const HourPlan* plan, int side, size_t hour, size_t tp, size_t sl, long from, long to,
+    const KernelSetting& k, std::vector<KernelClose>* closes) const {
     const bool buy = side == 0;
     if (!plan) return walkDirect(buy ? buyBars_[hour] : sellBars_[hour], from, to, buy, k, closes);
     const SidePlan& p = plan->side[side];
@@ -499,6 +513,11 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
     // No signal bar at this hour: nothing opens.
     if (!findHour(k.entryHour, hour)) return r;
     const HourPlan* plan = memo ? planFor(hour, from, to, k, scratch) : nullptr;
+    // Ask for the four columns at once: their cache misses then overlap instead of
+    // coming one after the other along the two walks.
+    if (plan)
+        for (int side = 0; side < 2; ++side)
+            prefetchColumns(plan->side[side], scratch.tpAt, scratch.slAt, side == 0);
     auto walk = [&](int side, std::vector<KernelClose>* closes) {
         if (closes) closes->clear();
         return walkSide(plan, side, hour, scratch.tpAt, scratch.slAt, from, to, k, closes);
@@ -520,7 +539,9 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
     const double win = k.winAmount, loss = k.lossAmount;
     const double reach =
         static_cast<double>(r.wins) * std::fabs(win) + static_cast<double>(r.losses) * std::fabs(loss);
-    if (!keep && reach <= kExactTotal && win == std::floor(win) && loss == std::floor(loss)) {
+    // Within the bound a result that counts is below 2^24, so the casts test it for a whole number.
+    auto whole = [](double v) { return v == static_cast<double>(static_cast<int64_t>(v)); };
+    if (!keep && reach <= kExactTotal && (r.wins == 0 || whole(win)) && (r.losses == 0 || whole(loss))) {
         r.profit = static_cast<float>(0.0 + static_cast<double>(r.wins) * win +
                                       static_cast<double>(r.losses) * loss);
         return r;

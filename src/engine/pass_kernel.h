@@ -85,7 +85,16 @@ class PassKernel {
     KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch,
                      bool memo = true);
 
+    // Bytes the exit plans hold now.
+    size_t heldBytes() const;
+
     static constexpr int32_t kNever = INT32_MAX;
+
+    // A bar's high or low and the next bar that beats it.
+    struct Record {
+        float value = 0;
+        int32_t next = kNever;
+    };
     // Distances the exit plans hold at once.
     static constexpr size_t kMaxColumns = 4096;
     // Bytes the exit plans may take; beyond it the passes search their exits directly.
@@ -113,12 +122,13 @@ class PassKernel {
     };
     template <typename Cell>
     void fillPlan(SidePlan& p, std::vector<Cell>& cells, const std::vector<int32_t>& bars);
-    template <bool kUp, typename Cell>
-    void fillExits(Cell* cells, size_t stride, const int32_t* bars, size_t i, size_t m, int32_t bar, float e,
-                   int shift) const;
+    template <typename Cell>
+    void fillExits(Cell* upCells, Cell* downCells, size_t stride, const int32_t* bars, size_t i, size_t m,
+                   float e, int shift) const;
     template <typename Cell>
     SideState walkPlan(const SidePlan& p, const std::vector<Cell>& cells, size_t tp, size_t sl, bool buy,
                        const KernelSetting& k, std::vector<KernelClose>* closes) const;
+    void prefetchColumns(const SidePlan& p, size_t tp, size_t sl, bool buy) const;
     SideState walkDirect(const std::vector<int32_t>& bars, long from, long to, bool buy,
                          const KernelSetting& k, std::vector<KernelClose>* closes) const;
     SideState walkSide(const HourPlan* plan, int side, size_t hour, size_t tp, size_t sl, long from, long to,
@@ -126,31 +136,34 @@ class PassKernel {
     const HourPlan* planFor(size_t hour, long from, long to, const KernelSetting& k, KernelScratch& scratch);
     bool addDistances(const std::vector<float>& distances, bool replaceWhenFull);
     size_t planBytes(size_t hour, long from, long to) const;
-    size_t heldBytes() const;
     void buildHour(size_t hour);
     void resetPlans(long from, long to);
     void dropPlans();
     bool findDistance(float d, size_t& at) const;
     bool findHour(float hour, size_t& at) const;
-    int32_t upExit(int32_t bar, float e, float d, long to) const;
-    int32_t downExit(int32_t bar, float e, float d, long to) const;
-    template <typename Skip>
-    int32_t firstPassing(const std::vector<float>& bars, const std::vector<std::vector<float>>& blocks,
-                         long from, Skip skip) const;
+    // Whether a bar's high (kUp) or low reaches the level of distance d from entry e,
+    // exactly as the strategy's tests decide.
+    template <bool kUp>
+    static bool Reaches(float v, float e, float d) {
+        return kUp ? v - e >= d : e - v >= d;
+    }
+    template <bool kUp>
+    int32_t exitFrom(int32_t bar, float e, float d, long to) const;
+    template <bool kUp>
+    int32_t firstReaching(long from, float e, float d) const;
 
     const QuoteStore* q_ = nullptr;
     uint64_t generation_ = ~0ull, tableStamp_ = ~0ull;
     long capacity_ = 0;
     bool quietBeyond_ = false;
-    // Highs and lows of the loaded bars 0..HourBarCount (a price of 0 or less as
-    // the value that never reaches a level), and sparse tables of their maxima
-    // and minima over blocks of kBlock bars, for exits far from their opening.
+    // Highs (ups_) and lows (downs_) of the loaded bars 0..HourBarCount, a price of
+    // 0 or less as the value that never reaches a level, each with the next bar
+    // whose high is higher (low is lower): the first bar at or after an opening
+    // that reaches a level is on this chain of records. Sparse tables of their
+    // maxima and minima over blocks of kBlock bars serve exits far from their opening.
     static constexpr long kBlock = 64;
-    std::vector<float> highs_, lows_;
+    std::vector<Record> ups_, downs_;
     std::vector<std::vector<float>> blockHighMax_, blockLowMin_;
-    // Per bar the next bar with a strictly higher high (lower low): the first bar
-    // at or after an opening that reaches a level is on this chain of records.
-    std::vector<int32_t> nextHigher_, nextLower_;
     std::vector<float> hours_;                              // hours with a signal bar, sorted
     std::vector<std::vector<int32_t>> buyBars_, sellBars_;  // per hour, the signal bars
 
