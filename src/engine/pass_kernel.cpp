@@ -237,30 +237,25 @@ bool PassKernel::findHour(float hour, size_t& at) const {
     return FindSorted(hours_, hour, at);
 }
 
-bool PassKernel::addDistances(const std::vector<float>& distances, bool replaceWhenFull) {
-    auto sorted = [](std::vector<float> v) {
-        // A distance that is not a number never reaches a level: such passes search directly.
-        v.erase(std::remove_if(v.begin(), v.end(), [](float d) { return d != d; }), v.end());
-        std::sort(v.begin(), v.end());
-        v.erase(std::unique(v.begin(), v.end()), v.end());
-        return v;
-    };
-    std::vector<float> merged = distances_;
-    merged.insert(merged.end(), distances.begin(), distances.end());
-    merged = sorted(std::move(merged));
-    if (merged.size() == distances_.size()) return true;
-    if (merged.size() > kMaxColumns) {
-        if (!replaceWhenFull) return false;
-        merged = sorted(distances);
-        if (merged.size() > kMaxColumns) return false;
-    }
-    distances_ = std::move(merged);
+bool PassKernel::useDistances(const std::vector<float>& distances) {
+    // A distance that is not a number never reaches a level: such passes search directly.
+    std::vector<float> wanted;
+    for (float d : distances)
+        if (d == d) wanted.push_back(d);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    if (wanted.size() > kMaxColumns) return false;
+    size_t at = 0;
+    const bool held = std::all_of(wanted.begin(), wanted.end(), [&](float d) { return findDistance(d, at); });
+    // Plans for a much finer grid than asked for would cost far more to build than they save.
+    if (held && distances_.size() <= 2 * wanted.size() + 8) return true;
+    distances_ = std::move(wanted);
     resetPlans(planFrom_, planTo_);
     return true;
 }
 
 void PassKernel::ensureColumns(const std::vector<float>& distances) {
-    addDistances(distances, true);
+    useDistances(distances);
 }
 
 void PassKernel::resetPlans(long from, long to) {
@@ -491,10 +486,7 @@ const PassKernel::HourPlan* PassKernel::planFor(size_t hour, long from, long to,
 }
 
 bool PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
-    addDistances(distances, true);
-    size_t at = 0;
-    for (float d : distances)
-        if (d == d && !findDistance(d, at)) return false;
+    if (!useDistances(distances)) return false;
     if (from != planFrom_ || to != planTo_) resetPlans(from, to);
     size_t all = 0;
     for (size_t h = 0; h < hours_.size(); ++h) all += planBytes(h, from, to);

@@ -68,8 +68,8 @@ class PassKernel {
     // lie within the capacity, and those above the loaded ones cannot signal.
     bool covers(long from, long to) const;
 
-    // Adds these distances to those the exit plans hold, so that the plans are
-    // built once for all of them.
+    // Makes the exit plans hold these distances (a grid of at most kMaxColumns),
+    // so that they are built once for all of them.
     void ensureColumns(const std::vector<float>& distances);
 
     // Builds the exit plans of every hour for the interval from..to and these
@@ -134,7 +134,7 @@ class PassKernel {
     SideState walkSide(const HourPlan* plan, int side, size_t hour, size_t tp, size_t sl, long from, long to,
                        const KernelSetting& k, std::vector<KernelClose>* closes) const;
     const HourPlan* planFor(size_t hour, long from, long to, const KernelSetting& k, KernelScratch& scratch);
-    bool addDistances(const std::vector<float>& distances, bool replaceWhenFull);
+    bool useDistances(const std::vector<float>& distances);
     size_t planBytes(size_t hour, long from, long to) const;
     void buildHour(size_t hour);
     void resetPlans(long from, long to);
