@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,8 +15,8 @@
 
 namespace kavro::bench {
 
-// Milliseconds of `runs` calls of `f`: minimum and median.
-inline void Time(const char* what, int runs, const std::function<void()>& f) {
+// Milliseconds of `runs` calls of `f`, sorted.
+inline std::vector<double> SortedMs(int runs, const std::function<void()>& f) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -23,8 +25,27 @@ inline void Time(const char* what, int runs, const std::function<void()>& f) {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(ms.begin(), ms.end());
+    return ms;
+}
+
+// Milliseconds of `runs` calls of `f`: minimum and median.
+inline void Time(const char* what, int runs, const std::function<void()>& f) {
+    const std::vector<double> ms = SortedMs(runs, f);
     std::printf("%-48s min %9.2f ms   median %9.2f ms   (%d runs)\n", what, ms.front(), ms[ms.size() / 2],
                 runs);
+}
+
+// Median milliseconds of `runs` calls of `f`.
+inline double MedianMs(int runs, const std::function<void()>& f) {
+    const std::vector<double> ms = SortedMs(runs, f);
+    return ms[ms.size() / 2];
+}
+
+// The process's peak resident memory so far, as "N MB".
+inline std::string PeakRss() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return std::to_string(u.ru_maxrss / 1024) + " MB";
 }
 
 // A headless session with the real quotes loaded.

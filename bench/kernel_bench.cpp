@@ -32,19 +32,6 @@ KernelSetting Setting(float hour, float tpPoints, float slPoints) {
     return {hour, tp, sl, WinnerResult(tp, 0.0005, 10, ppu), LoserResult(sl, 10, ppu)};
 }
 
-// Median milliseconds of `runs` calls.
-double MedianMs(int runs, const std::function<void()>& f) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 struct Row {
     const char* step;
     int64_t passes = 0;
@@ -86,7 +73,7 @@ int main(int argc, char** argv) {
         std::vector<float> distances{Price(100)};
         for (float p : stops) distances.push_back(Price(p));
         Row row{step};
-        row.ms = MedianMs(5, [&] {
+        row.ms = bench::MedianMs(5, [&] {
             PassKernel k = prepared;
             KernelScratch scratch;
             k.ensureColumns(distances);
@@ -113,7 +100,7 @@ int main(int argc, char** argv) {
         for (float p : stops) distances.push_back(Price(p));
         for (float p : targets) distances.push_back(Price(p));
         Row row{step};
-        row.ms = MedianMs(3, [&] {
+        row.ms = bench::MedianMs(3, [&] {
             PassKernel k = prepared;
             KernelScratch scratch;
             row.passes = 0;
@@ -151,7 +138,7 @@ int main(int argc, char** argv) {
     }
     size_t count = 0;
     for (const auto& c : closes) count += c.size();
-    const double floorMs = MedianMs(21, [&] {
+    const double floorMs = bench::MedianMs(21, [&] {
         for (const auto& pass : closes) {
             float total = 0;
             for (size_t i = 0; i < pass.size();) {

@@ -20,18 +20,6 @@ constexpr int kChainSteps = 32;
 // exactly, and the order of the additions cannot change the result.
 constexpr double kExactTotal = 16777216.0;  // 2^24
 
-// Per bar its value and the next bar whose value beats it (strictly), PassKernel::kNever when none.
-template <typename Beats>
-void BuildRecords(std::vector<PassKernel::Record>& records, Beats beats) {
-    std::vector<int32_t> stack;
-    for (size_t i = records.size(); i-- > 0;) {
-        while (!stack.empty() && !beats(records[static_cast<size_t>(stack.back())].value, records[i].value))
-            stack.pop_back();
-        records[i].next = stack.empty() ? PassKernel::kNever : stack.back();
-        stack.push_back(static_cast<int32_t>(i));
-    }
-}
-
 // Finds x in a sorted list, trying the last place and the one after it first.
 bool FindSorted(const std::vector<float>& v, float x, size_t& at) {
     if (at < v.size() && v[at] == x) return true;
@@ -120,8 +108,19 @@ void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
         ups_[b].value = h > 0 ? h : -std::numeric_limits<float>::infinity();
         downs_[b].value = l > 0 ? l : std::numeric_limits<float>::infinity();
     }
-    BuildRecords(ups_, std::greater<float>());
-    BuildRecords(downs_, std::less<float>());
+    // Per bar the next bar whose value beats it (strictly), by one walk from the end with a stack.
+    auto link = [](std::vector<Record>& records, auto beats) {
+        std::vector<int32_t> stack;
+        for (size_t i = records.size(); i-- > 0;) {
+            while (!stack.empty() &&
+                   !beats(records[static_cast<size_t>(stack.back())].value, records[i].value))
+                stack.pop_back();
+            records[i].next = stack.empty() ? kNever : stack.back();
+            stack.push_back(static_cast<int32_t>(i));
+        }
+    };
+    link(ups_, std::greater<float>());
+    link(downs_, std::less<float>());
     const size_t blocks = (n + kBlock - 1) / kBlock;
     int levels = 1;
     while ((size_t{1} << levels) < blocks) ++levels;
@@ -298,10 +297,10 @@ void PassKernel::buildHour(size_t hour) {
         std::tie(p.first, p.count) = BarsWithin(bars, planFrom_, planTo_);
         p.shift = std::bit_width(p.count);
         if (NarrowCells(p.count, planFrom_, planTo_)) {
-            p.wide.clear();
+            std::vector<uint64_t>().swap(p.wide);
             fillPlan(p, p.narrow, bars);
         } else {
-            p.narrow.clear();
+            std::vector<uint32_t>().swap(p.narrow);
             fillPlan(p, p.wide, bars);
         }
     }

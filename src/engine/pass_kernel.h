@@ -90,17 +90,17 @@ class PassKernel {
 
     static constexpr int32_t kNever = INT32_MAX;
 
-    // A bar's high or low and the next bar that beats it.
-    struct Record {
-        float value = 0;
-        int32_t next = kNever;
-    };
     // Distances the exit plans hold at once.
     static constexpr size_t kMaxColumns = 4096;
     // Bytes the exit plans may take; beyond it the passes search their exits directly.
     static constexpr size_t kPlanBudget = size_t{48} << 20;
 
   private:
+    // A bar's high or low and the next bar that beats it.
+    struct Record {
+        float value = 0;
+        int32_t next = kNever;
+    };
     // The signal bars of one side at one hour within the plan's interval, and per
     // distance (column) and signal bar the exit as (bar - from) << shift | index of
     // the next signal bar after it; an exit after `to` reads as to - from + 1.
