@@ -57,6 +57,12 @@ class KernelAgainstBarLoop : public EngineFixture {
         }
     }
 
+    // The kernel and the day table of the whole file, on the quotes built so far.
+    void PrepareKernel() {
+        table.prepare(session.store, static_cast<float>(session.store.hourBarCount));
+        kernel.prepare(session.store, table);
+    }
+
     // The pass walked bar by bar with the strategy's own rules: what the kernel must give.
     static KernelResult BarLoop(const QuoteStore& q, const DayMatchTable& table, const KernelSetting& k,
                                 long from, long to, ProfitOrder order, std::vector<KernelClose>& closes) {
@@ -120,6 +126,9 @@ class KernelAgainstBarLoop : public EngineFixture {
                 << what;
         }
     }
+
+    DayMatchTable table;
+    PassKernel kernel;
 };
 
 // The kernel on its own against the bar loop, for grids of a few up to several
@@ -130,10 +139,7 @@ TEST_F(KernelAgainstBarLoop, PassesMatchTheBarLoopAtAnyGridSize) {
     BuildRandomQuotes(rng);
     const QuoteStore& q = session.store;
     const long bars = q.hourBarCount;
-    DayMatchTable table;
-    table.prepare(q, static_cast<float>(bars));
-    PassKernel kernel;
-    kernel.prepare(q, table);
+    PrepareKernel();
     KernelScratch scratch, listing;
     listing.keepCloses = true;
     std::vector<KernelClose> closes;
@@ -189,10 +195,7 @@ TEST_F(KernelAgainstBarLoop, PlansBeyondTheBudgetAreRefused) {
         }
     const QuoteStore& q = session.store;
     const long bars = q.hourBarCount;
-    DayMatchTable table;
-    table.prepare(q, static_cast<float>(bars));
-    PassKernel kernel;
-    kernel.prepare(q, table);
+    PrepareKernel();
     std::vector<float> fine, tooMany;
     for (size_t i = 0; i < PassKernel::kMaxColumns; ++i) fine.push_back(static_cast<float>(i + 1) * 1e-6f);
     tooMany = fine;
