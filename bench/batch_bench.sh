@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Whole batch-runner processes on the real EURUSD quotes, as a user runs them: the simple and
-# the thorough test at steps 5 (the default), 2 and 1, each run RUNS times; prints the median
-# wall time, the CPU time of that run and the peak memory. Wall times need a quiet machine.
+# the thorough test at steps 5 (the default), 2 and 1, and the full sweep at step 1, each run
+# RUNS times; prints the median wall time, the CPU time of that run and the peak memory. Wall
+# times need a quiet machine.
 # Usage: bench/batch_bench.sh [RUNS] [DATA_DIR] [BATCH]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +25,7 @@ done <<'RUNS'
 simple                simple
 simple-step-2         simple --step 2
 simple-step-1         simple --step 1
+simple-full-step-1    simple --full --step 1
 thorough              thorough
 thorough-step-2       thorough --step 2
 thorough-step-1       thorough --step 1
