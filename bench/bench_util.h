@@ -1,5 +1,6 @@
 #pragma once
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -15,14 +16,24 @@
 
 namespace kavro::bench {
 
-// Milliseconds of `runs` calls of `f`, sorted.
-inline std::vector<double> SortedMs(int runs, const std::function<void()>& f) {
+// Milliseconds of CPU time this thread has used.
+inline double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
+}
+
+// Milliseconds of `runs` calls of `f`, sorted: wall time, or with `cpu` the calling
+// thread's CPU time (steadier while other programs load the machine).
+inline std::vector<double> SortedMs(int runs, const std::function<void()>& f, bool cpu = false) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
+        const double c0 = ThreadCpuMs();
         f();
         ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+            cpu ? ThreadCpuMs() - c0
+                : std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(ms.begin(), ms.end());
     return ms;
@@ -35,9 +46,9 @@ inline void Time(const char* what, int runs, const std::function<void()>& f) {
                 runs);
 }
 
-// Median milliseconds of `runs` calls of `f`.
-inline double MedianMs(int runs, const std::function<void()>& f) {
-    const std::vector<double> ms = SortedMs(runs, f);
+// Median milliseconds of `runs` calls of `f` (wall, or the thread's CPU time).
+inline double MedianMs(int runs, const std::function<void()>& f, bool cpu = false) {
+    const std::vector<double> ms = SortedMs(runs, f, cpu);
     return ms[ms.size() / 2];
 }
 

@@ -2,7 +2,7 @@
 // test's sweep and of the walk-forward's windows at grid steps 5, 2 and 1 (and finer), with
 // their exit plans built afresh, so that a cliff in the cost per pass shows at once; then the
 // default sweep against its floor, the same passes with every opening and every exit known
-// and only the booking left. Usage: kernel_bench [DATA_DIR]
+// and only the booking left. Times are the thread's CPU time, medians. Usage: kernel_bench [DATA_DIR]
 #include <filesystem>
 
 #include "bench_util.h"
@@ -13,6 +13,8 @@ using namespace kavro;
 namespace {
 
 constexpr double kPointSize = 0.0001;  // EURUSD
+// One thread's CPU time: steadier than the wall clock while other programs load the machine.
+constexpr bool kCpu = true;
 
 // The distances a counted loop from `first` to `last` by `step` visits, in points.
 std::vector<float> Points(float first, float last, float step) {
@@ -40,7 +42,7 @@ struct Row {
 };
 
 void PrintRows(const char* what, const std::vector<Row>& rows) {
-    std::printf("\n%s\n  step  %11s %10s %11s %9s %9s\n", what, "passes", "ms", "ns/pass", "vs step 5",
+    std::printf("\n%s\n  step  %11s %10s %11s %9s %9s\n", what, "passes", "CPU ms", "ns/pass", "vs step 5",
                 "plans MB");
     const double base = rows.front().ms * 1e6 / static_cast<double>(rows.front().passes);
     for (const Row& r : rows) {
@@ -75,20 +77,23 @@ int main(int argc, char** argv) {
         Row row{step};
         std::vector<PassKernel> fresh(5, prepared);  // copied outside the time
         size_t used = 0;
-        row.ms = bench::MedianMs(5, [&] {
-            PassKernel& k = fresh[used++];
-            KernelScratch scratch;
-            k.ensureColumns(distances);
-            row.passes = 0;
-            for (int hour = 0; hour < 24; ++hour)
-                for (float sl : stops) {
-                    sink = k.run(Setting(static_cast<float>(hour), 100, sl), first, last,
-                                 ProfitOrder::TotalFirst, scratch)
-                               .profit;
-                    ++row.passes;
-                }
-            row.planBytes = k.heldBytes();
-        });
+        row.ms = bench::MedianMs(
+            5,
+            [&] {
+                PassKernel& k = fresh[used++];
+                KernelScratch scratch;
+                k.ensureColumns(distances);
+                row.passes = 0;
+                for (int hour = 0; hour < 24; ++hour)
+                    for (float sl : stops) {
+                        sink = k.run(Setting(static_cast<float>(hour), 100, sl), first, last,
+                                     ProfitOrder::TotalFirst, scratch)
+                                   .profit;
+                        ++row.passes;
+                    }
+                row.planBytes = k.heldBytes();
+            },
+            kCpu);
         sweep.push_back(row);
     }
     PrintRows("simple test sweep (24 hours x stop-losses 20..100), plans built in the time", sweep);
@@ -104,25 +109,28 @@ int main(int argc, char** argv) {
         Row row{step};
         std::vector<PassKernel> fresh(3, prepared);
         size_t used = 0;
-        row.ms = bench::MedianMs(3, [&] {
-            PassKernel& k = fresh[used++];
-            KernelScratch scratch;
-            row.passes = 0;
-            row.planBytes = 0;
-            for (long from = first; from + 1440 <= last; from += 480) {
-                const long to = from + 1440;
-                k.precompute(distances, from, to);
-                row.planBytes = std::max(row.planBytes, k.heldBytes());
-                for (float tp : targets)
-                    for (int hour = 0; hour < 24; ++hour)
-                        for (float sl : stops) {
-                            sink = k.run(Setting(static_cast<float>(hour), tp, sl), from, to,
-                                         ProfitOrder::BuyFirst, scratch)
-                                       .profit;
-                            ++row.passes;
-                        }
-            }
-        });
+        row.ms = bench::MedianMs(
+            3,
+            [&] {
+                PassKernel& k = fresh[used++];
+                KernelScratch scratch;
+                row.passes = 0;
+                row.planBytes = 0;
+                for (long from = first; from + 1440 <= last; from += 480) {
+                    const long to = from + 1440;
+                    k.precompute(distances, from, to);
+                    row.planBytes = std::max(row.planBytes, k.heldBytes());
+                    for (float tp : targets)
+                        for (int hour = 0; hour < 24; ++hour)
+                            for (float sl : stops) {
+                                sink = k.run(Setting(static_cast<float>(hour), tp, sl), from, to,
+                                             ProfitOrder::BuyFirst, scratch)
+                                           .profit;
+                                ++row.passes;
+                            }
+                }
+            },
+            kCpu);
         walk.push_back(row);
     }
     PrintRows("walk-forward windows (3 months, moved by 1), all settings, plans built in the time", walk);
@@ -142,19 +150,22 @@ int main(int argc, char** argv) {
     }
     size_t count = 0;
     for (const auto& c : closes) count += c.size();
-    const double floorMs = bench::MedianMs(21, [&] {
-        for (const auto& pass : closes) {
-            float total = 0;
-            for (size_t i = 0; i < pass.size();) {
-                const int32_t bar = pass[i].bar;
-                double buy = 0, sell = 0;
-                for (; i < pass.size() && pass[i].bar == bar; ++i)
-                    (pass[i].side == TradeSide::Buy ? buy : sell) = pass[i].amount;
-                total = static_cast<float>(static_cast<double>(total) + buy + sell);
+    const double floorMs = bench::MedianMs(
+        21,
+        [&] {
+            for (const auto& pass : closes) {
+                float total = 0;
+                for (size_t i = 0; i < pass.size();) {
+                    const int32_t bar = pass[i].bar;
+                    double buy = 0, sell = 0;
+                    for (; i < pass.size() && pass[i].bar == bar; ++i)
+                        (pass[i].side == TradeSide::Buy ? buy : sell) = pass[i].amount;
+                    total = static_cast<float>(static_cast<double>(total) + buy + sell);
+                }
+                sink = total;
             }
-            sink = total;
-        }
-    });
+        },
+        kCpu);
     // The kernel's share of the same sweep, part by part.
     const std::vector<float> stops = Points(20, 100, 5);
     std::vector<float> distances{Price(100)};
@@ -166,23 +177,30 @@ int main(int argc, char** argv) {
                              scratch)
                            .profit;
     };
-    const double prepareMs = bench::MedianMs(11, [&] {
-        PassKernel k;
-        k.prepare(s.store, s.run.dayTable);
-    });
+    const double prepareMs = bench::MedianMs(
+        11,
+        [&] {
+            PassKernel k;
+            k.prepare(s.store, s.run.dayTable);
+        },
+        kCpu);
     std::vector<PassKernel> fresh(11, prepared);
     size_t used = 0;
-    const double plansMs = bench::MedianMs(11, [&] {
-        PassKernel& k = fresh[used++];
-        KernelScratch scratch;
-        k.ensureColumns(distances);
-        sweepPasses(k, scratch, {stops.front()});  // one pass an hour builds that hour's plan
-    });
+    const double plansMs = bench::MedianMs(
+        11,
+        [&] {
+            PassKernel& k = fresh[used++];
+            KernelScratch scratch;
+            k.ensureColumns(distances);
+            sweepPasses(k, scratch, {stops.front()});  // one pass an hour builds that hour's plan
+        },
+        kCpu);
     PassKernel built = prepared;
     KernelScratch scratch;
     built.ensureColumns(distances);
     sweepPasses(built, scratch, stops);
-    const double passesMs = bench::MedianMs(21, [&] { sweepPasses(built, scratch, stops); });
+    const double passesMs = bench::MedianMs(
+        21, [&] { sweepPasses(built, scratch, stops); }, kCpu);
     std::printf("\ndefault sweep: %zu passes, %zu closes\n", closes.size(), count);
     std::printf("  floor: openings and exits known, booking only   %8.3f ms\n", floorMs);
     std::printf("  kernel: passes with the exit plans built        %8.3f ms  %6.2fx the floor\n", passesMs,
