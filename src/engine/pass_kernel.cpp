@@ -21,7 +21,7 @@ constexpr int kChainSteps = 32;
 constexpr double kExactTotal = 16777216.0;  // 2^24
 
 // Finds x in a sorted list, trying the last place and the one after it first.
-bool FindSorted(const std::vector<float>& v, float x, size_t& at) {
+[[gnu::always_inline]] inline bool FindSorted(const std::vector<float>& v, float x, size_t& at) {
     if (at < v.size() && v[at] == x) return true;
     if (at + 1 < v.size() && v[at + 1] == x) {
         ++at;
@@ -297,10 +297,10 @@ void PassKernel::buildHour(size_t hour) {
         std::tie(p.first, p.count) = BarsWithin(bars, planFrom_, planTo_);
         p.shift = std::bit_width(p.count);
         if (NarrowCells(p.count, planFrom_, planTo_)) {
-            std::vector<uint64_t>().swap(p.wide);
+            Cells<uint64_t>().swap(p.wide);
             fillPlan(p, p.narrow, bars);
         } else {
-            std::vector<uint32_t>().swap(p.narrow);
+            Cells<uint32_t>().swap(p.narrow);
             fillPlan(p, p.wide, bars);
         }
     }
@@ -308,15 +308,20 @@ void PassKernel::buildHour(size_t hour) {
 }
 
 template <typename Cell>
-void PassKernel::fillPlan(SidePlan& p, std::vector<Cell>& cells, const std::vector<int32_t>& bars) {
+void PassKernel::fillPlan(SidePlan& p, Cells<Cell>& cells, const std::vector<int32_t>& bars) {
     const size_t m = p.count, columns = distances_.size();
     const long from = planFrom_, to = planTo_;
     const Cell beyond = static_cast<Cell>(static_cast<Cell>(to - from + 1) << p.shift);
     // Exactly the size needed when growing, so that the budget holds what is allocated.
-    if (cells.capacity() < 2 * columns * m) cells = std::vector<Cell>(2 * columns * m);
-    cells.resize(2 * columns * m);
-    if (p.entries.capacity() < m) p.entries = std::vector<float>(m);
-    p.entries.resize(m);
+    auto fit = [](auto& v, size_t n) {
+        if (v.capacity() < n) {
+            std::remove_reference_t<decltype(v)>().swap(v);
+            v.reserve(n);
+        }
+        v.resize(n);
+    };
+    fit(cells, 2 * columns * m);
+    fit(p.entries, m);
     for (size_t i = 0; i < m; ++i) {
         const int32_t bar = bars[p.first + i];
         const float e = q_->hourOhlc[static_cast<size_t>(bar)][QuoteStore::Open];
@@ -377,9 +382,9 @@ void PassKernel::fillExits(Cell* upCells, Cell* downCells, size_t stride, const 
     for (; kd < columns; ++kd) downCells[kd * stride] = beyond;
 }
 
-template <typename Cell>
+template <bool kKeep, typename Cell>
 [[gnu::always_inline]] inline PassKernel::SideState PassKernel::walkPlan(
-    const SidePlan& p, const std::vector<Cell>& cells, size_t tp, size_t sl, bool buy, const KernelSetting& k,
+    const SidePlan& p, const Cells<Cell>& cells, size_t tp, size_t sl, bool buy, const KernelSetting& k,
     std::vector<KernelClose>* closes) const {
     const size_t m = p.count, columns = distances_.size();
     const Cell* up = cells.data();
@@ -388,11 +393,10 @@ template <typename Cell>
     const Cell* slCells = (buy ? down : up) + sl * m;
     const Cell beyond = static_cast<Cell>(static_cast<Cell>(planTo_ - planFrom_ + 1) << p.shift);
     const Cell nextMask = static_cast<Cell>((Cell{1} << p.shift) - 1);
-    // Counters in locals: the hop from opening to opening is the whole pass.
-    int64_t opened = 0, closed = 0, wins = 0;
+    // Only the hop from opening to opening in the loop: it is the whole pass.
+    int64_t closed = 0, wins = 0;
     SideState s;
     for (size_t i = 0; i < m;) {
-        ++opened;
         const Cell target = tpCells[i], stop = slCells[i];
         const Cell exit = std::min(target, stop);
         if (exit >= beyond) {
@@ -401,18 +405,18 @@ template <typename Cell>
             break;
         }
         // The take-profit is tested first, so it wins a bar that reaches both levels.
-        const bool win = target <= stop;
-        wins += win;
+        wins += target <= stop;
         ++closed;
-        if (closes)
+        if constexpr (kKeep)
             closes->push_back({static_cast<int32_t>(planFrom_ + static_cast<long>(exit >> p.shift)),
-                               win ? k.winAmount : k.lossAmount, buy ? TradeSide::Buy : TradeSide::Sell});
+                               target <= stop ? k.winAmount : k.lossAmount,
+                               buy ? TradeSide::Buy : TradeSide::Sell});
         i = static_cast<size_t>(exit & nextMask);
     }
-    s.opened = opened;
     s.closed = closed;
     s.wins = wins;
-    s.touched = opened > 0;
+    s.opened = closed + (s.open ? 1 : 0);
+    s.touched = s.opened > 0;
     return s;
 }
 
@@ -466,8 +470,11 @@ PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, l
     const bool buy = side == 0;
     if (!plan) return walkDirect(buy ? buyBars_[hour] : sellBars_[hour], from, to, buy, k, closes);
     const SidePlan& p = plan->side[side];
-    return p.narrow.empty() ? walkPlan(p, p.wide, tp, sl, buy, k, closes)
-                            : walkPlan(p, p.narrow, tp, sl, buy, k, closes);
+    if (closes)
+        return p.narrow.empty() ? walkPlan<true>(p, p.wide, tp, sl, buy, k, closes)
+                                : walkPlan<true>(p, p.narrow, tp, sl, buy, k, closes);
+    return p.narrow.empty() ? walkPlan<false>(p, p.wide, tp, sl, buy, k, closes)
+                            : walkPlan<false>(p, p.narrow, tp, sl, buy, k, closes);
 }
 
 const PassKernel::HourPlan* PassKernel::planFor(size_t hour, long from, long to, const KernelSetting& k,
@@ -503,7 +510,13 @@ KernelResult PassKernel::run(const KernelSetting& k, long from, long to, ProfitO
     size_t& hour = scratch.hourAt;
     // No signal bar at this hour: nothing opens.
     if (!findHour(k.entryHour, hour)) return r;
-    const HourPlan* plan = memo ? planFor(hour, from, to, k, scratch) : nullptr;
+    const HourPlan* plan = nullptr;
+    if (memo) {
+        // The search's passes find their plan built: only reads on this path.
+        const bool ready = from == planFrom_ && to == planTo_ && FindSorted(distances_, k.tp, scratch.tpAt) &&
+                           FindSorted(distances_, k.tpi, scratch.slAt) && plans_[hour].built;
+        plan = ready ? &plans_[hour] : planFor(hour, from, to, k, scratch);
+    }
     // Ask for the four columns at once: their cache misses then overlap instead of
     // coming one after the other along the two walks.
     if (plan)

@@ -1,6 +1,7 @@
 #pragma once
 // Sweep and optimisation passes computed from openings and exits instead of bar by bar.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -104,10 +105,24 @@ class PassKernel {
     // The signal bars of one side at one hour within the plan's interval, and per
     // distance (column) and signal bar the exit as (bar - from) << shift | index of
     // the next signal bar after it; an exit after `to` reads as to - from + 1.
+    // Plans are written whole before they are read: their storage is not cleared first.
+    template <typename T>
+    struct Uncleared : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = Uncleared<U>;
+        };
+        template <typename U>
+        void construct(U* p) noexcept {
+            ::new (static_cast<void*>(p)) U;
+        }
+    };
+    template <typename T>
+    using Cells = std::vector<T, Uncleared<T>>;
     struct SidePlan {
-        std::vector<float> entries;
-        std::vector<uint32_t> narrow;  // used when bars and indices fit in 32 bits
-        std::vector<uint64_t> wide;
+        Cells<float> entries;
+        Cells<uint32_t> narrow;  // used when bars and indices fit in 32 bits
+        Cells<uint64_t> wide;
         int shift = 0;
         size_t first = 0, count = 0;  // the signal bars first..first + count - 1 of the hour's list
     };
@@ -121,12 +136,12 @@ class PassKernel {
         float entry = 0;
     };
     template <typename Cell>
-    void fillPlan(SidePlan& p, std::vector<Cell>& cells, const std::vector<int32_t>& bars);
+    void fillPlan(SidePlan& p, Cells<Cell>& cells, const std::vector<int32_t>& bars);
     template <typename Cell>
     void fillExits(Cell* upCells, Cell* downCells, size_t stride, const int32_t* bars, size_t i, size_t m,
                    float e, int shift) const;
-    template <typename Cell>
-    SideState walkPlan(const SidePlan& p, const std::vector<Cell>& cells, size_t tp, size_t sl, bool buy,
+    template <bool kKeep, typename Cell>
+    SideState walkPlan(const SidePlan& p, const Cells<Cell>& cells, size_t tp, size_t sl, bool buy,
                        const KernelSetting& k, std::vector<KernelClose>* closes) const;
     void prefetchColumns(const SidePlan& p, size_t tp, size_t sl, bool buy) const;
     SideState walkDirect(const std::vector<int32_t>& bars, long from, long to, bool buy,
