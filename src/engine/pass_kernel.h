@@ -76,7 +76,7 @@ class PassKernel {
     // Builds the exit plans of every hour for the interval from..to and these
     // distances, so that run() on them only reads afterwards (safe from several
     // threads). False, having built nothing, when the plans would not fit in
-    // kPlanBudget: then the passes must run without the memo.
+    // kPlanBudget: then the passes must run without `memo`.
     bool precompute(const std::vector<float>& distances, long from, long to);
 
     // The pass over bars from..to (from <= to, covers() true). With `memo` the
@@ -102,9 +102,6 @@ class PassKernel {
         float value = 0;
         int32_t next = kNever;
     };
-    // The signal bars of one side at one hour within the plan's interval, and per
-    // distance (column) and signal bar the exit as (bar - from) << shift | index of
-    // the next signal bar after it; an exit after `to` reads as to - from + 1.
     // Plans are written whole before they are read: their storage is not cleared first.
     template <typename T>
     struct Uncleared : std::allocator<T> {
@@ -119,6 +116,9 @@ class PassKernel {
     };
     template <typename T>
     using Cells = std::vector<T, Uncleared<T>>;
+    // The signal bars of one side at one hour within the plan's interval, and per
+    // distance (column) and signal bar the exit as (bar - from) << shift | index of
+    // the next signal bar after it; an exit after `to` reads as to - from + 1.
     struct SidePlan {
         Cells<float> entries;
         Cells<uint32_t> narrow;  // used when bars and indices fit in 32 bits
