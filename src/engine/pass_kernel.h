@@ -1,8 +1,8 @@
 #pragma once
 // Sweep and optimisation passes computed from openings and exits instead of bar by bar.
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/strategy_rules.h"
@@ -23,6 +23,14 @@ struct KernelSetting {
     float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
 };
 
+// One close of a kernel pass: its bar, its money result and its side.
+struct KernelClose {
+    int32_t bar = 0;
+    float amount = 0;
+    TradeSide side = TradeSide::Buy;
+    friend bool operator==(const KernelClose&, const KernelClose&) = default;
+};
+
 struct KernelResult {
     float profit = 0;
     int64_t opened = 0, closed = 0, wins = 0, losses = 0;
@@ -30,18 +38,27 @@ struct KernelResult {
     bool buyOpen = false, sellOpen = false;
     float buyEntryPrice = 0, sellEntryPrice = 0;
     bool buyTouched = false, sellTouched = false;  // the side opened at least once
+    // The pass's closes in booking order (bar by bar, the buy side first) when its
+    // scratch keeps them; they live in the scratch until its next pass.
+    std::span<const KernelClose> closes;
 };
 
 // Reusable buffers of one thread.
 struct KernelScratch {
-    std::vector<std::pair<int32_t, float>> buyEvents, sellEvents;
+    // Set to have every pass list its closes in its result.
+    bool keepCloses = false;
+    std::vector<KernelClose> buyCloses, sellCloses, closes;
+    // Where the last pass found its hour and distances: the next pass mostly asks for the same.
+    size_t hourAt = 0, tpAt = 0, slAt = 0;
 };
 
 // A pass without a journal, computed from its openings and exits instead of
 // bar by bar. Between an opening and its exit nothing happens to that side,
 // and the exit is the first bar at or after the opening whose high or low
-// reaches a level: found by range-maximum and range-minimum tables, memoised
-// per opening bar and distance. Gives exactly the bar loop's result.
+// reaches a level. Exits are kept per interval, hour and distance in an exit
+// plan: for each signal bar of the hour, the bar where each distance is first
+// reached and the next signal bar after it, so that a pass only hops from
+// opening to opening. Gives exactly the bar loop's result.
 class PassKernel {
   public:
     // Builds what depends only on the quotes and the day table; cheap when
@@ -52,61 +69,122 @@ class PassKernel {
     // lie within the capacity, and those above the loaded ones cannot signal.
     bool covers(long from, long to) const;
 
-    // Makes room in the exit memo for these distances, so that an opening's
-    // exits are found for all of them in one walk.
+    // Makes the exit plans hold these distances (a grid of at most kMaxColumns),
+    // so that they are built once for all of them.
     void ensureColumns(const std::vector<float>& distances);
 
-    // Fills the exit memo of the openings in from..to for these distances, so
-    // that run() only reads afterwards (safe from several threads while the
-    // distances number at most kMaxColumns).
-    void precompute(const std::vector<float>& distances, long from, long to);
+    // Builds the exit plans of every hour for the interval from..to and these
+    // distances, so that run() on them only reads afterwards (safe from several
+    // threads). False, having built nothing, when the plans would not fit in
+    // kPlanBudget: then the passes must run without `memo`.
+    bool precompute(const std::vector<float>& distances, long from, long to);
 
     // The pass over bars from..to (from <= to, covers() true). With `memo` the
-    // exits come from the exit memo (filled as needed); without it each exit is
+    // exits come from the exit plans (built as needed); without it each exit is
     // searched on the spot and nothing is written, so any number of distances
     // can run from several threads.
     KernelResult run(const KernelSetting& k, long from, long to, ProfitOrder order, KernelScratch& scratch,
                      bool memo = true);
 
+    // Bytes the exit plans hold now.
+    size_t heldBytes() const;
+
     static constexpr int32_t kNever = INT32_MAX;
-    // Distances whose exits are kept at once.
-    static constexpr size_t kMaxColumns = 64;
+
+    // Distances the exit plans hold at once.
+    static constexpr size_t kMaxColumns = 4096;
+    // Bytes the exit plans may take; beyond it the passes search their exits directly.
+    static constexpr size_t kPlanBudget = size_t{48} << 20;
 
   private:
-    struct Column {
-        std::vector<int32_t> up, down;  // per signal bar: first bar reaching entry + d / entry - d
+    // A bar's high or low and the next bar that beats it.
+    struct Record {
+        float value = 0;
+        int32_t next = kNever;
     };
-    Column& column(float distance);
-    int32_t upHit(Column& c, int32_t signal);
-    int32_t downHit(Column& c, int32_t signal);
-    void fillRow(int32_t signal);
-    int32_t directUp(int32_t bar, float e, float d) const;
-    int32_t directDown(int32_t bar, float e, float d) const;
-    int32_t firstHighAtLeast(long from, float h) const;
-    int32_t firstLowAtMost(long from, float l) const;
-    template <typename Skip>
-    int32_t firstPassing(const std::vector<float>& bars, const std::vector<std::vector<float>>& blocks,
-                         long from, Skip skip) const;
+    // Plans are written whole before they are read: their storage is not cleared first.
+    template <typename T>
+    struct Uncleared : std::allocator<T> {
+        template <typename U>
+        struct rebind {
+            using other = Uncleared<U>;
+        };
+        template <typename U>
+        void construct(U* p) noexcept {
+            ::new (static_cast<void*>(p)) U;
+        }
+    };
+    template <typename T>
+    using Cells = std::vector<T, Uncleared<T>>;
+    // The signal bars of one side at one hour within the plan's interval, and per
+    // distance (column) and signal bar the exit as (bar - from) << shift | index of
+    // the next signal bar after it; an exit after `to` reads as to - from + 1.
+    struct SidePlan {
+        Cells<float> entries;
+        Cells<uint32_t> narrow;  // used when bars and indices fit in 32 bits
+        Cells<uint64_t> wide;
+        int shift = 0;
+        size_t first = 0, count = 0;  // the signal bars first..first + count - 1 of the hour's list
+    };
+    struct HourPlan {
+        bool built = false;
+        SidePlan side[2];  // buy, sell
+    };
+    struct SideState {
+        int64_t opened = 0, closed = 0, wins = 0;
+        bool open = false, touched = false;
+        float entry = 0;
+    };
+    template <typename Cell>
+    void fillPlan(SidePlan& p, Cells<Cell>& cells, const std::vector<int32_t>& bars);
+    template <typename Cell>
+    void fillExits(Cell* upCells, Cell* downCells, size_t stride, const int32_t* bars, size_t i, size_t m,
+                   float e, int shift) const;
+    template <bool kKeep, typename Cell>
+    SideState walkPlan(const SidePlan& p, const Cells<Cell>& cells, size_t tp, size_t sl, bool buy,
+                       const KernelSetting& k, std::vector<KernelClose>* closes) const;
+    void prefetchColumns(const SidePlan& p, size_t tp, size_t sl, bool buy) const;
+    SideState walkDirect(const std::vector<int32_t>& bars, long from, long to, bool buy,
+                         const KernelSetting& k, std::vector<KernelClose>* closes) const;
+    SideState walkSide(const HourPlan* plan, int side, size_t hour, size_t tp, size_t sl, long from, long to,
+                       const KernelSetting& k, std::vector<KernelClose>* closes) const;
+    const HourPlan* planFor(size_t hour, long from, long to, const KernelSetting& k, KernelScratch& scratch);
+    bool useDistances(const std::vector<float>& distances);
+    size_t planBytes(size_t hour, long from, long to) const;
+    void buildHour(size_t hour);
+    void resetPlans(long from, long to);
+    void dropPlans();
+    bool findDistance(float d, size_t& at) const;
+    bool findHour(float hour, size_t& at) const;
+    // Whether a bar's high (kUp) or low reaches the level of distance d from entry e,
+    // exactly as the strategy's tests decide.
+    template <bool kUp>
+    static bool Reaches(float v, float e, float d) {
+        return kUp ? v - e >= d : e - v >= d;
+    }
+    template <bool kUp>
+    int32_t exitFrom(int32_t bar, float e, float d, long to) const;
+    template <bool kUp>
+    int32_t firstReaching(long from, float e, float d) const;
 
     const QuoteStore* q_ = nullptr;
     uint64_t generation_ = ~0ull, tableStamp_ = ~0ull;
     long capacity_ = 0;
     bool quietBeyond_ = false;
-    // Highs and lows of the loaded bars 0..HourBarCount (a price of 0 or less as
-    // the value that never reaches a level), and sparse tables of their maxima
-    // and minima over blocks of kBlock bars, for exits far from their opening.
+    // Highs (ups_) and lows (downs_) of the loaded bars 0..HourBarCount, a price of
+    // 0 or less as the value that never reaches a level, each with the next bar
+    // whose high is higher (low is lower): the first bar at or after an opening
+    // that reaches a level is on this chain of records. Sparse tables of their
+    // maxima and minima over blocks of kBlock bars serve exits far from their opening.
     static constexpr long kBlock = 64;
-    std::vector<float> highs_, lows_;
+    std::vector<Record> ups_, downs_;
     std::vector<std::vector<float>> blockHighMax_, blockLowMin_;
-    std::vector<int32_t> signalOf_;  // bar -> signal index, -1 if none
-    std::vector<int32_t> signalBars_;
-    std::map<float, std::vector<int32_t>> buyBars_, sellBars_;  // by hour
-    std::map<float, std::unique_ptr<Column>> columns_;
-    struct Pending {
-        float level;
-        int32_t* slot;
-    };
-    std::vector<Pending> rowUp_, rowDown_;  // fillRow's buffers
+    std::vector<float> hours_;                              // hours with a signal bar, sorted
+    std::vector<std::vector<int32_t>> buyBars_, sellBars_;  // per hour, the signal bars
+
+    std::vector<float> distances_;  // sorted, distinct
+    long planFrom_ = 0, planTo_ = -1;
+    std::vector<HourPlan> plans_;  // per hour, for planFrom_..planTo_
 };
 
 }  // namespace kavro

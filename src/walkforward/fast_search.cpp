@@ -250,9 +250,9 @@ bool FastSearchWindow(const RunEnv& e, const NumberReading& savedTarget, double 
         r.progressMax = savedMax;
         return false;
     }
-    // Few distances: fill the exit memo first, so that the passes only read it from any thread.
-    const bool memo = distances.size() <= PassKernel::kMaxColumns;
-    if (memo) r.kernel.precompute(distances, w.from, w.to);
+    // Build the exit plans first, so that the passes only read them from any thread.
+    const bool memo =
+        distances.size() <= PassKernel::kMaxColumns && r.kernel.precompute(distances, w.from, w.to);
 
     ChunkedSearch search(e, w, memo, windowCount, pointValue, tradeCost);
     try {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/run_checks.h"
@@ -53,7 +56,172 @@ class KernelAgainstBarLoop : public EngineFixture {
             }
         }
     }
+
+    // The kernel and the day table of the whole file, on the quotes built so far.
+    void PrepareKernel() {
+        table.prepare(session.store, static_cast<float>(session.store.hourBarCount));
+        kernel.prepare(session.store, table);
+    }
+
+    // The pass walked bar by bar with the strategy's own rules: what the kernel must give.
+    static KernelResult BarLoop(const QuoteStore& q, const DayMatchTable& table, const KernelSetting& k,
+                                long from, long to, ProfitOrder order, std::vector<KernelClose>& closes) {
+        KernelResult r;
+        Position pos;
+        closes.clear();
+        for (long b = from; b <= to; ++b) {
+            const BarDay day = table.at(b);
+            const auto& bar = q.hourBar(static_cast<size_t>(b));
+            const bool hour = q.hourOf(static_cast<size_t>(b)) == k.entryHour;
+            ApplyBarRules(
+                pos, day.buy && hour, day.sell && hour, bar[QuoteStore::Open], bar[QuoteStore::High],
+                bar[QuoteStore::Low], k.tp, k.tpi,
+                [&](TradeSide side) {
+                    ++r.opened;
+                    (side == TradeSide::Buy ? r.buyTouched : r.sellTouched) = true;
+                },
+                [&](TradeSide side, bool win, float) {
+                    const float amount = win ? k.winAmount : k.lossAmount;
+                    (side == TradeSide::Buy ? pos.buyBarProfit : pos.sellBarProfit) = amount;
+                    ++r.closed;
+                    ++(win ? r.wins : r.losses);
+                    closes.push_back({static_cast<int32_t>(b), amount, side});
+                });
+            r.profit =
+                order == ProfitOrder::TotalFirst
+                    ? static_cast<float>(static_cast<double>(r.profit) + pos.buyBarProfit + pos.sellBarProfit)
+                    : static_cast<float>((pos.buyBarProfit + static_cast<double>(r.profit)) +
+                                         pos.sellBarProfit);
+            pos.buyBarProfit = pos.sellBarProfit = 0;
+        }
+        r.buyOpen = pos.buyOpen != 0;
+        r.sellOpen = pos.sellOpen != 0;
+        r.buyEntryPrice = pos.buyEntryPrice;
+        r.sellEntryPrice = pos.sellEntryPrice;
+        return r;
+    }
+
+    // Every field a caller reads, the closes included; `what` names the case.
+    static void ExpectSamePass(const KernelResult& got, const KernelResult& want,
+                               const std::vector<KernelClose>& wantCloses, const std::string& what) {
+        EXPECT_EQ(got.profit, want.profit) << what;
+        EXPECT_EQ(std::signbit(got.profit), std::signbit(want.profit)) << what;
+        EXPECT_EQ(got.opened, want.opened) << what;
+        EXPECT_EQ(got.closed, want.closed) << what;
+        EXPECT_EQ(got.wins, want.wins) << what;
+        EXPECT_EQ(got.losses, want.losses) << what;
+        EXPECT_EQ(got.buyOpen, want.buyOpen) << what;
+        EXPECT_EQ(got.sellOpen, want.sellOpen) << what;
+        EXPECT_EQ(got.buyTouched, want.buyTouched) << what;
+        EXPECT_EQ(got.sellTouched, want.sellTouched) << what;
+        if (want.buyTouched) {
+            EXPECT_EQ(got.buyEntryPrice, want.buyEntryPrice) << what;
+        }
+        if (want.sellTouched) {
+            EXPECT_EQ(got.sellEntryPrice, want.sellEntryPrice) << what;
+        }
+        if (!got.closes.empty() || !wantCloses.empty()) {
+            EXPECT_TRUE(
+                std::equal(got.closes.begin(), got.closes.end(), wantCloses.begin(), wantCloses.end()))
+                << what;
+        }
+    }
+
+    DayMatchTable table;
+    PassKernel kernel;
 };
+
+// The kernel on its own against the bar loop, for grids of a few up to several
+// hundred distances, with exits from the plans and searched on the spot, closes
+// listed or not, and money results small enough to add in any order or not.
+TEST_F(KernelAgainstBarLoop, PassesMatchTheBarLoopAtAnyGridSize) {
+    std::mt19937 rng(5);
+    BuildRandomQuotes(rng);
+    const QuoteStore& q = session.store;
+    const long bars = q.hourBarCount;
+    PrepareKernel();
+    KernelScratch scratch, listing;
+    listing.keepCloses = true;
+    std::vector<KernelClose> closes;
+    int compared = 0, booked = 0, planned = 0;
+    for (int round = 0; round < 24; ++round) {
+        const size_t size = std::vector<size_t>{3, 40, 70, 300}[round % 4];
+        std::vector<float> distances;
+        for (size_t i = 0; i < size; ++i)
+            distances.push_back(static_cast<float>(static_cast<double>(1 + rng() % 1500) * 0.00001));
+        if (round % 5 == 0) distances.push_back(0.0f);  // reached on the opening bar itself
+        const long from = static_cast<long>(rng() % static_cast<unsigned>(bars / 2));
+        const long to =
+            std::min(bars + 20, from + 50 + static_cast<long>(rng() % static_cast<unsigned>(bars)));
+        ASSERT_TRUE(kernel.covers(from, to));
+        planned += kernel.precompute(distances, from, to);
+        for (int pass = 0; pass < 60; ++pass) {
+            KernelSetting k;
+            k.entryHour = static_cast<float>(rng() % 25);
+            k.tp = distances[rng() % distances.size()];
+            k.tpi = distances[rng() % distances.size()];
+            // Whole numbers that may add up beyond what a float holds, and fractions.
+            k.winAmount = std::vector<float>{50, 0, 2.5e7f, 0.3f, -4}[rng() % 5];
+            k.lossAmount = std::vector<float>{-20, -3e7f, -0.7f, 0}[rng() % 4];
+            const ProfitOrder order = rng() % 2 ? ProfitOrder::TotalFirst : ProfitOrder::BuyFirst;
+            const KernelResult want = BarLoop(q, table, k, from, to, order, closes);
+            const std::string what = "round " + std::to_string(round) + " pass " + std::to_string(pass);
+            ExpectSamePass(kernel.run(k, from, to, order, scratch), want, {}, what + " plan");
+            ExpectSamePass(kernel.run(k, from, to, order, scratch, false), want, {}, what + " direct");
+            const KernelResult listed = kernel.run(k, from, to, order, listing);
+            ExpectSamePass(listed, want, closes, what + " listed");
+            EXPECT_EQ(listed.closes.size(), closes.size()) << what;
+            ++compared;
+            booked += std::fabs(want.profit) > 16777216.0f;
+        }
+    }
+    EXPECT_EQ(compared, 24 * 60);
+    // Every grid here fits the budget, and some totals went past what a float holds exactly.
+    EXPECT_EQ(planned, 24);
+    EXPECT_GT(booked, 20);
+}
+
+// Plans that would not fit are refused, and the passes searched directly stay exact.
+TEST_F(KernelAgainstBarLoop, PlansBeyondTheBudgetAreRefused) {
+    AddQuietDays(450);
+    for (int d = 251; d <= 450; d += 2) MakeBuyDay(d);
+    float price = 1.2f;
+    for (int d = 251; d <= 450; ++d)
+        for (int h = 0; h < 24; ++h) {
+            const float open = price;
+            price += (d + h) % 3 == 0 ? -0.0004f : 0.0003f;
+            AddBar(d, static_cast<float>(h), open, std::max(open, price) + 0.0002f,
+                   std::min(open, price) - 0.0002f, price);
+        }
+    const QuoteStore& q = session.store;
+    const long bars = q.hourBarCount;
+    PrepareKernel();
+    std::vector<float> fine, tooMany;
+    for (size_t i = 0; i < PassKernel::kMaxColumns; ++i) fine.push_back(static_cast<float>(i + 1) * 1e-6f);
+    tooMany = fine;
+    tooMany.push_back(1.0f);
+    // About 2,400 signal bars by 4,096 distances in both directions: more than the budget.
+    EXPECT_FALSE(kernel.precompute(fine, 1, bars));
+    EXPECT_FALSE(kernel.precompute(tooMany, 1, 100));
+    // A short interval fits.
+    EXPECT_TRUE(kernel.precompute(fine, 1, 100));
+    KernelScratch scratch;
+    std::vector<KernelClose> closes;
+    // The steady rise makes long chains of new highs: far targets are found through the block tables.
+    for (const float hour : {3.0f, 17.0f})
+        for (const auto& [tp, sl] : {std::pair{fine[5], fine[2]},
+                                     {fine[300], fine[150]},
+                                     {fine[4000], fine[2000]},
+                                     {0.02f, 0.0009f},
+                                     {0.05f, 0.0005f}}) {
+            const KernelSetting k{hour, tp, sl, 100, -50};
+            const KernelResult want = BarLoop(q, table, k, 1, bars, ProfitOrder::TotalFirst, closes);
+            EXPECT_GT(want.closed, 5);
+            ExpectSamePass(kernel.run(k, 1, bars, ProfitOrder::TotalFirst, scratch), want, {}, "whole");
+            ExpectSamePass(kernel.run(k, 1, 100, ProfitOrder::TotalFirst, scratch),
+                           BarLoop(q, table, k, 1, 100, ProfitOrder::TotalFirst, closes), {}, "short");
+        }
+}
 
 TEST_F(KernelAgainstBarLoop, RandomSweepsGiveTheSameReport) {
     std::mt19937 rng(7);
@@ -158,6 +326,52 @@ TEST_F(KernelAgainstBarLoop, RandomWalkForwardRunsGiveTheSameReports) {
     // Most runs went through the kernel (far fewer yields than a bar loop makes), fractional ones included.
     EXPECT_GE(fastWindows, 10);
     for (const auto& m : dialogs.messages) EXPECT_EQ(m.text, kNoSearchSettings);
+}
+
+// Grids of more distances than the exits were once kept for (over 64), and a
+// grid finer than a point: sweeps, full sweeps and walk-forward runs through the
+// exit plans against the bar loop. One entry hour keeps the bar loop short.
+TEST_F(KernelAgainstBarLoop, FineGridRunsGiveTheSameReports) {
+    std::mt19937 rng(23);
+    BuildRandomQuotes(rng);
+    const int bars = session.store.hourBarCount;
+    auto file = [&](const std::string& name) { return ReadFile(session.workDir + "/" + name); };
+    FormState& f = session.form;
+    f.check2 = true;
+    f.text11 = "10";
+    f.text13 = "0.0005";
+    f.text7 = "0.5";
+    f.text8 = "0.25";
+    int traded = 0;
+    for (int round = 0; round < 6; ++round) {
+        const bool thorough = round >= 3;
+        f.text2 = std::to_string((thorough ? 70 : 100) + rng() % 30);
+        f.text3 = std::to_string(5 + rng() % 10);
+        f.text6 = round == 0 ? "0.5" : "1";
+        f.text4 = f.text5 = std::to_string(rng() % 24);
+        f.check1 = round == 2;
+        SetInterval(1 + static_cast<int>(rng() % 50), bars);
+        std::string reports[2];
+        std::array<std::string, 7> labels[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            session.run.fastPasses = fast == 1;
+            f.text10.clear();
+            if (thorough) {
+                ToolbarButton(session, "Kach");
+                for (int i = 0; i < 5 && f.timer3; ++i) Timer3Tick(session);
+                reports[fast] = file("RIPOT") + "|" + file("RIPOT1") + "|" + f.text10;
+            } else {
+                RunSimpleTest();
+                reports[fast] = file("RIPOT");
+            }
+            labels[fast] = f.label1;
+        }
+        ASSERT_EQ(reports[1], reports[0]) << "round " << round;
+        EXPECT_EQ(labels[1], labels[0]) << "round " << round;
+        traded += std::count(reports[0].begin(), reports[0].end(), '\n') > 10 && labels[0][0] != "0";
+    }
+    EXPECT_GE(traded, 5);
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 }  // namespace
