@@ -2,21 +2,18 @@
 // Monte Carlo of a run's trades: how the final result and the maximum drawdown
 // spread when the order of the trades is luck (shuffled) or the trades themselves
 // are (resampled with replacement).
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "evaluation/trade_record.h"
+#include "platform/job_progress.h"
 
 namespace kavro {
 
 // Shared with whoever waits for a long Monte Carlo: the runs done so far, and a
 // flag that stops the runs still to come.
-struct MonteCarloProgress {
-    std::atomic<int64_t> done{0};
-    std::atomic<bool> cancel{false};
-};
+using MonteCarloProgress = JobProgress;
 
 struct MonteCarloOptions {
     int runs = 1000;                         // 1..1,000,000
