@@ -179,4 +179,40 @@ OverfitReport ReportOverfit(const SweepFigures& f, std::span<const PassRow> pass
     return r;
 }
 
+std::string SweepCheckRefusal(size_t passes, int blocks) {
+    if (passes > kMaxFigurePasses)
+        return "Цифры по каждому проходу считаются для переборов до " + std::to_string(kMaxFigurePasses) +
+               " проходов, а в этом " + std::to_string(passes) + ": сократите сетку (поле «Шаг», часы)";
+    if (blocks == 0) return {};
+    if (!ValidBlockCount(blocks))
+        return "Число блоков должно быть чётным, от " + std::to_string(kMinBlocks) + " до " +
+               std::to_string(kMaxBlocks);
+    const double work =
+        static_cast<double>(passes) * static_cast<double>(Choose(blocks, blocks / 2)) * blocks;
+    if (work > kMaxOverfitWork)
+        return "Проверка на переобучение " + std::to_string(passes) + " проходов по " +
+               std::to_string(blocks) +
+               " блокам заняла бы слишком долго: уменьшите число блоков или сетку перебора";
+    return {};
+}
+
+SweepCheck CheckSweep(const QuoteStore& store, const RunRecord& record, ReplayTools tools,
+                      const FiguresRequest& request) {
+    SweepCheck c;
+    c.blocks = request.blocks;
+    c.error = SweepCheckRefusal(record.passes.size(), request.blocks);
+    if (!c.error.empty()) return c;
+    if (!ComputeSweepFigures(store, record, tools, request, c.figures, c.error)) return c;
+    if (request.blocks > 0 && record.passes.size() >= 2) {
+        c.overfit = ReportOverfit(c.figures, record.passes, request.threads, request.progress);
+        if (request.progress && request.progress->cancel.load()) {
+            c.overfit.reset();
+            c.error = kReplayCancelled;
+            return c;
+        }
+    }
+    c.ok = true;
+    return c;
+}
+
 }  // namespace kavro

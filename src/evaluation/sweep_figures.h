@@ -70,4 +70,28 @@ struct OverfitReport {
 OverfitReport ReportOverfit(const SweepFigures& figures, std::span<const PassRow> passes,
                             unsigned threads = 0, JobProgress* progress = nullptr);
 
+// What a sweep's evaluation adds when asked: every pass's figures, and with
+// blocks the overfitting check; or why not.
+struct SweepCheck {
+    bool ok = false;
+    std::string error;
+    int blocks = 0;
+    SweepFigures figures;
+    std::optional<OverfitReport> overfit;  // with blocks, for a sweep of two passes or more
+};
+
+// The largest sweeps whose figures are computed (80 bytes a pass while they are
+// held), and the most work (passes x splits x blocks) an overfitting check takes.
+inline constexpr size_t kMaxFigurePasses = 2'000'000;
+inline constexpr double kMaxOverfitWork = 1e11;
+
+// Why a sweep of `passes` passes gets no figures, or with `blocks` no overfitting
+// check (blocks 0: figures only); "" when it does.
+std::string SweepCheckRefusal(size_t passes, int blocks);
+
+// The figures of `record` (a sweep) and, with `request.blocks`, its overfitting
+// check; `request.progress` counts the passes, then the splits.
+SweepCheck CheckSweep(const QuoteStore& store, const RunRecord& record, ReplayTools tools,
+                      const FiguresRequest& request);
+
 }  // namespace kavro

@@ -457,8 +457,8 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Information);
     QVERIFY(desk.dialogs.shown[0].text.contains(single));
     QCOMPARE(QDir(single).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"equity.png", "monthly.csv", "passes.csv", "price.png", "stats.json", "trades.csv",
-                          "windows.csv"}));
+             (QStringList{"blocks.csv", "equity.png", "monthly.csv", "passes.csv", "price.png", "stats.json",
+                          "trades.csv", "windows.csv"}));
     QVERIFY(desk.dialogs.shown[0].text.endsWith(QStringLiteral("equity.png, price.png")));
     QCOMPARE(CountLines(single + "/passes.csv"), size_t(1));
     QCOMPARE(CountLines(single + "/trades.csv"), w->evaluation()->trades.size() + 1);
@@ -500,12 +500,37 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     w->runsPane()->table()->selectRow(1);
     QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
     QVERIFY(MapsBuilt(w));
+    // The export waits for the passes' figures and the overfitting check.
+    QVERIFY(WaitUntil([&] { return !w->checking(); }));
+    QVERIFY(w->exportButton()->isEnabled());
     const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));
     QVERIFY(exportTo(out));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"equity.png", "heatmap.png", "monthly.csv", "passes.csv", "price.png", "stats.json",
-                          "trades.csv", "windows.csv"}));
+             (QStringList{"blocks.csv", "equity.png", "heatmap.png", "monthly.csv", "overfit.png",
+                          "passes.csv", "price.png", "stats.json", "trades.csv", "windows.csv"}));
     QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
+    QCOMPARE(CountLines(out + "/blocks.csv"), size_t(409));
+    QCOMPARE(QImage(out + "/overfit.png").size(), QSize(1400, 800));
+    // The batch runner's check of the same sweep writes the same bytes.
+    const QString batchSweep = desk.dir.filePath(QStringLiteral("batch-sweep"));
+    std::ostringstream sweepOut, sweepErr;
+    const std::vector<std::string> sweepArgs = {"simple",
+                                                "--hourly",
+                                                (sample + "/EURUSD_H1.PRN").toStdString(),
+                                                "--daily",
+                                                (sample + "/EURUSD_D1.PRN").toStdString(),
+                                                "--no-beep",
+                                                "--dir",
+                                                desk.dir.path().toStdString(),
+                                                "--overfit",
+                                                "--export",
+                                                batchSweep.toStdString()};
+    QCOMPARE(RunBatch(sweepArgs, sweepOut, sweepErr), 0);
+    for (const char* file : kExportFiles) {
+        QFile a(out + "/" + file), b(batchSweep + "/" + file);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY2(a.readAll() == b.readAll(), file);
+    }
     QCOMPARE(CountLines(out + "/trades.csv"), size_t(1));
     const std::pair<const char*, QSize> pictures[] = {
         {"equity.png", QSize(1400, 800)}, {"heatmap.png", QSize(1400, 900)}, {"price.png", QSize(1400, 800)}};
@@ -514,7 +539,8 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     const HeatGrid& g = w->heatmapPane()->targetStopMap()->grid();
     QVERIFY(g.hasBest);
     const QRectF best = LayoutHeatmap(QRectF(0, 0, 1400, 900), g).cellRect({g.bestX, g.bestY});
-    QCOMPARE(QImage(out + "/heatmap.png").pixel(best.center().toPoint()) | 0xFF000000u,
+    // Off the middle, where the cell's value is written.
+    QCOMPARE(QImage(out + "/heatmap.png").pixel((best.topLeft() + QPointF(4, 4)).toPoint()) | 0xFF000000u,
              HeatColour(g.bestValue, std::max(std::fabs(g.minValue), std::fabs(g.maxValue))).rgb());
 
     // A file where the folder should be, or in the way of its parent: a message naming it, nothing written.
