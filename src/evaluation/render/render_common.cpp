@@ -133,8 +133,11 @@ QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const Q
     const QRectF line(area.left() + 6, area.top() + 2, area.width() - 12, h);
     p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
     if (!note.isEmpty()) {
+        // A note that does not fit beside the title is cut short rather than drawn over it.
+        const double room = line.width() - QFontMetricsF(p.font()).horizontalAdvance(title) - 16;
         p.setFont(LabelFont());
-        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, note);
+        const QString shown = QFontMetricsF(p.font()).elidedText(note, Qt::ElideRight, room);
+        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, shown);
     }
     p.restore();
     return QRectF(area.left(), area.top() + h + 2, area.width(), std::max(0.0, area.height() - h - 2));
