@@ -159,6 +159,40 @@ TEST_F(SweepFiguresTest, ARecordThatCannotBeReplayedSaysWhy) {
     EXPECT_EQ(refusal(*sweep, &cancelled), kReplayCancelled);
 }
 
+TEST_F(SweepFiguresTest, TheCheckRefusesWhatWouldTakeTooLongAndSkipsWhatHasNothingToRank) {
+    EXPECT_EQ(SweepCheckRefusal(408, 16), "");
+    EXPECT_EQ(SweepCheckRefusal(kMaxFigurePasses, 0), "");
+    EXPECT_NE(SweepCheckRefusal(kMaxFigurePasses + 1, 0).find("до 2000000 проходов"), std::string::npos);
+    EXPECT_NE(SweepCheckRefusal(408, 5).find("чётным"), std::string::npos);
+    // 100,000 passes x 184,756 splits x 20 blocks is beyond the work allowed; 16 blocks are not.
+    EXPECT_NE(SweepCheckRefusal(100000, 20).find("уменьшите число блоков"), std::string::npos);
+    EXPECT_EQ(SweepCheckRefusal(100000, 16), "");
+
+    FiguresRequest request{16, 2, nullptr};
+    const SweepCheck full =
+        CheckSweep(session.store, *sweep, {session.run.kernel, session.run.dayTable}, request);
+    ASSERT_TRUE(full.ok) << full.error;
+    ASSERT_TRUE(full.overfit);
+    EXPECT_EQ(full.overfit->cscv.combinations, 12870);
+    EXPECT_EQ(full.figures.passes.size(), 408u);
+    // One pass ranks nothing: its figures, and no check.
+    RunRecord one = *sweep;
+    one.passes.resize(1);
+    const SweepCheck single =
+        CheckSweep(session.store, one, {session.run.kernel, session.run.dayTable}, request);
+    EXPECT_TRUE(single.ok);
+    EXPECT_FALSE(single.overfit);
+    EXPECT_EQ(single.figures.passes.size(), 1u);
+    // A cancel through the progress leaves nothing half done.
+    JobProgress cancelled;
+    cancelled.cancel = true;
+    request.progress = &cancelled;
+    const SweepCheck stopped =
+        CheckSweep(session.store, *sweep, {session.run.kernel, session.run.dayTable}, request);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(stopped.error, kReplayCancelled);
+}
+
 TEST(BlockCut, BlocksAreContiguousAndCoverTheInterval) {
     // n = 10 bars, 4 blocks: floor(b * 10 / 4) = 0, 2, 5, 7.
     EXPECT_EQ(BlockStarts(1, 10, 4), (std::vector<long>{1, 3, 6, 8}));
