@@ -60,17 +60,9 @@ class Json {
     // Only plain ASCII texts (dates, month keys) pass through here.
     void text(const char* key, const std::string& v) {
         this->key(key);
-        quoted(v);
+        value(v);
     }
-    void texts(const char* key, const std::vector<std::string>& values) {
-        this->key(key);
-        text_ += '[';
-        for (size_t i = 0; i < values.size(); ++i) {
-            if (i > 0) text_ += ',';
-            quoted(values[i]);
-        }
-        text_ += ']';
-    }
+
     std::string result() { return text_ + "\n"; }
 
   private:
@@ -83,7 +75,7 @@ class Json {
             AppendNumber(text_, v);
     }
     void value(int64_t v) { text_ += std::to_string(v); }
-    void quoted(const std::string& v) {
+    void value(const std::string& v) {
         if (v.empty())
             text_ += "null";
         else
@@ -308,7 +300,7 @@ void OverfitJson(Json& j, const OverfitReport& o) {
     j.count("blocks", static_cast<int64_t>(o.cscv.blocks));
     std::vector<std::string> starts;
     for (const Date& d : o.blockStarts) starts.push_back(DateOrEmpty(d));
-    j.texts("blockStarts", starts);
+    j.list("blockStarts", starts);
     j.count("combinations", o.cscv.combinations);
     j.text("metric", "net");
     j.number("pbo", o.cscv.combinations > 0 ? o.cscv.pbo : NAN);

@@ -1,11 +1,11 @@
 #include "evaluation/heatmap.h"
 
-#include "evaluation/sweep_figures.h"
-
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
+
+#include "evaluation/sweep_figures.h"
 
 namespace kavro {
 

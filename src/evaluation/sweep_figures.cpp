@@ -90,7 +90,9 @@ PassFigures FiguresOf(std::span<const KernelClose> closes, const BarCalendar& ca
             months.first = std::min(months.first, m);
             months.last = std::max(months.last, m);
         }
-        if (blockRow) blockRow[cal.block[static_cast<size_t>(c.bar - cal.from)]] += p;
+        // Exits lie within the interval; the check keeps a damaged close from writing elsewhere.
+        if (const size_t at = static_cast<size_t>(c.bar - cal.from); blockRow && at < cal.block.size())
+            blockRow[cal.block[at]] += p;
     }
     f.profitFactor = ProfitFactorOf(f.grossProfit, f.grossLoss);
     f.recoveryFactor = RecoveryFactorOf(f.netResult, f.maxDrawdown);

@@ -28,30 +28,10 @@ using namespace kavro::test;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 120000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-void Load(Desk& desk) {
-    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
-    desk.dialogs.files = {sample + "/EURUSD_H1.PRN", sample + "/EURUSD_D1.PRN"};
-    desk.window->action("Hour")->trigger();
-    desk.window->action("Day")->trigger();
-    desk.session->form.check2 = true;
-}
-
-bool Run(Desk& desk) {
-    desk.window->action("Start")->trigger();
-    return WaitUntil([&] { return !desk.session->form.timer1; });
-}
-
 // The default sweep run and its evaluation open, its check done.
 EvaluationWindow* SweepAndOpen(Desk& desk) {
-    Load(desk);
-    if (!Run(desk)) return nullptr;
+    LoadSample(desk);
+    if (!RunToEnd(desk, "Start")) return nullptr;
     desk.window->action("Ocen")->trigger();
     EvaluationWindow* w = desk.window->evaluationWindow();
     if (w && !WaitUntil([&] { return !w->checking() && !w->heatmapPane()->building(); })) return nullptr;
@@ -224,8 +204,8 @@ void EvaluationOverfitTest::heatmapColoursByAChosenFigure() {
 
 void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk));
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));
     // Other hourly quotes loaded before the evaluation opens: the passes cannot be replayed.
     QFile sample(QStringLiteral(KAVRO_SAMPLE_DIR) + "/EURUSD_H1.PRN");
     QVERIFY(sample.open(QIODevice::ReadOnly));
@@ -262,12 +242,12 @@ void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
 
 void EvaluationOverfitTest::monteCarloShowsTheFanAndTheRiskOfRuin() {
     Desk desk;
-    Load(desk);
+    LoadSample(desk);
     FormState& f = desk.session->form;
     f.text4 = f.text5 = std::string("9");
     f.text6 = std::string("0");
     desk.window->syncFromState();
-    QVERIFY(Run(desk));
+    QVERIFY(RunToEnd(desk, "Start"));
     desk.window->action("Ocen")->trigger();
     EvaluationWindow* w = desk.window->evaluationWindow();
     QVERIFY(w);

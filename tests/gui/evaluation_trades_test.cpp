@@ -34,13 +34,6 @@ using namespace kavro::test;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 120000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 // The sample loaded, a single setting (hour 9, stop-loss 70) run to its end, and its evaluation open.
 EvaluationWindow* RunAndOpen(Desk& desk) {
     const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);

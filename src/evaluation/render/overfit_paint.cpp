@@ -16,12 +16,6 @@ QString Percent(double share) {
     return QString::fromStdString(DisplayNumber(share * 100, 1)) + QStringLiteral(" %");
 }
 
-QRectF PlotIn(const QRectF& body) {
-    return QRectF(body.left() + kLeftMargin, body.top() + 18,
-                  std::max(0.0, body.width() - kLeftMargin - kRightMargin),
-                  std::max(0.0, body.height() - 18 - kBottomMargin));
-}
-
 // The name of the vertical axis above its labels.
 void VerticalName(QPainter& p, const QRectF& plot, const QString& name) {
     p.save();
@@ -63,20 +57,15 @@ void PaintLogitHistogram(QPainter& p, const QRectF& area, const OverfitReport& r
     p.save();
     const QRectF body = PaintTitle(p, area, QStringLiteral("Логиты λ = ln(ω / (1 − ω)) по разбиениям"),
                                    QStringLiteral("λ ≤ 0: %1").arg(Percent(r.cscv.pbo)));
-    const QRectF plot = PlotIn(body);
+    const QRectF plot = PlotBelow(body);
     const Histogram& h = r.logitHistogram;
-    if (r.cscv.combinations == 0 || h.counts.empty() || h.edges.size() != h.counts.size() + 1) {
-        PaintNothing(p, body, QStringLiteral("Нет разбиений"));
+    if (!CanPlot(p, body, plot,
+                 r.cscv.combinations > 0 && !h.counts.empty() && h.edges.size() == h.counts.size() + 1,
+                 QStringLiteral("Нет разбиений"))) {
         p.restore();
         return;
     }
-    if (plot.width() < 4 || plot.height() < 4) {
-        p.restore();
-        return;
-    }
-    int64_t most = 1;
-    for (int64_t c : h.counts) most = std::max(most, c);
-    const Axis ys = NiceAxis(0, static_cast<double>(most), 5);
+    const Axis ys = CountsAxis(h.counts);
     Axis xs = NiceAxis(h.edges.front(), h.edges.back(), 8);
     PaintValueAxis(p, plot, ys);
     const size_t half = h.counts.size() / 2;
@@ -105,13 +94,8 @@ void PaintDegradation(QPainter& p, const QRectF& area, const OverfitReport& r) {
                                         Percent(o.probabilityOfLoss))
                              : QStringLiteral("P(убыток) %1").arg(Percent(o.probabilityOfLoss));
     const QRectF body = PaintTitle(p, area, QStringLiteral("Лучший проход: обучение и проверка"), note);
-    const QRectF plot = PlotIn(body);
-    if (o.inSample.empty()) {
-        PaintNothing(p, body, QStringLiteral("Нет разбиений"));
-        p.restore();
-        return;
-    }
-    if (plot.width() < 4 || plot.height() < 4) {
+    const QRectF plot = PlotBelow(body);
+    if (!CanPlot(p, body, plot, !o.inSample.empty(), QStringLiteral("Нет разбиений"))) {
         p.restore();
         return;
     }
@@ -173,14 +157,11 @@ void PaintEquityFan(QPainter& p, const QRectF& area, const EquityFan& f, const Q
                     std::optional<double> ruinEquity) {
     p.save();
     const QRectF body = PaintTitle(p, area, title, QStringLiteral("5–95 %, 25–75 %, медиана"));
-    const QRectF plot = PlotIn(body);
+    const QRectF plot = PlotBelow(body);
     const size_t n = f.trades.size();
-    if (n < 2 || f.p5.size() != n || f.p95.size() != n) {
-        PaintNothing(p, body, QStringLiteral("Нет прогонов"));
-        p.restore();
-        return;
-    }
-    if (plot.width() < 4 || plot.height() < 4) {
+    const bool anything = n >= 2 && f.p5.size() == n && f.p25.size() == n && f.p50.size() == n &&
+                          f.p75.size() == n && f.p95.size() == n;
+    if (!CanPlot(p, body, plot, anything, QStringLiteral("Нет прогонов"))) {
         p.restore();
         return;
     }

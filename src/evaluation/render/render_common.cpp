@@ -1,6 +1,7 @@
 #include "evaluation/render/render_common.h"
 
 #include <QFontMetricsF>
+#include <algorithm>
 #include <cmath>
 
 #include "evaluation/trade_record.h"
@@ -180,6 +181,26 @@ void PaintNothing(QPainter& p, const QRectF& area, const QString& text) {
     p.setFont(LabelFont());
     p.drawText(area, Qt::AlignCenter, text);
     p.restore();
+}
+
+QRectF PlotBelow(const QRectF& body) {
+    return QRectF(body.left() + kLeftMargin, body.top() + 18,
+                  std::max(0.0, body.width() - kLeftMargin - kRightMargin),
+                  std::max(0.0, body.height() - 18 - kBottomMargin));
+}
+
+bool CanPlot(QPainter& p, const QRectF& body, const QRectF& plot, bool anything, const QString& nothing) {
+    if (!anything) {
+        PaintNothing(p, body, nothing);
+        return false;
+    }
+    return plot.width() >= 4 && plot.height() >= 4;
+}
+
+Axis CountsAxis(const std::vector<int64_t>& counts) {
+    int64_t most = 1;
+    for (int64_t c : counts) most = std::max(most, c);
+    return NiceAxis(0, static_cast<double>(most), 5);
 }
 
 }  // namespace kavro::render
