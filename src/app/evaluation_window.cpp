@@ -150,8 +150,8 @@ void EvaluationWindow::startCheck() {
         if (sweep) {
             // Too many passes for the check, but not for their figures: the figures alone.
             const int asked = SweepCheckRefusal(sweep->passes.size(), blocks).empty() ? blocks : 0;
-            if (!HoldsQuotesOf(s_.store, *sweep)) {
-                // Said at once, without a copy of quotes that are not the sweep's.
+            if (!HoldsQuotesOf(s_.store, *sweep) || !SweepCheckRefusal(sweep->passes.size(), 0).empty()) {
+                // Said at once, without a copy of quotes that would not be read.
                 PassKernel kernel;
                 DayMatchTable table;
                 check_ = std::make_shared<const SweepCheck>(CheckSweep(
