@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole batch-runner processes on the real EURUSD quotes, as a user runs them: the simple and
-# the thorough test at steps 5 (the default), 2 and 1, and the full sweep at step 1, each run
+# the thorough test at steps 5 (the default), 2 and 1, the full sweep at steps 5 and 1, and the
+# default and the full sweep's overfitting check (16 blocks), each run
 # RUNS times; prints the median wall time, the CPU time of that run and the peak memory. Wall
 # times need a quiet machine.
 # Usage: bench/batch_bench.sh [RUNS] [DATA_DIR] [BATCH]
@@ -26,6 +27,10 @@ simple                simple
 simple-step-2         simple --step 2
 simple-step-1         simple --step 1
 simple-full-step-1    simple --full --step 1
+simple-overfit        simple --overfit
+simple-full           simple --full
+simple-full-overfit   simple --full --overfit
+simple-full-1-overfit simple --full --step 1 --overfit
 thorough              thorough
 thorough-step-2       thorough --step 2
 thorough-step-1       thorough --step 1

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
+#include <QStandardItemModel>
 #include <QVBoxLayout>
 #include <span>
 
@@ -17,13 +18,17 @@ const QString kHint = QStringLiteral(
     "одиночным тестом.");
 const QString kBuilding = QStringLiteral("Карта строится…");
 
-// Builds a grid and its cells image on a thread of its own; the sweep and its
-// axes are shared, never changed, so the thread may read them freely.
+// Builds a grid showing `figure` and its cells image on a thread of its own;
+// the sweep, its axes and its check are shared, never changed, so the thread
+// may read them freely.
 template <class MakeGrid>
-auto Build(std::shared_ptr<const Evaluation> e, MakeGrid make) {
-    return StartBackground<HeatmapPane::Built>([e = std::move(e), make] {
+auto Build(std::shared_ptr<const Evaluation> e, HeatFigure figure, MakeGrid make) {
+    return StartBackground<HeatmapPane::Built>([e = std::move(e), figure, make] {
         HeatmapPane::Built b;
         b.grid = make(e->sweep->passes, e->axes);
+        if (figure != HeatFigure::Net && e->check && e->check->ok)
+            b.grid = ShowFigure(std::move(b.grid), figure,
+                                FigureValues(figure, e->sweep->passes, e->check->figures.passes));
         b.cells = HeatmapCells(b.grid);
         return b;
     });
@@ -44,10 +49,27 @@ HeatmapPane::HeatmapPane(std::function<QString(const PassRow&)> runSetting, QWid
     hours_->setMinimumContentsLength(4);
     caption->setBuddy(hours_);
     top->addWidget(hours_);
+    top->addSpacing(12);
+    auto* figureCaption = new QLabel(QStringLiteral("Цвет:"), body_);
+    top->addWidget(figureCaption);
+    figures_ = new QComboBox(body_);
+    figures_->setObjectName(QStringLiteral("HeatFigureSelector"));
+    for (HeatFigure f : kHeatFigures) {
+        QString name = HeatFigureName(f);
+        name[0] = name[0].toUpper();
+        figures_->addItem(name, QVariant(static_cast<int>(f)));
+    }
+    figures_->setToolTip(
+        QStringLiteral("Чем раскрашены клетки; клетка — всё тот же проход с лучшим результатом"));
+    figureCaption->setBuddy(figures_);
+    top->addWidget(figures_);
     top->addSpacing(16);
     value_ = new QLabel(kHint, body_);
     value_->setObjectName(QStringLiteral("HeatmapValue"));
     value_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Two lines kept for it, so that a long cell text wraps without the maps jumping.
+    value_->setWordWrap(true);
+    value_->setMinimumHeight(2 * value_->fontMetrics().lineSpacing() + 2);
     top->addWidget(value_, 1);
 
     auto* maps = new QHBoxLayout;
@@ -59,7 +81,9 @@ HeatmapPane::HeatmapPane(std::function<QString(const PassRow&)> runSetting, QWid
 
     for (HeatmapView* v : {targetStop_, hourTarget_}) {
         const GridKind kind = v == targetStop_ ? GridKind::TargetStop : GridKind::HourTarget;
-        v->onHover = [this, kind](const std::optional<HeatCell>& c) { showHover(c, kind); };
+        v->onHover = [this, kind, v](const std::optional<HeatCell>& c) {
+            showHover(c, kind, v->grid().figure);
+        };
         v->onActivate = [this](const HeatCell& c) {
             // Running the setting may refresh or close the window: keep only what outlives it.
             QPointer<QLabel> label = value_;
@@ -69,13 +93,31 @@ HeatmapPane::HeatmapPane(std::function<QString(const PassRow&)> runSetting, QWid
         };
     }
     connect(hours_, &QComboBox::currentIndexChanged, this, [this](int i) { showHour(i); });
+    connect(figures_, &QComboBox::currentIndexChanged, this, [this] { buildGrids(); });
     poll_.setInterval(10);
     connect(&poll_, &QTimer::timeout, this, [this] { poll(); });
     setEvaluation(nullptr);
 }
 
+HeatFigure HeatmapPane::figure() const {
+    return static_cast<HeatFigure>(figures_->currentData().toInt());
+}
+
+void HeatmapPane::offerFigures() {
+    // The figures other than the result come with the sweep's check.
+    const bool known = e_ && e_->check && e_->check->ok;
+    auto* model = qobject_cast<QStandardItemModel*>(figures_->model());
+    for (int i = 1; model && i < figures_->count(); ++i) model->item(i)->setEnabled(known);
+    if (!known && figure() != HeatFigure::Net) {
+        const QSignalBlocker block(figures_);
+        figures_->setCurrentIndex(0);
+    }
+}
+
 void HeatmapPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
+    const bool newCheck = !e_ || !e || e->check != e_->check;
     e_ = e;
+    if (e) offerFigures();
     if (!e || !e->sweep) {
         sweep_.reset();
         targetStopJob_.reset();
@@ -90,8 +132,12 @@ void HeatmapPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
         body_->hide();
         return;
     }
-    // The same sweep (a cell run as a single setting since): the grids and the chosen hour stay.
-    if (e->sweep == sweep_) return;
+    // The same sweep (a cell run as a single setting since): the grids and the chosen hour stay,
+    // unless they show a figure the new check holds.
+    if (e->sweep == sweep_) {
+        if (newCheck && figure() != HeatFigure::Net) buildGrids();
+        return;
+    }
     sweep_ = e->sweep;
     const RunEnd end = sweep_->end;
     note_->setText(end == RunEnd::Done
@@ -113,10 +159,16 @@ void HeatmapPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
         }
         hours_->setCurrentIndex(axes.hours.empty() ? -1 : best);
     }
-    // The old sweep's grids go at once: they must not be taken for the new one's.
+    buildGrids();
+}
+
+void HeatmapPane::buildGrids() {
+    if (!sweep_ || !e_) return;
+    // The old grids go at once: they must not be taken for the new ones.
     hourTarget_->setGrid({});
-    hourTargetJob_ = Build(
-        e, [](std::span<const PassRow> passes, const SweepAxes& a) { return HourTargetGrid(passes, a); });
+    hourTargetJob_ = Build(e_, figure(), [](std::span<const PassRow> passes, const SweepAxes& a) {
+        return HourTargetGrid(passes, a);
+    });
     showHour(hours_->currentIndex());
 }
 
@@ -133,7 +185,7 @@ void HeatmapPane::showHour(int index) {
     }
     const float hour = static_cast<float>(hours_->itemData(index).toDouble());
     // A job still building another hour is left to finish unseen.
-    targetStopJob_ = Build(e_, [hour](std::span<const PassRow> passes, const SweepAxes& a) {
+    targetStopJob_ = Build(e_, figure(), [hour](std::span<const PassRow> passes, const SweepAxes& a) {
         return TargetStopGrid(passes, a, hour);
     });
     value_->setText(kBuilding);
@@ -156,7 +208,7 @@ void HeatmapPane::poll() {
     value_->setText(failure.isEmpty() ? kHint : QStringLiteral("Карта не построена: %1.").arg(failure));
 }
 
-void HeatmapPane::showHover(const std::optional<HeatCell>& c, GridKind kind) {
+void HeatmapPane::showHover(const std::optional<HeatCell>& c, GridKind kind, HeatFigure shown) {
     if (!c) {
         value_->setText(kHint);
         return;
@@ -168,10 +220,12 @@ void HeatmapPane::showHover(const std::optional<HeatCell>& c, GridKind kind) {
             : (c->ran ? QStringLiteral("Час %1, TP %2, лучший SL %3")
                             .arg(Short(s.entryHour), Short(s.target), Short(s.stop))
                       : QStringLiteral("Час %1, TP %2").arg(Short(s.entryHour), Short(s.target)));
-    if (c->ran)
-        text +=
-            QStringLiteral(": результат %1 (двойной щелчок — запустить эту настройку)").arg(Short(c->value));
-    else
+    if (c->ran) {
+        text += QStringLiteral(": результат %1").arg(Short(s.total));
+        if (shown != HeatFigure::Net)
+            text += QStringLiteral(", %1 %2").arg(HeatFigureName(shown), Figure(c->value, 2));
+        text += QStringLiteral(" (двойной щелчок — запустить эту настройку)");
+    } else
         text += QStringLiteral(": прохода не было");
     value_->setText(text);
 }

@@ -1,5 +1,7 @@
 // "Монте-Карло": how the result and the drawdown spread when the order of the
 // trades, or the trades themselves, are luck. The runs go on a thread of their own.
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -29,12 +32,6 @@ std::optional<uint64_t> ReadSeed(const QString& text) {
     const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
     if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
     return v;
-}
-
-// The runs leave a core to the window, so that it keeps answering while they go.
-int WorkerThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 1 ? static_cast<int>(cores - 1) : 1;
 }
 
 const struct {
@@ -73,6 +70,25 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     seed_->setMaximumWidth(220);
     controls->addWidget(seed_);
     controls->addSpacing(12);
+    controls->addWidget(new QLabel(QStringLiteral("Баланс:"), this));
+    balance_ = new QDoubleSpinBox(this);
+    balance_->setObjectName(QStringLiteral("MonteCarloBalance"));
+    balance_->setRange(0.01, 1e12);
+    balance_->setDecimals(2);
+    balance_->setValue(choice.balance);
+    balance_->setToolTip(QStringLiteral("Деньги на счёте в начале прогона, для риска разорения"));
+    controls->addWidget(balance_);
+    controls->addWidget(new QLabel(QStringLiteral("Разорение при потере, %:"), this));
+    ruinLevel_ = new QDoubleSpinBox(this);
+    ruinLevel_->setObjectName(QStringLiteral("MonteCarloRuinLevel"));
+    ruinLevel_->setRange(0, 100);
+    ruinLevel_->setDecimals(1);
+    ruinLevel_->setValue(choice.ruinLevel);
+    ruinLevel_->setToolTip(QStringLiteral(
+        "Прогон разорён, если баланс с накопленным результатом хоть раз опустился до баланс × (1 − "
+        "потеря / 100) или ниже"));
+    controls->addWidget(ruinLevel_);
+    controls->addSpacing(12);
     button_ = new QPushButton(QStringLiteral("Запустить"), this);
     button_->setObjectName(QStringLiteral("MonteCarloRun"));
     controls->addWidget(button_);
@@ -86,15 +102,27 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     progressBar_->setMaximumWidth(160);
     progressBar_->hide();
     controls->addWidget(progressBar_);
+    controls->addStretch(1);
+    // The status under the controls, beside the choice of pictures: the row above stays narrow.
+    auto* show = new QHBoxLayout;
+    root->addLayout(show);
+    show->addWidget(new QLabel(QStringLiteral("Рисунки:"), this));
+    view_ = new QComboBox(this);
+    view_->setObjectName(QStringLiteral("MonteCarloView"));
+    view_->addItems(
+        {QStringLiteral("Распределения итога и просадки"), QStringLiteral("Веер эквити по сделкам")});
+    show->addWidget(view_);
+    show->addSpacing(12);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("MonteCarloStatus"));
     status_->setWordWrap(true);
-    controls->addWidget(status_, 1);
+    show->addWidget(status_, 1);
 
-    table_ = MakeTable("MonteCarloTable",
-                       {QString(), QStringLiteral("5 %"), QStringLiteral("50 %"), QStringLiteral("95 %"),
-                        QStringLiteral("Среднее"), QStringLiteral("P(итог < 0)")},
-                       this);
+    table_ = MakeTable(
+        "MonteCarloTable",
+        {QString(), QStringLiteral("5 %"), QStringLiteral("50 %"), QStringLiteral("95 %"),
+         QStringLiteral("Среднее"), QStringLiteral("P(итог < 0)"), QStringLiteral("Риск разорения")},
+        this);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -103,14 +131,27 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
                            4 * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth());
     root->addWidget(table_);
 
-    auto* grid = new QGridLayout;
-    root->addLayout(grid, 1);
+    pages_ = new QStackedWidget(this);
+    root->addWidget(pages_, 1);
+    auto* histograms = new QWidget(pages_);
+    auto* grid = new QGridLayout(histograms);
+    grid->setContentsMargins(0, 0, 0, 0);
     const char* names[4] = {"MonteCarloShuffledResult", "MonteCarloShuffledDrawdown",
                             "MonteCarloResampledResult", "MonteCarloResampledDrawdown"};
     for (int i = 0; i < 4; ++i) {
-        pictures_[i] = new PictureView(names[i], this);
+        pictures_[i] = new PictureView(names[i], histograms);
         grid->addWidget(pictures_[i], i / 2, i % 2);
     }
+    pages_->addWidget(histograms);
+    auto* fans = new QWidget(pages_);
+    auto* fanRow = new QHBoxLayout(fans);
+    fanRow->setContentsMargins(0, 0, 0, 0);
+    fans_[0] = new PictureView("MonteCarloShuffledFan", fans);
+    fans_[1] = new PictureView("MonteCarloResampledFan", fans);
+    fanRow->addWidget(fans_[0], 1);
+    fanRow->addWidget(fans_[1], 1);
+    pages_->addWidget(fans);
+    connect(view_, &QComboBox::currentIndexChanged, pages_, &QStackedWidget::setCurrentIndex);
 
     poll_.setInterval(10);
     connect(&poll_, &QTimer::timeout, this, [this] { poll(); });
@@ -122,6 +163,8 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     connect(seed_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (const auto seed = ReadSeed(text)) choice_.seed = *seed;
     });
+    connect(balance_, &QDoubleSpinBox::valueChanged, this, [this](double v) { choice_.balance = v; });
+    connect(ruinLevel_, &QDoubleSpinBox::valueChanged, this, [this](double v) { choice_.ruinLevel = v; });
     setEvaluation(nullptr);
 }
 
@@ -169,9 +212,11 @@ void MonteCarloPane::start() {
         status_->setText(QStringLiteral("Сделок нет: Монте-Карло не из чего строить."));
         return;
     }
-    MonteCarloOptions options;
-    options.runs = runs_->value();
-    options.seed = *seed;
+    choice_.runs = runs_->value();
+    choice_.seed = *seed;
+    choice_.balance = balance_->value();
+    choice_.ruinLevel = ruinLevel_->value();
+    MonteCarloOptions options = choice_.options();
     options.threads = WorkerThreads();
     progress_ = std::make_shared<MonteCarloProgress>();
     job_ = StartBackground<std::shared_ptr<const MonteCarloResult>>([e = e_, options, progress = progress_] {
@@ -179,8 +224,6 @@ void MonteCarloPane::start() {
         watched.progress = progress.get();
         return std::make_shared<const MonteCarloResult>(RunMonteCarlo(e->trades, watched));
     });
-    choice_.runs = options.runs;
-    choice_.seed = options.seed;
     runsAsked_ = options.runs;
     status_->setText(QStringLiteral("Считается: %1 прогонов, зерно %2…").arg(options.runs).arg(*seed));
     showRunning(true);
@@ -219,15 +262,29 @@ void MonteCarloPane::poll() {
     showResult();
     status_->setText(
         QStringLiteral(
-            "Готово: %1 прогонов по %2 сделкам, зерно %3. В случайном порядке итог всегда тот же — "
-            "меняется путь к нему и просадка.")
+            "Готово: %1 прогонов по %2 сделкам, зерно %3, баланс %4, разорение при потере %5 %. В случайном "
+            "порядке итог всегда тот же — меняется путь к нему и просадка.")
             .arg(shown_->runs)
             .arg(shown_->trades)
-            .arg(shown_->seed));
+            .arg(shown_->seed)
+            .arg(Short(shown_->balance), Short(shown_->ruinLevel)));
 }
 
 void MonteCarloPane::showResult() {
     const MonteCarloResult* r = shown_.get();
+    for (int i = 0; i < 2; ++i) {
+        if (!r) {
+            fans_[i]->setPaint({});
+            continue;
+        }
+        const EquityFan* fan = i == 0 ? &r->shuffled.fan : &r->resampled.fan;
+        const QString title = i == 0 ? QStringLiteral("Эквити: сделки в случайном порядке")
+                                     : QStringLiteral("Эквити: выборка сделок с возвращением");
+        const double ruinEquity = -r->balance * r->ruinLevel / 100;
+        fans_[i]->setPaint([keep = shown_, fan, title, ruinEquity](QPainter& p, const QRectF& area) {
+            PaintEquityFan(p, area, *fan, title, ruinEquity);
+        });
+    }
     TableFill fill(table_);
     // Whole money when every trade is whole, as the statistics show it.
     int money = 0;
@@ -246,12 +303,15 @@ void MonteCarloPane::showResult() {
             d ? Figure(d->mean, money) : QString(),
             withBelow ? Figure(m->probabilityBelowZero * 100, 1) + QStringLiteral(" %") : QString(),
         };
+        const QString ruin = withBelow ? Figure(m->riskOfRuin * 100, 1) + QStringLiteral(" %") : QString();
         const double keys[5] = {d ? d->p5 : NAN, d ? d->p50 : NAN, d ? d->p95 : NAN, d ? d->mean : NAN,
                                 withBelow ? m->probabilityBelowZero : NAN};
         // Rows may have been sorted: each is written whole, title and figures together.
         table_->setItem(i, 0, TableItem(QString::fromUtf8(pic.title)));
         for (int c = 0; c < 5; ++c)
             table_->setItem(i, c + 1, TableItem(cells[c], Qt::AlignRight | Qt::AlignVCenter, keys[c]));
+        table_->setItem(i, 6,
+                        TableItem(ruin, Qt::AlignRight | Qt::AlignVCenter, withBelow ? m->riskOfRuin : NAN));
         if (!d) {
             pictures_[i]->setPaint({});
             continue;

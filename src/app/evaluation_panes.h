@@ -1,5 +1,6 @@
 #pragma once
 // The panes of the evaluation window: statistics, heatmap, walk-forward and Monte Carlo.
+#include <QAbstractTableModel>
 #include <QImage>
 #include <QString>
 #include <QTimer>
@@ -21,11 +22,14 @@
 #include "program/session.h"
 
 class QComboBox;
+class QDoubleSpinBox;
+class QStackedWidget;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QTableView;
 class QTableWidget;
 class QTableWidgetItem;
 class QVBoxLayout;
@@ -59,6 +63,8 @@ QString FigureCaption(const QString& key);
 // A read-only table with a header row and no row numbers; it sorts by a click on
 // a header and copies its selected rows (Ctrl+C, or "Копировать" in its context menu).
 QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent);
+// The same over a model of one's own (which sorts itself), for tables of millions of rows.
+QTableView* MakeTableView(const char* name, QAbstractItemModel* model, QWidget* parent);
 // A cell of such a table, sorted by `sortKey` when given (numbers before texts), else by its text.
 QTableWidgetItem* TableItem(const QString& text, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter,
                             std::optional<double> sortKey = std::nullopt);
@@ -80,9 +86,9 @@ class TableFill {
 // Each column as wide as its cells and its header with the sort arrow.
 void FitColumns(QTableWidget* table);
 // The selected rows (or the current one) as tab-separated lines, the header first.
-QString RowsText(const QTableWidget* table);
+QString RowsText(const QTableView* table);
 // RowsText onto the clipboard.
-void CopyRows(const QTableWidget* table);
+void CopyRows(const QTableView* table);
 
 // Work on a thread of its own. The thread holds its share of the state, so a
 // window that goes away, or starts a newer job, simply stops looking at it; the
@@ -369,7 +375,8 @@ class PricePane : public QWidget {
     PriceChartView* view_;
 };
 
-// "Тепловая карта": TP x SL for a chosen hour and hour x TP of the latest sweep.
+// "Тепловая карта": TP x SL for a chosen hour and hour x TP of the latest sweep,
+// coloured by the result or, once the sweep's check holds them, a figure of each pass.
 // The grids are built off the window's thread: a sweep of millions of passes
 // takes tens of milliseconds per grid.
 class HeatmapPane : public QWidget {
@@ -381,8 +388,11 @@ class HeatmapPane : public QWidget {
     bool building() const { return targetStopJob_ || hourTargetJob_; }
     // The entry hour of the TP x SL grid; empty without a sweep.
     std::optional<float> chosenHour() const;
+    // What the cells are coloured by.
+    HeatFigure figure() const;
 
     QComboBox* hourSelector() const { return hours_; }
+    QComboBox* figureSelector() const { return figures_; }
     HeatmapView* targetStopMap() const { return targetStop_; }
     HeatmapView* hourTargetMap() const { return hourTarget_; }
     QLabel* valueLabel() const { return value_; }
@@ -397,7 +407,9 @@ class HeatmapPane : public QWidget {
   private:
     using Job = std::shared_ptr<BackgroundJob<Built>>;
     void showHour(int index);
-    void showHover(const std::optional<HeatCell>& cell, GridKind kind);
+    void buildGrids();
+    void offerFigures();
+    void showHover(const std::optional<HeatCell>& cell, GridKind kind, HeatFigure shown);
     void poll();
 
     std::function<QString(const PassRow&)> runSetting_;
@@ -408,10 +420,107 @@ class HeatmapPane : public QWidget {
     QLabel* note_;
     QWidget* body_;
     QComboBox* hours_;
+    QComboBox* figures_;
     QLabel* value_;
     HeatmapView* targetStop_;
     HeatmapView* hourTarget_;
 };
+
+// Every pass of a sweep with its figures, one a row: filtered by a least number
+// of trades and sorted by any column, without an item per cell.
+class PassesModel : public QAbstractTableModel {
+  public:
+    using QAbstractTableModel::QAbstractTableModel;
+    // The sweep's passes with the check's figures (null or failed: the results alone).
+    void setPasses(std::shared_ptr<const RunRecord> sweep, std::shared_ptr<const SweepCheck> check);
+    // Shows only the passes with at least `trades` trades (0: every pass).
+    void setMinTrades(int64_t trades);
+    // The pass row shown in table row `row`.
+    size_t passAt(int row) const { return rows_.at(static_cast<size_t>(row)); }
+    bool figuresKnown() const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+  private:
+    double key(size_t pass, int column) const;
+    QString text(size_t pass, int column) const;
+    void arrange();
+
+    std::shared_ptr<const RunRecord> sweep_;
+    std::shared_ptr<const SweepCheck> check_;
+    std::vector<size_t> rows_;  // the passes shown, in table order
+    int64_t minTrades_ = 0;
+    int sortColumn_ = -1;
+    Qt::SortOrder order_ = Qt::AscendingOrder;
+    int money_ = 0;  // decimals of money: 2 when a result is not whole
+};
+
+// "Проходы": every pass of the sweep shown (a cell's sweep for a cell) with its
+// figures; a double click runs the pass's setting as a cell.
+class PassesPane : public QWidget {
+  public:
+    PassesPane(std::function<QString(const PassRow&)> runSetting, QWidget* parent);
+    void setEvaluation(const std::shared_ptr<const Evaluation>& e, bool checking);
+
+    QTableView* table() const { return table_; }
+    PassesModel* model() const { return model_; }
+    QSpinBox* minTradesBox() const { return minTrades_; }
+    QLabel* note() const { return note_; }
+    QLabel* status() const { return status_; }
+
+  private:
+    std::function<QString(const PassRow&)> runSetting_;
+    std::shared_ptr<const RunRecord> sweep_;
+    std::shared_ptr<const SweepCheck> check_;
+    QLabel* note_;
+    QWidget* body_;
+    QSpinBox* minTrades_;
+    QLabel* status_;
+    PassesModel* model_;
+    QTableView* table_;
+};
+
+// "Переобучение": whether the sweep's best pass is best by luck: PBO with what it
+// means, the logits' histogram, in-sample against out-of-sample with the
+// degradation line, and the deflated Sharpe ratio of the best pass.
+class OverfitPane : public QWidget {
+  public:
+    OverfitPane(OverfitChoice& choice, QWidget* parent);
+    // `checking`: the check is being computed, `done` of `total` steps so far.
+    void setEvaluation(const std::shared_ptr<const Evaluation>& e, bool checking);
+    void showProgress(int64_t done, int64_t total);
+    // The blocks were changed: the check must be computed again.
+    std::function<void()> onBlocksChanged;
+
+    QSpinBox* blocksBox() const { return blocks_; }
+    QLabel* note() const { return note_; }
+    QLabel* headline() const { return headline_; }
+    QLabel* sentence() const { return sentence_; }
+    QLabel* deflated() const { return deflated_; }
+    QProgressBar* progressBar() const { return progress_; }
+    PictureView* histogramView() const { return histogram_; }
+    PictureView* degradationView() const { return degradation_; }
+
+  private:
+    OverfitChoice& choice_;
+    std::shared_ptr<const SweepCheck> shown_;
+    QLabel* note_;
+    QWidget* body_;
+    QSpinBox* blocks_;
+    QProgressBar* progress_;
+    QLabel* headline_;
+    QLabel* sentence_;
+    QLabel* deflated_;
+    PictureView* histogram_;
+    PictureView* degradation_;
+};
+
+// The threads a long job of the window takes: all cores but one, which stays with the window.
+int WorkerThreads();
 
 // "Walk-forward": one row per window of the latest thorough test and its pictures.
 class WalkForwardPane : public QWidget {
@@ -433,7 +542,8 @@ class WalkForwardPane : public QWidget {
 };
 
 // "Монте-Карло" of the latest run's trades, computed off the window's thread; a
-// long one shows how far it got and can be cancelled.
+// long one shows how far it got and can be cancelled. Its histograms, or the
+// equity fan by trade number, and the risk of ruin for the balance and level typed.
 class MonteCarloPane : public QWidget {
   public:
     // The runs and seed start as `choice` holds them, which follows what is typed.
@@ -451,6 +561,10 @@ class MonteCarloPane : public QWidget {
 
     QSpinBox* runsBox() const { return runs_; }
     QLineEdit* seedEdit() const { return seed_; }
+    QDoubleSpinBox* balanceBox() const { return balance_; }
+    QDoubleSpinBox* ruinLevelBox() const { return ruinLevel_; }
+    QComboBox* viewSelector() const { return view_; }
+    PictureView* fanView(int resampled) const { return fans_[resampled]; }
     QPushButton* runButton() const { return button_; }
     QPushButton* cancelButton() const { return cancel_; }
     QProgressBar* progressBar() const { return progressBar_; }
@@ -472,6 +586,11 @@ class MonteCarloPane : public QWidget {
     QTimer poll_;
     QSpinBox* runs_;
     QLineEdit* seed_;
+    QDoubleSpinBox* balance_;
+    QDoubleSpinBox* ruinLevel_;
+    QComboBox* view_;
+    QStackedWidget* pages_;
+    PictureView* fans_[2];
     QPushButton* button_;
     QPushButton* cancel_;
     QProgressBar* progressBar_;

@@ -10,13 +10,21 @@
 #include <QPainter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <thread>
+#include <utility>
 
 #include "app/evaluation_panes.h"
 #include "evaluation/number_text.h"
 
 namespace kavro {
+
+int WorkerThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 1 ? static_cast<int>(cores - 1) : 1;
+}
 
 QString Figure(double value, int decimals) {
     return QString::fromStdString(DisplayNumber(value, decimals));
@@ -120,16 +128,18 @@ class SortableItem : public QTableWidgetItem {
 
 // Every table of the window sorts by a click on its header and copies its
 // selected rows, with the header, by Ctrl+C or its context menu.
-class EvaluationTable : public QTableWidget {
+template <class Table>
+class CopyingTable : public Table {
   public:
-    EvaluationTable(int columns, QWidget* parent) : QTableWidget(0, columns, parent) {
+    template <class... Args>
+    explicit CopyingTable(Args&&... args) : Table(std::forward<Args>(args)...) {
         auto* copy = new QAction(QStringLiteral("Копировать"), this);
         copy->setObjectName(QStringLiteral("CopyRows"));
         copy->setShortcut(QKeySequence::Copy);
         copy->setShortcutContext(Qt::WidgetShortcut);
-        connect(copy, &QAction::triggered, this, [this] { CopyRows(this); });
-        addAction(copy);
-        setContextMenuPolicy(Qt::ActionsContextMenu);
+        QObject::connect(copy, &QAction::triggered, this, [this] { CopyRows(this); });
+        this->addAction(copy);
+        this->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
 
   protected:
@@ -140,16 +150,13 @@ class EvaluationTable : public QTableWidget {
             e->accept();
             return;
         }
-        QTableWidget::keyPressEvent(e);
+        Table::keyPressEvent(e);
     }
 };
 
-}  // namespace
-
-QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {
-    auto* t = new EvaluationTable(static_cast<int>(headers.size()), parent);
+// The look and behaviour every table of the window shares.
+void Arrange(QTableView* t, const char* name) {
     t->setObjectName(QString::fromLatin1(name));
-    t->setHorizontalHeaderLabels(headers);
     t->verticalHeader()->setVisible(false);
     t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -159,6 +166,21 @@ QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* p
     // Rows stay in the order they were written until a header is clicked.
     t->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     t->setSortingEnabled(true);
+}
+
+}  // namespace
+
+QTableWidget* MakeTable(const char* name, const QStringList& headers, QWidget* parent) {
+    auto* t = new CopyingTable<QTableWidget>(0, static_cast<int>(headers.size()), parent);
+    t->setHorizontalHeaderLabels(headers);
+    Arrange(t, name);
+    return t;
+}
+
+QTableView* MakeTableView(const char* name, QAbstractItemModel* model, QWidget* parent) {
+    auto* t = new CopyingTable<QTableView>(parent);
+    t->setModel(model);
+    Arrange(t, name);
     return t;
 }
 
@@ -188,37 +210,31 @@ TableFill::~TableFill() {
     if (sorting_) table_->setSortingEnabled(true);
 }
 
-QString RowsText(const QTableWidget* table) {
+QString RowsText(const QTableView* table) {
+    const QAbstractItemModel* m = table->model();
+    if (!m) return {};
     std::vector<int> rows;
-    for (int r = 0; r < table->rowCount(); ++r)
-        for (int c = 0; c < table->columnCount(); ++c)
-            if (table->item(r, c) && table->item(r, c)->isSelected()) {
-                rows.push_back(r);
-                break;
-            }
-    if (rows.empty() && table->currentRow() >= 0) rows.push_back(table->currentRow());
+    for (const QModelIndex& i : table->selectionModel()->selectedIndexes()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && table->currentIndex().isValid()) rows.push_back(table->currentIndex().row());
     if (rows.empty()) return {};
     auto clean = [](QString text) {
         return text.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     };
     QStringList lines, header;
-    for (int c = 0; c < table->columnCount(); ++c) {
-        const QTableWidgetItem* h = table->horizontalHeaderItem(c);
-        header << clean(h ? h->text() : QString());
-    }
+    for (int c = 0; c < m->columnCount(); ++c)
+        header << clean(m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
     lines << header.join(QLatin1Char('\t'));
     for (int r : rows) {
         QStringList cells;
-        for (int c = 0; c < table->columnCount(); ++c) {
-            const QTableWidgetItem* item = table->item(r, c);
-            cells << clean(item ? item->text() : QString());
-        }
+        for (int c = 0; c < m->columnCount(); ++c) cells << clean(m->data(m->index(r, c)).toString());
         lines << cells.join(QLatin1Char('\t'));
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-void CopyRows(const QTableWidget* table) {
+void CopyRows(const QTableView* table) {
     const QString text = RowsText(table);
     if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
 }

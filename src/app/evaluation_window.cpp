@@ -16,6 +16,7 @@
 
 #include "app/evaluation_panes.h"
 #include "app/window_placement.h"
+#include "engine/trade_extent.h"
 #include "evaluation/export.h"
 #include "platform/qt/qt_dialogs.h"
 #include "program/commands.h"
@@ -48,9 +49,9 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     exportButton_ = new QPushButton(QStringLiteral("Экспорт…"), this);
     exportButton_->setObjectName(QStringLiteral("ExportButton"));
     exportButton_->setToolTip(QStringLiteral(
-        "Записать trades.csv, passes.csv, windows.csv, monthly.csv, stats.json и рисунки "
-        "equity.png, heatmap.png, dashboard.png, price.png в выбранную папку (папку, которой ещё "
-        "нет, можно вписать: она будет создана)"));
+        "Записать trades.csv, passes.csv, windows.csv, monthly.csv, stats.json, blocks.csv и рисунки "
+        "equity.png, heatmap.png, overfit.png, dashboard.png, price.png в выбранную папку (папку, которой "
+        "ещё нет, можно вписать: она будет создана)"));
     top->addWidget(exportButton_);
 
     tabs_ = new QTabWidget(this);
@@ -69,6 +70,9 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     trades_ = new TradesPane(tabs_);
     price_ = new PricePane(s_.store, tabs_);
     heatmap_ = new HeatmapPane([this](const PassRow& setting) { return runSetting(setting); }, tabs_);
+    passes_ = new PassesPane([this](const PassRow& setting) { return runSetting(setting); }, tabs_);
+    overfit_ = new OverfitPane(s_.overfit, tabs_);
+    overfit_->onBlocksChanged = [this] { startCheck(); };
     walkForward_ = new WalkForwardPane(tabs_);
     monteCarlo_ = new MonteCarloPane(s_.monteCarlo, tabs_);
     // In the order of a trader's questions: how did it do, which trades, where on the chart.
@@ -77,6 +81,8 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
     tabs_->addTab(trades_, QStringLiteral("Сделки"));
     tabs_->addTab(price_, QStringLiteral("Цена"));
     tabs_->addTab(heatmap_, QStringLiteral("Тепловая карта"));
+    tabs_->addTab(passes_, QStringLiteral("Проходы"));
+    tabs_->addTab(overfit_, QStringLiteral("Переобучение"));
     tabs_->addTab(walkForward_, QStringLiteral("Walk-forward"));
     tabs_->addTab(monteCarlo_, QStringLiteral("Монте-Карло"));
     // One trade chosen anywhere is the trade everywhere.
@@ -92,11 +98,15 @@ EvaluationWindow::EvaluationWindow(Session& s, CommandRunner run, QWidget* owner
 
     exportPoll_.setInterval(10);
     connect(&exportPoll_, &QTimer::timeout, this, [this] { pollExport(); });
+    checkPoll_.setInterval(20);
+    connect(&checkPoll_, &QTimer::timeout, this, [this] { pollCheck(); });
     connect(exportButton_, &QPushButton::clicked, this, [this] { exportToFolder(); });
     PlaceOnScreen(this, QSize(1280, 860), owner);
 }
 
 EvaluationWindow::~EvaluationWindow() {
+    // A check nobody will look at is not worth the cores.
+    if (checkProgress_) checkProgress_->cancel = true;
     // Closed with its owner rather than on its own: the files still go out whole.
     waitForExport();
 }
@@ -121,10 +131,82 @@ void EvaluationWindow::refresh() {
     stats_->setEvaluation(e_, journalMissing_);
     trades_->setEvaluation(e_, journalMissing_);
     price_->setEvaluation(e_, journalMissing_);
-    heatmap_->setEvaluation(e_);
     walkForward_->setEvaluation(e_);
     monteCarlo_->setEvaluation(e_);
-    exportButton_->setEnabled(e_->run && !exporting());
+    startCheck();
+}
+
+void EvaluationWindow::startCheck() {
+    const auto sweep = e_ ? e_->sweep : nullptr;
+    const int blocks = s_.overfit.blocks;
+    // The check held (or in flight) for this sweep and these blocks serves again.
+    if (!sweep || sweep != checkSweep_ || blocks != checkBlocks_) {
+        if (checkProgress_) checkProgress_->cancel = true;
+        checkJob_.reset();
+        checkProgress_.reset();
+        check_.reset();
+        checkSweep_ = sweep;
+        checkBlocks_ = blocks;
+        if (sweep) {
+            // Too many passes for the check, but not for their figures: the figures alone.
+            const int asked = SweepCheckRefusal(sweep->passes.size(), blocks).empty() ? blocks : 0;
+            if (!HoldsQuotesOf(s_.store, *sweep) || !SweepCheckRefusal(sweep->passes.size(), 0).empty()) {
+                // Said at once, without a copy of quotes that would not be read.
+                PassKernel kernel;
+                DayMatchTable table;
+                check_ = std::make_shared<const SweepCheck>(CheckSweep(
+                    s_.store, *sweep, ReplayTools{kernel, table}, FiguresRequest{asked, 1, nullptr}));
+            } else {
+                // The job reads a copy: the window's quotes may be loaded anew while it runs.
+                auto store = std::make_shared<const QuoteStore>(s_.store);
+                checkProgress_ = std::make_shared<JobProgress>();
+                checkJob_ = StartBackground<std::shared_ptr<const SweepCheck>>(
+                    [store, sweep, asked, progress = checkProgress_] {
+                        PassKernel kernel;
+                        DayMatchTable table;
+                        const FiguresRequest request{asked, static_cast<unsigned>(WorkerThreads()),
+                                                     progress.get()};
+                        return std::make_shared<const SweepCheck>(
+                            CheckSweep(*store, *sweep, ReplayTools{kernel, table}, request));
+                    });
+                checkPoll_.start();
+            }
+        }
+    }
+    showCheck();
+}
+
+void EvaluationWindow::pollCheck() {
+    if (checkJob_ && !checkJob_->done.load(std::memory_order_acquire)) {
+        const int64_t passes = static_cast<int64_t>(checkSweep_->passes.size());
+        const int64_t splits = checkBlocks_ > 0 ? Choose(checkBlocks_, checkBlocks_ / 2) : 0;
+        overfit_->showProgress(checkProgress_->done.load(), passes + splits);
+        return;
+    }
+    checkPoll_.stop();
+    if (!checkJob_) return;
+    check_ = checkJob_->result;
+    if (!check_) {
+        auto failed = std::make_shared<SweepCheck>();
+        failed->error = "Цифры проходов не посчитаны: " + checkJob_->error;
+        check_ = std::move(failed);
+    }
+    checkJob_.reset();
+    checkProgress_.reset();
+    showCheck();
+}
+
+void EvaluationWindow::showCheck() {
+    if (e_ && e_->sweep && e_->sweep == checkSweep_ && e_->check != check_) {
+        auto e = std::make_shared<Evaluation>(*e_);
+        e->check = check_;
+        e_ = std::move(e);
+    }
+    heatmap_->setEvaluation(e_);
+    passes_->setEvaluation(e_, checking());
+    overfit_->setEvaluation(e_, checking());
+    // The export writes the figures of the sweep: it waits for them.
+    exportButton_->setEnabled(e_ && e_->run && !exporting() && !checking());
 }
 
 void EvaluationWindow::chooseRun(int64_t number) {
@@ -189,6 +271,7 @@ void EvaluationWindow::exportToFolder() {
 
     const auto e = e_;
     const auto mc = monteCarlo_->result();
+    const OverfitReport* overfit = OverfitShown(*e);
     // The pictures are painted here by the window's own painting code; the thread
     // only encodes and writes them, after the files. A sweep's heatmap is the hour chosen.
     HeatGrid grid = heatmap_->targetStopMap()->grid();
@@ -201,6 +284,7 @@ void EvaluationWindow::exportToFolder() {
     shown.equityHours = stats_->shownHours();
     shown.maxDrawdown = e->stats.maxDrawdown;
     shown.heatmap = e->run->isSweep() ? &grid : nullptr;
+    shown.overfit = overfit;
     shown.windows = e->walkForward ? &e->windows : nullptr;
     shown.prices = prices.daily.get();
     auto pictures = std::make_shared<std::vector<NamedPicture>>(PaintEvaluationPictures(shown));
@@ -235,7 +319,7 @@ void EvaluationWindow::pollExport() {
     const ExportOutcome outcome = takeExport();
     exportPoll_.stop();
     exportButton_->setText(QStringLiteral("Экспорт…"));
-    exportButton_->setEnabled(e_ && e_->run);
+    exportButton_->setEnabled(e_ && e_->run && !checking());
     finishExport(outcome);
 }
 
@@ -244,12 +328,18 @@ void EvaluationWindow::finishExport(const ExportOutcome& o) {
         s_.dialogs.message(MessageKind::Error, o.error);
         return;
     }
-    s_.dialogs.message(MessageKind::Information, ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.prices, o.dir));
+    std::string done = ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.prices, o.dir);
+    // A sweep whose passes could not be replayed is written without their figures: say so.
+    if (e_ && e_->run && e_->run->isSweep() && e_->check && !e_->check->ok)
+        done += "\n\nЦифры проходов не записаны: " + e_->check->error;
+    s_.dialogs.message(MessageKind::Information, done);
 }
 
 void EvaluationWindow::closeEvent(QCloseEvent* e) {
     closing_ = true;
     exportPoll_.stop();
+    checkPoll_.stop();
+    if (checkProgress_) checkProgress_->cancel = true;
     if (exportJob_) {
         // An export is bounded by the files it writes; its outcome must not be
         // lost with the window, so wait for it and tell a failure.

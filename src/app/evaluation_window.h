@@ -22,6 +22,8 @@ class StatsPane;
 class TradesPane;
 class PricePane;
 class HeatmapPane;
+class PassesPane;
+class OverfitPane;
 class WalkForwardPane;
 class MonteCarloPane;
 template <class Result>
@@ -53,6 +55,8 @@ class EvaluationWindow : public QWidget {
     // Asks for a folder and writes the export files and pictures into it.
     void exportToFolder();
     bool exporting() const { return exportJob_ != nullptr; }
+    // The sweep's pass figures and overfitting check are being computed.
+    bool checking() const { return checkJob_ != nullptr; }
 
     Session& session() const { return s_; }
     bool isClosing() const { return closing_; }
@@ -66,6 +70,8 @@ class EvaluationWindow : public QWidget {
     TradesPane* tradesPane() const { return trades_; }
     PricePane* pricePane() const { return price_; }
     HeatmapPane* heatmapPane() const { return heatmap_; }
+    PassesPane* passesPane() const { return passes_; }
+    OverfitPane* overfitPane() const { return overfit_; }
     WalkForwardPane* walkForwardPane() const { return walkForward_; }
     MonteCarloPane* monteCarloPane() const { return monteCarlo_; }
     QPushButton* exportButton() const { return exportButton_; }
@@ -86,6 +92,11 @@ class EvaluationWindow : public QWidget {
     void waitForExport() const;
     void finishExport(const ExportOutcome& outcome);
     QString headerText() const;
+    // Starts computing the check of the sweep shown, unless the one held is for it and its blocks.
+    void startCheck();
+    void pollCheck();
+    // Gives the panes that show the check the evaluation as it now stands.
+    void showCheck();
 
     Session& s_;
     CommandRunner run_;
@@ -104,10 +115,19 @@ class EvaluationWindow : public QWidget {
     TradesPane* trades_;
     PricePane* price_;
     HeatmapPane* heatmap_;
+    PassesPane* passes_;
+    OverfitPane* overfit_;
     WalkForwardPane* walkForward_;
     MonteCarloPane* monteCarlo_;
     std::shared_ptr<BackgroundJob<ExportOutcome>> exportJob_;
     QTimer exportPoll_;
+    // The check in flight and what it is for; the last one done, kept while its sweep is shown.
+    std::shared_ptr<BackgroundJob<std::shared_ptr<const SweepCheck>>> checkJob_;
+    std::shared_ptr<JobProgress> checkProgress_;
+    std::shared_ptr<const RunRecord> checkSweep_;
+    int checkBlocks_ = 0;
+    std::shared_ptr<const SweepCheck> check_;
+    QTimer checkPoll_;
 };
 
 }  // namespace kavro

@@ -1,11 +1,13 @@
 #include "batch/batch_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <sstream>
 
 #include "batch/study_plan.h"
+#include "evaluation/sweep_figures.h"
 #include "import/csv_import.h"
 #include "platform/version.h"
 
@@ -22,6 +24,8 @@ struct Targets {
     bool full = false, noBeep = false, realWork = false;
     int mcRuns = 1000;
     uint64_t mcSeed = 1;
+    double balance = 10000, ruinLevel = 50;
+    int blocks = kDefaultBlocks;
     int64_t run = 0, chartTrade = 0;
 };
 
@@ -184,9 +188,11 @@ class Grammars {
              [this] { o_.locale = t_.locale; });
         cmd.add_flag("--stats", o_.stats, "print the statistics of the run's trades after the labels");
         text(cmd, "--export", t_.exportDir, "DIR",
-             "write trades.csv, passes.csv, windows.csv, monthly.csv, stats.json and the pictures here",
+             "write trades.csv, passes.csv, windows.csv, monthly.csv, stats.json, blocks.csv and the "
+             "pictures here",
              [this] { o_.exportDir = t_.exportDir; });
         addMonteCarlo(cmd);
+        addOverfit(cmd);
         addChartTrade(cmd)->needs("--export");
     }
 
@@ -215,6 +221,26 @@ class Grammars {
                                          "Monte Carlo seed (default 1; the same seed gives the same figures)")
                               ->type_name("N"),
                           [this] { o_.mcSeed = t_.mcSeed; }});
+        given_.push_back(
+            {cmd.add_option("--balance", t_.balance,
+                            "starting balance for the Monte Carlo's risk of ruin (default 10000)")
+                 ->type_name("B"),
+             [this] { balanceGiven_ = true; }});
+        given_.push_back({cmd.add_option("--ruin-level", t_.ruinLevel,
+                                         "loss in % of the balance that is ruin (default 50)")
+                              ->type_name("P"),
+                          [this] { ruinLevelGiven_ = true; }});
+    }
+
+    void addOverfit(CLI::App& cmd) {
+        cmd.add_flag("--overfit", o_.overfit,
+                     "a sweep: the probability that its best pass is best by luck (PBO) and the deflated "
+                     "Sharpe ratio of its best pass");
+        given_.push_back({cmd.add_option("--blocks", t_.blocks,
+                                         "blocks the interval is cut into for --overfit (even, 2..20, "
+                                         "default 16)")
+                              ->type_name("S"),
+                          [this] { blocksGiven_ = true; }});
     }
 
     void addRunChoice(CLI::App& cmd, const char* help) {
@@ -253,11 +279,13 @@ class Grammars {
     void addScriptCommands() {
         CLI::App* stats = app_.add_subcommand("stats", "the statistics lines of a run");
         addRunChoice(*stats, "the run (default: the latest)");
+        addOverfit(*stats);
         CLI::App* exp = app_.add_subcommand("export", "the export files of a run into a folder");
         given_.push_back({exp->add_option("DIR", t_.exportDir, "the folder")->required(),
                           [this] { o_.exportDir = t_.exportDir; }});
         addRunChoice(*exp, "the run (default: the latest)");
         addMonteCarlo(*exp);
+        addOverfit(*exp);
         addChartTrade(*exp);
         app_.add_subcommand("runs", "one line per run of the session");
         CLI::App* cell = app_.add_subcommand("cell", "a heatmap cell of a sweep run as a single setting");
@@ -293,6 +321,19 @@ class Grammars {
         }
         if (shardOption_ && shardOption_->count() > 0 && !ParseShard(t_.shard, o.shardIndex, o.shardCount))
             return "--shard needs I/N with 0 <= I < N, such as 0/3";
+        if (blocksGiven_) {
+            if (!ValidBlockCount(t_.blocks)) return "--blocks needs an even number from 2 to 20";
+            o.blocks = t_.blocks;
+        }
+        if (balanceGiven_) {
+            if (!(t_.balance > 0) || !std::isfinite(t_.balance)) return "--balance needs a number above 0";
+            o.balance = t_.balance;
+        }
+        if (ruinLevelGiven_) {
+            if (!(t_.ruinLevel >= 0 && t_.ruinLevel <= 100))
+                return "--ruin-level needs a percentage from 0 to 100";
+            o.ruinLevel = t_.ruinLevel;
+        }
         if (endHourText_) {
             const std::string& h = *endHourText_;
             if (h.empty() || h.size() > 2 || h.find_first_not_of("0123456789") != std::string::npos ||
@@ -309,6 +350,7 @@ class Grammars {
     BatchOptions o_;
     std::optional<bool> full_, noBeep_, realWork_;
     std::optional<std::string> startText_, endText_, endHourText_;
+    bool blocksGiven_ = false, balanceGiven_ = false, ruinLevelGiven_ = false;
     CLI::Option* shardOption_ = nullptr;
     std::deque<bool> flags_;  // stable addresses for the flags' values
     std::vector<std::pair<CLI::Option*, std::function<void()>>> given_;

@@ -24,8 +24,11 @@ struct BatchOptions {
     std::optional<std::string> exportDir;
     std::optional<int> mcRuns;  // Monte Carlo runs for the export
     std::optional<uint64_t> mcSeed;
-    std::optional<int64_t> chartTrade;  // the export also charts this trade (1-based): trade-N.png
-    std::optional<int64_t> run;         // stats, export, cell: the run meant (default: the latest)
+    std::optional<double> balance, ruinLevel;  // the Monte Carlo's risk of ruin
+    bool overfit = false;                      // --overfit: check a sweep's best pass for luck
+    std::optional<int> blocks;                 // the check's blocks
+    std::optional<int64_t> chartTrade;         // the export also charts this trade (1-based): trade-N.png
+    std::optional<int64_t> run;                // stats, export, cell: the run meant (default: the latest)
     // import
     std::string csv, dailyCsv, outHourly, outDaily;
     int shiftHours = 0;

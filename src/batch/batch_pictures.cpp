@@ -56,6 +56,7 @@ bool WriteBatchPictures(const std::string& dir, const Evaluation& e, const Price
     pictures.equityHours = hours;
     pictures.maxDrawdown = e.stats.maxDrawdown;
     pictures.heatmap = sweep ? &heatmap : nullptr;
+    pictures.overfit = OverfitShown(e);
     pictures.windows = e.walkForward ? &e.windows : nullptr;
     pictures.prices = prices.daily.get();
     pictures.hourly = prices.hourly.get();

@@ -141,11 +141,18 @@ int BatchSession::info(const BatchOptions& o) {
     return 0;
 }
 
+void BatchSession::applyEvaluationOptions(const BatchOptions& o) {
+    if (o.mcRuns) s_.monteCarlo.runs = *o.mcRuns;
+    if (o.mcSeed) s_.monteCarlo.seed = *o.mcSeed;
+    if (o.balance) s_.monteCarlo.balance = *o.balance;
+    if (o.ruinLevel) s_.monteCarlo.ruinLevel = *o.ruinLevel;
+    if (o.blocks) s_.overfit.blocks = *o.blocks;
+}
+
 void BatchSession::applyOptions(const BatchOptions& o) {
     if (o.locale) Locale::fromName(*o.locale, s_.locale);
     if (o.dir) useReportFolder(*o.dir);
-    if (o.mcRuns) s_.monteCarlo.runs = *o.mcRuns;
-    if (o.mcSeed) s_.monteCarlo.seed = *o.mcSeed;
+    applyEvaluationOptions(o);
     FormState& f = s_.form;
     static const std::map<std::string, std::string FormState::*> kFields = {
         {"--tp", &FormState::text2},        {"--sl", &FormState::text3},
@@ -232,18 +239,33 @@ void BatchSession::printLabels(bool withText10) {
 }
 
 int BatchSession::evaluate(const BatchOptions& o, const RunStart& start) {
-    if (!o.stats && !o.exportDir) return 0;
+    if (!o.stats && !o.exportDir && !o.overfit) return 0;
     if (!start.started()) {
         err_ << "kavro-batch: no test ran, so there is nothing to evaluate\n";
-        return o.exportDir ? 1 : 0;
+        return o.exportDir || o.overfit ? 1 : 0;
     }
-    const Evaluation e = Evaluate(s_.history, s_.current);
+    Evaluation e = Evaluate(s_.history, s_.current);
     if (!e.complete) err_ << "kavro-batch: the run did not finish: the evaluation covers what completed\n";
-    if (o.stats) out_ << StatsLines(e.stats);
-    if (!o.exportDir) return 0;
-    BatchOptions chosen = o;
-    chosen.run = e.run->number;
-    return exportRun(chosen);
+    int status = o.overfit ? checkOverfit(e) : 0;
+    if (o.stats) printStats(e);
+    if (o.exportDir && exportEvaluation(o, std::move(e)) != 0) status = 1;
+    return status;
+}
+
+int BatchSession::checkOverfit(Evaluation& e) {
+    if (!e.run->isSweep()) {
+        dialogs_.message(MessageKind::Information, NoSweepToCheck(*e.run));
+        return 0;
+    }
+    CheckSweepOf(s_, e, s_.overfit.blocks);
+    if (e.check->ok) return 0;
+    dialogs_.message(MessageKind::Error, e.check->error);
+    return 1;
+}
+
+void BatchSession::printStats(const Evaluation& e) {
+    out_ << StatsLines(e.stats);
+    if (const OverfitReport* overfit = OverfitShown(e)) out_ << OverfitLines(*overfit);
 }
 
 std::shared_ptr<const RunRecord> BatchSession::chosen(const BatchOptions& o) {
@@ -259,18 +281,31 @@ std::shared_ptr<const RunRecord> BatchSession::chosen(const BatchOptions& o) {
 }
 
 int BatchSession::stats(const BatchOptions& o) {
+    applyEvaluationOptions(o);
     const auto record = chosen(o);
     if (!record) return 1;
-    out_ << StatsLines(Evaluate(s_.history, record).stats);
-    return 0;
+    Evaluation e = Evaluate(s_.history, record);
+    const int status = o.overfit ? checkOverfit(e) : 0;
+    printStats(e);
+    return status;
 }
 
 int BatchSession::exportRun(const BatchOptions& o) {
-    if (o.mcRuns) s_.monteCarlo.runs = *o.mcRuns;
-    if (o.mcSeed) s_.monteCarlo.seed = *o.mcSeed;
+    applyEvaluationOptions(o);
     const auto record = chosen(o);
     if (!record) return 1;
-    const Evaluation e = Evaluate(s_.history, record);
+    Evaluation e = Evaluate(s_.history, record);
+    const int status = o.overfit ? checkOverfit(e) : 0;
+    return exportEvaluation(o, std::move(e)) != 0 ? 1 : status;
+}
+
+int BatchSession::exportEvaluation(const BatchOptions& o, Evaluation e) {
+    const std::shared_ptr<const RunRecord> record = e.run;
+    // A sweep's passes.csv holds every pass's figures: they are computed for it when not yet.
+    if (record->isSweep() && !record->passes.empty() && !e.check) {
+        CheckSweepOf(s_, e, 0);
+        if (!e.check->ok) dialogs_.message(MessageKind::Information, e.check->error);
+    }
     const size_t chartTrade = static_cast<size_t>(o.chartTrade.value_or(0));
     const PricePictures prices = PricePicturesOf(s_.store, e, chartTrade);
     // A trade that cannot be charted refuses the export before anything is written.
@@ -279,10 +314,7 @@ int BatchSession::exportRun(const BatchOptions& o) {
             err_ << kTitleError << ": " << why << "\n";
             return 1;
         }
-    MonteCarloOptions mc;
-    mc.runs = s_.monteCarlo.runs;
-    mc.seed = s_.monteCarlo.seed;
-    const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, mc);
+    const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, s_.monteCarlo.options());
     std::string error;
     if (!ExportRun(e, monteCarlo, *o.exportDir, prices, nullptr, error)) {
         err_ << kTitleError << ": " << error << "\n";

@@ -57,8 +57,16 @@ class BatchSession {
     void applyOptions(const BatchOptions& o);
     // Runs the timer of the run just started until it stops; the exit status of the run.
     int drive(const RunStart& start, bool thorough);
-    // --stats and --export of the run just ended.
+    // --stats, --overfit and --export of the run just ended.
     int evaluate(const BatchOptions& o, const RunStart& start);
+    // The Monte Carlo's and the overfitting check's options, kept for later lines.
+    void applyEvaluationOptions(const BatchOptions& o);
+    // --overfit: the check of a sweep into `e` (a run that is not one says so); 1 when it failed.
+    int checkOverfit(Evaluation& e);
+    // The statistics lines, and the check's when there is one.
+    void printStats(const Evaluation& e);
+    // The export of `e` into o.exportDir.
+    int exportEvaluation(const BatchOptions& o, Evaluation e);
     // The finished run `o.run` names (or the latest); null, said on stderr, when there is none.
     std::shared_ptr<const RunRecord> chosen(const BatchOptions& o);
     void printLabels(bool withText10);

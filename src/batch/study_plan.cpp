@@ -87,7 +87,8 @@ std::string HeaderProblem(const std::vector<std::string>& columns) {
 const std::vector<std::string> kPlanOptionColumns = {
     "hourly",    "daily",       "pair",      "tp",     "sl",      "step",    "first-hour",
     "last-hour", "point-value", "cost",      "full",   "start",   "end",     "end-hour",
-    "opt-len",   "fwd-len",     "real-work", "locale", "no-beep", "mc-runs", "mc-seed"};
+    "opt-len",   "fwd-len",     "real-work", "locale", "no-beep", "mc-runs", "mc-seed",
+    "balance",   "ruin-level",  "overfit",   "blocks"};
 
 bool ReadCsv(std::string_view text, std::vector<CsvRecord>& records, std::string& error) {
     records.clear();

@@ -385,7 +385,7 @@ void PassKernel::fillExits(Cell* upCells, Cell* downCells, size_t stride, const 
 template <bool kKeep, typename Cell>
 [[gnu::always_inline]] inline PassKernel::SideState PassKernel::walkPlan(
     const SidePlan& p, const Cells<Cell>& cells, size_t tp, size_t sl, bool buy, const KernelSetting& k,
-    std::vector<KernelClose>* closes) const {
+    const int32_t* bars, std::vector<KernelClose>* closes) const {
     const size_t m = p.count, columns = distances_.size();
     const Cell* up = cells.data();
     const Cell* down = up + columns * m;
@@ -410,7 +410,7 @@ template <bool kKeep, typename Cell>
         if constexpr (kKeep)
             closes->push_back({static_cast<int32_t>(planFrom_ + static_cast<long>(exit >> p.shift)),
                                target <= stop ? k.winAmount : k.lossAmount,
-                               buy ? TradeSide::Buy : TradeSide::Sell});
+                               buy ? TradeSide::Buy : TradeSide::Sell, bars[i]});
         i = static_cast<size_t>(exit & nextMask);
     }
     s.closed = closed;
@@ -455,7 +455,7 @@ PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, l
         ++s.closed;
         if (closes)
             closes->push_back(
-                {exit, win ? k.winAmount : k.lossAmount, buy ? TradeSide::Buy : TradeSide::Sell});
+                {exit, win ? k.winAmount : k.lossAmount, buy ? TradeSide::Buy : TradeSide::Sell, c});
         s.open = false;
         s.entry = 0;
         // A position closed on a bar cannot reopen on it: the next opening comes later.
@@ -470,11 +470,13 @@ PassKernel::SideState PassKernel::walkDirect(const std::vector<int32_t>& bars, l
     const bool buy = side == 0;
     if (!plan) return walkDirect(buy ? buyBars_[hour] : sellBars_[hour], from, to, buy, k, closes);
     const SidePlan& p = plan->side[side];
-    if (closes)
-        return p.narrow.empty() ? walkPlan<true>(p, p.wide, tp, sl, buy, k, closes)
-                                : walkPlan<true>(p, p.narrow, tp, sl, buy, k, closes);
-    return p.narrow.empty() ? walkPlan<false>(p, p.wide, tp, sl, buy, k, closes)
-                            : walkPlan<false>(p, p.narrow, tp, sl, buy, k, closes);
+    if (closes) {
+        const int32_t* bars = (buy ? buyBars_ : sellBars_)[hour].data() + p.first;
+        return p.narrow.empty() ? walkPlan<true>(p, p.wide, tp, sl, buy, k, bars, closes)
+                                : walkPlan<true>(p, p.narrow, tp, sl, buy, k, bars, closes);
+    }
+    return p.narrow.empty() ? walkPlan<false>(p, p.wide, tp, sl, buy, k, nullptr, closes)
+                            : walkPlan<false>(p, p.narrow, tp, sl, buy, k, nullptr, closes);
 }
 
 const PassKernel::HourPlan* PassKernel::planFor(size_t hour, long from, long to, const KernelSetting& k,

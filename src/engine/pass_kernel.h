@@ -23,11 +23,13 @@ struct KernelSetting {
     float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
 };
 
-// One close of a kernel pass: its bar, its money result and its side.
+// One close of a kernel pass: its bar, its money result, its side and the bar
+// its position was opened on.
 struct KernelClose {
     int32_t bar = 0;
     float amount = 0;
     TradeSide side = TradeSide::Buy;
+    int32_t entryBar = 0;
     friend bool operator==(const KernelClose&, const KernelClose&) = default;
 };
 
@@ -142,7 +144,7 @@ class PassKernel {
                    float e, int shift) const;
     template <bool kKeep, typename Cell>
     SideState walkPlan(const SidePlan& p, const Cells<Cell>& cells, size_t tp, size_t sl, bool buy,
-                       const KernelSetting& k, std::vector<KernelClose>* closes) const;
+                       const KernelSetting& k, const int32_t* bars, std::vector<KernelClose>* closes) const;
     void prefetchColumns(const SidePlan& p, size_t tp, size_t sl, bool buy) const;
     SideState walkDirect(const std::vector<int32_t>& bars, long from, long to, bool buy,
                          const KernelSetting& k, std::vector<KernelClose>* closes) const;

@@ -2,16 +2,15 @@
 
 #include <cmath>
 
-#include "platform/atomic_file.h"
 #include "evaluation/number_text.h"
+#include "platform/atomic_file.h"
 #include "platform/text_file.h"
 
 namespace kavro {
 
 namespace {
 
-// passes.csv goes out in blocks of about this size: a 5-million-pass sweep
-// never needs its whole text in memory.
+// passes.csv and blocks.csv go out in blocks of about this size.
 constexpr size_t kBlockBytes = size_t{1} << 20;
 
 void AppendDate(std::string& out, const Date& d) {
@@ -61,11 +60,9 @@ class Json {
     // Only plain ASCII texts (dates, month keys) pass through here.
     void text(const char* key, const std::string& v) {
         this->key(key);
-        if (v.empty())
-            text_ += "null";
-        else
-            text_ += '"' + v + '"';
+        value(v);
     }
+
     std::string result() { return text_ + "\n"; }
 
   private:
@@ -78,6 +75,12 @@ class Json {
             AppendNumber(text_, v);
     }
     void value(int64_t v) { text_ += std::to_string(v); }
+    void value(const std::string& v) {
+        if (v.empty())
+            text_ += "null";
+        else
+            text_ += '"' + v + '"';
+    }
     void key(const char* k) {
         if (!first_) text_ += ',';
         first_ = false;
@@ -124,6 +127,15 @@ void MethodJson(Json& j, const char* key, const MonteCarloMethod& m) {
     DistributionJson(j, "finalResult", m.finalResult);
     DistributionJson(j, "maxDrawdown", m.maxDrawdown);
     j.number("probabilityBelowZero", m.probabilityBelowZero);
+    j.number("riskOfRuin", m.riskOfRuin);
+    j.open("fan");
+    j.list("trades", m.fan.trades);
+    j.list("p5", m.fan.p5);
+    j.list("p25", m.fan.p25);
+    j.list("p50", m.fan.p50);
+    j.list("p75", m.fan.p75);
+    j.list("p95", m.fan.p95);
+    j.close();
     j.close();
 }
 
@@ -220,24 +232,113 @@ std::string WindowsCsv(const WalkForwardView& view) {
     return out;
 }
 
-void AppendPassesCsv(std::string& out, std::span<const PassRow> passes, size_t from, size_t to) {
-    if (from == 0) out += "entry_hour,take_profit,stop_loss,result\n";
+namespace {
+
+void AppendPassSetting(std::string& out, const PassRow& r) {
+    AppendNumber(out, r.entryHour);
+    out += ',';
+    AppendNumber(out, r.target);
+    out += ',';
+    AppendNumber(out, r.stop);
+    out += ',';
+    AppendNumber(out, r.total);
+}
+
+}  // namespace
+
+void AppendPassesCsv(std::string& out, std::span<const PassRow> passes, size_t from, size_t to,
+                     std::span<const PassFigures> figures) {
+    if (from == 0)
+        out +=
+            "entry_hour,take_profit,stop_loss,result,trades,wins,losses,gross_profit,gross_loss,profit_"
+            "factor,"
+            "max_drawdown,recovery_factor,sharpe_monthly\n";
     if (to > passes.size()) to = passes.size();
+    const bool known = figures.size() == passes.size();
     for (size_t i = from; i < to; ++i) {
-        const PassRow& r = passes[i];
-        AppendNumber(out, r.entryHour);
-        out += ',';
-        AppendNumber(out, r.target);
-        out += ',';
-        AppendNumber(out, r.stop);
-        out += ',';
-        AppendNumber(out, r.total);
+        AppendPassSetting(out, passes[i]);
+        if (!known) {
+            out += ",,,,,,,,,\n";
+            continue;
+        }
+        const PassFigures& f = figures[i];
+        for (int64_t count : {f.trades, f.wins, f.losses}) out += ',' + std::to_string(count);
+        for (double v :
+             {f.grossProfit, f.grossLoss, f.profitFactor, f.maxDrawdown, f.recoveryFactor, f.sharpeMonthly}) {
+            out += ',';
+            AppendNumber(out, v);
+        }
         out += '\n';
     }
 }
 
+void AppendBlocksCsv(std::string& out, std::span<const PassRow> passes, const BlockResults* blocks,
+                     size_t from, size_t to) {
+    const bool known = blocks && blocks->passes == passes.size();
+    const size_t s = known ? blocks->blocks : 0;
+    if (from == 0) {
+        out += "entry_hour,take_profit,stop_loss,result";
+        for (size_t b = 1; b <= s; ++b) out += ",b" + std::to_string(b);
+        out += '\n';
+    }
+    if (!known) return;
+    if (to > passes.size()) to = passes.size();
+    for (size_t i = from; i < to; ++i) {
+        AppendPassSetting(out, passes[i]);
+        for (size_t b = 0; b < s; ++b) {
+            out += ',';
+            AppendNumber(out, blocks->at(i, b));
+        }
+        out += '\n';
+    }
+}
+
+namespace {
+
+void OverfitJson(Json& j, const OverfitReport& o) {
+    j.open("overfit");
+    j.count("blocks", static_cast<int64_t>(o.cscv.blocks));
+    std::vector<std::string> starts;
+    for (const Date& d : o.blockStarts) starts.push_back(DateOrEmpty(d));
+    j.list("blockStarts", starts);
+    j.count("combinations", o.cscv.combinations);
+    j.text("metric", "net");
+    j.number("pbo", o.cscv.combinations > 0 ? o.cscv.pbo : NAN);
+    j.number("probabilityOfLoss", o.cscv.combinations > 0 ? o.cscv.probabilityOfLoss : NAN);
+    j.number("degradationSlope", o.cscv.degradationSlope);
+    j.number("degradationIntercept", o.cscv.degradationIntercept);
+    j.list("logits", o.cscv.logits);
+    j.open("bestPass");
+    j.number("entry_hour", o.bestRow.entryHour);
+    j.number("take_profit", o.bestRow.target);
+    j.number("stop_loss", o.bestRow.stop);
+    j.close();
+    const DeflatedSharpe& d = o.deflated;
+    j.open("deflatedSharpe");
+    j.number("sharpe", d.sharpe);
+    j.count("trials", d.trials);
+    j.number("sharpeVariance", d.sharpeVariance);
+    j.number("skewness", d.skewness);
+    j.number("kurtosis", d.kurtosis);
+    j.count("months", d.months);
+    j.number("expectedMaxSharpe", d.expectedMaxSharpe);
+    j.number("dsr", d.dsr.value_or(NAN));
+    j.close();
+    j.close();
+}
+
+}  // namespace
+
+std::string OverfitLines(const OverfitReport& o) {
+    std::string out = "PBO=";
+    if (o.cscv.combinations > 0) AppendNumber(out, o.cscv.pbo);
+    out += "\nDeflatedSharpe=";
+    if (o.deflated.dsr) AppendNumber(out, *o.deflated.dsr);
+    return out + '\n';
+}
+
 std::string StatsJson(const TradeStats& s, const WalkForwardView& view, size_t passCount,
-                      const MonteCarloResult* monteCarlo, bool complete) {
+                      const MonteCarloResult* monteCarlo, bool complete, const OverfitReport* overfit) {
     Json j;
     j.open();
     j.boolean("complete", complete);
@@ -295,10 +396,13 @@ std::string StatsJson(const TradeStats& s, const WalkForwardView& view, size_t p
         // As a text: a 64-bit seed does not fit the doubles most JSON readers use.
         j.text("seed", std::to_string(monteCarlo->seed));
         j.count("trades", monteCarlo->trades);
+        j.number("balance", monteCarlo->balance);
+        j.number("ruinLevel", monteCarlo->ruinLevel);
         MethodJson(j, "shuffled", monteCarlo->shuffled);
         MethodJson(j, "resampled", monteCarlo->resampled);
         j.close();
     }
+    if (overfit) OverfitJson(j, *overfit);
     j.close();
     return j.result();
 }
@@ -311,21 +415,31 @@ bool ExportEvaluation(const std::string& dir, const EvaluationExport& data, std:
     std::vector<PendingFile> files(std::size(kExportFiles));
     auto start = [&](size_t i) { return files[i].open(JoinPath(dir, kExportFiles[i]), error); };
     if (!start(0) || !files[0].write(TradesCsv(data.trades), error)) return false;
-    if (!start(1)) return false;
+    // The pass files go out a block at a time: a 5-million-pass sweep never needs its whole text in memory.
     std::string block;
     block.reserve(kBlockBytes + 4096);
-    size_t from = 0;
-    do {
-        const size_t to = std::min(data.passes.size(), from + kBlockBytes / 48);
-        block.clear();
-        AppendPassesCsv(block, data.passes, from, to);
-        if (!files[1].write(block, error)) return false;
-        from = to;
-    } while (from < data.passes.size());
+    auto streamed = [&](size_t file, auto append) {
+        if (!start(file)) return false;
+        size_t from = 0;
+        do {
+            const size_t to = std::min(data.passes.size(), from + kBlockBytes / 160);
+            block.clear();
+            append(from, to);
+            if (!files[file].write(block, error)) return false;
+            from = to;
+        } while (from < data.passes.size());
+        return true;
+    };
+    if (!streamed(1,
+                  [&](size_t a, size_t b) { AppendPassesCsv(block, data.passes, a, b, data.passFigures); }))
+        return false;
     if (!start(2) || !files[2].write(WindowsCsv(view), error)) return false;
     if (!start(3) || !files[3].write(MonthlyCsv(stats), error)) return false;
     if (!start(4) ||
-        !files[4].write(StatsJson(stats, view, data.passes.size(), data.monteCarlo, data.complete), error))
+        !files[4].write(
+            StatsJson(stats, view, data.passes.size(), data.monteCarlo, data.complete, data.overfit), error))
+        return false;
+    if (!streamed(5, [&](size_t a, size_t b) { AppendBlocksCsv(block, data.passes, data.blocks, a, b); }))
         return false;
     return CommitAll(files, error);
 }

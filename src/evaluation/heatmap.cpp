@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "evaluation/sweep_figures.h"
+
 namespace kavro {
 
 namespace {
@@ -247,11 +249,53 @@ std::optional<HeatCell> CellAt(const HeatGrid& g, size_t x, size_t y) {
     c.ran = g.passes[i] >= 0;
     c.value = c.ran ? g.cells[i] : 0.0f;
     c.pass = g.passes[i];
+    const float result = !c.ran ? 0.0f : g.results.size() == g.cells.size() ? g.results[i] : c.value;
     if (g.kind == GridKind::TargetStop)
-        c.setting = PassRow{g.hour, g.xValues[x], g.yValues[y], c.value};
+        c.setting = PassRow{g.hour, g.xValues[x], g.yValues[y], result};
     else
-        c.setting = PassRow{g.xValues[x], g.yValues[y], c.ran ? g.stops[i] : 0.0f, c.value};
+        c.setting = PassRow{g.xValues[x], g.yValues[y], c.ran ? g.stops[i] : 0.0f, result};
     return c;
+}
+
+std::vector<float> FigureValues(HeatFigure figure, std::span<const PassRow> passes,
+                                std::span<const PassFigures> figures) {
+    std::vector<float> out(passes.size(), NAN);
+    const bool known = figures.size() == passes.size();
+    for (size_t i = 0; i < passes.size(); ++i) {
+        if (figure == HeatFigure::Net) {
+            out[i] = passes[i].total;
+            continue;
+        }
+        if (!known) continue;
+        const PassFigures& f = figures[i];
+        const double v = figure == HeatFigure::ProfitFactor     ? f.profitFactor
+                         : figure == HeatFigure::MaxDrawdown    ? f.maxDrawdown
+                         : figure == HeatFigure::RecoveryFactor ? f.recoveryFactor
+                         : figure == HeatFigure::Trades         ? static_cast<double>(f.trades)
+                                                                : f.sharpeMonthly;
+        out[i] = static_cast<float>(v);
+    }
+    return out;
+}
+
+HeatGrid ShowFigure(HeatGrid g, HeatFigure figure, std::span<const float> values) {
+    if (g.figure != HeatFigure::Net || figure == HeatFigure::Net) return g;
+    g.figure = figure;
+    g.results = g.cells;
+    bool any = false;
+    for (size_t i = 0; i < g.cells.size(); ++i) {
+        if (g.passes[i] < 0) continue;
+        const size_t pass = static_cast<size_t>(g.passes[i]);
+        const float v = pass < values.size() ? values[pass] : NAN;
+        g.cells[i] = v;
+        if (!std::isfinite(v)) continue;
+        g.minValue = any ? std::min(g.minValue, v) : v;
+        g.maxValue = any ? std::max(g.maxValue, v) : v;
+        any = true;
+    }
+    if (!any) g.minValue = g.maxValue = 0;
+    if (g.hasBest) g.bestValue = g.cells[g.bestY * g.width() + g.bestX];
+    return g;
 }
 
 }  // namespace kavro

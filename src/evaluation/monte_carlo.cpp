@@ -19,41 +19,105 @@ constexpr int kMaxThreads = 64;
 // run has its own stream and writes to its own slot.
 constexpr int kChunk = 8;
 
+constexpr int kFanPoints = 100;
+
+// The index of the nearest rank ceil(percent / 100 * n), at least rank 1, among n > 0 values.
+size_t RankIndex(size_t n, double percent) {
+    double rank = std::ceil(percent / 100.0 * static_cast<double>(n));
+    if (!(rank >= 1)) rank = 1;
+    if (rank > static_cast<double>(n)) rank = static_cast<double>(n);
+    return static_cast<size_t>(rank) - 1;
+}
+constexpr size_t kFanBudget = size_t{256} << 20;
+
+// What one method's runs leave, each run in its own slots.
+struct Outcomes {
+    std::vector<double> finals, drawdowns;
+    std::vector<uint8_t> ruined;
+    std::vector<double> fan;  // point-major: the runs' equity at fan point j from j * runs
+    Outcomes(size_t runs, size_t points) : finals(runs), drawdowns(runs), ruined(runs), fan(runs * points) {}
+};
+
 // Final result and maximum drawdown of one sequence, walked as the trade
-// statistics walk the journal (equity and peak start at 0).
+// statistics walk the journal (equity and peak start at 0), and its lowest
+// equity: the balance plus the equity is monotone in the equity, so the run
+// reached the ruin line exactly when its lowest point did.
 struct Walk {
-    double equity = 0, peak = 0, drawdown = 0;
+    double equity = 0, peak = 0, drawdown = 0, low = 0;
     void add(double p) {
         equity += p;
-        if (equity > peak)
+        if (equity > peak) {
             peak = equity;
-        else if (peak - equity > drawdown)
-            drawdown = peak - equity;
+        } else {
+            if (peak - equity > drawdown) drawdown = peak - equity;
+            if (equity < low) low = equity;
+        }
     }
 };
 
-void ShuffledRun(const std::vector<double>& profits, std::vector<double>& scratch, Xoshiro256& rng,
-                 double& final, double& drawdown) {
-    scratch = profits;
-    const size_t n = scratch.size();
-    Walk w;
-    // Fisher-Yates from the front: after step i, element i is settled and can be walked at once.
-    for (size_t i = 0; i + 1 < n; ++i) {
-        const size_t j = i + static_cast<size_t>(rng.below(n - i));
-        std::swap(scratch[i], scratch[j]);
-        w.add(scratch[i]);
+// Where a run leaves what it found: its own slot of each list.
+struct RunSlot {
+    Outcomes& o;
+    size_t run;
+    double balance, ruinLine;
+    void take(const Walk& w) const {
+        o.finals[run] = w.equity;
+        o.drawdowns[run] = w.drawdown;
+        o.ruined[run] = balance + w.low <= ruinLine;
     }
-    w.add(scratch[n - 1]);
-    final = w.equity;
-    drawdown = w.drawdown;
+};
+
+// Walks trades 0..n-1 of a run a fan segment at a time, `next(i)` giving trade
+// i, and notes the equity at each of the fan's trade numbers.
+template <typename Next>
+void WalkRun(size_t n, const std::vector<int64_t>& fanTrades, const RunSlot& slot, Next next) {
+    Walk w;
+    size_t i = 0;
+    double* fan = slot.o.fan.data() + slot.run;
+    const size_t stride = slot.o.finals.size();
+    for (size_t j = 1; j < fanTrades.size(); ++j) {
+        for (const size_t end = static_cast<size_t>(fanTrades[j]); i < end; ++i) w.add(next(i));
+        fan[j * stride] = w.equity;
+    }
+    for (; i < n; ++i) w.add(next(i));
+    slot.take(w);
 }
 
-void ResampledRun(const std::vector<double>& profits, Xoshiro256& rng, double& final, double& drawdown) {
+void ShuffledRun(const std::vector<double>& profits, std::vector<double>& scratch, Xoshiro256& rng,
+                 const std::vector<int64_t>& fanTrades, const RunSlot& slot) {
+    scratch = profits;
+    const size_t n = scratch.size();
+    // Fisher-Yates from the front: after step i, element i is settled and can be walked at once.
+    WalkRun(n, fanTrades, slot, [&](size_t i) {
+        if (i + 1 < n) std::swap(scratch[i], scratch[i + static_cast<size_t>(rng.below(n - i))]);
+        return scratch[i];
+    });
+}
+
+void ResampledRun(const std::vector<double>& profits, Xoshiro256& rng, const std::vector<int64_t>& fanTrades,
+                  const RunSlot& slot) {
     const size_t n = profits.size();
-    Walk w;
-    for (size_t k = 0; k < n; ++k) w.add(profits[static_cast<size_t>(rng.below(n))]);
-    final = w.equity;
-    drawdown = w.drawdown;
+    WalkRun(n, fanTrades, slot, [&](size_t) { return profits[static_cast<size_t>(rng.below(n))]; });
+}
+
+// The fan's points from the runs' equity at each of its trade numbers: each
+// rank found by selection in the part above the one before, not by a sort.
+EquityFan MakeFan(const std::vector<int64_t>& trades, std::vector<double>& values, size_t runs) {
+    EquityFan f;
+    f.trades = trades;
+    std::vector<double>* points[] = {&f.p5, &f.p25, &f.p50, &f.p75, &f.p95};
+    const double percents[] = {5, 25, 50, 75, 95};
+    for (size_t j = 0; j < trades.size(); ++j) {
+        double* first = values.data() + j * runs;
+        double* from = first;
+        for (size_t k = 0; k < 5; ++k) {
+            double* at = first + RankIndex(runs, percents[k]);
+            std::nth_element(from, at, first + runs);
+            points[k]->push_back(*at);
+            from = at;
+        }
+    }
+    return f;
 }
 
 Distribution Summarise(std::vector<double> values, int bins) {
@@ -75,14 +139,17 @@ Distribution Summarise(std::vector<double> values, int bins) {
     return d;
 }
 
-MonteCarloMethod MakeMethod(std::vector<double> finals, std::vector<double> drawdowns, int bins) {
+MonteCarloMethod MakeMethod(Outcomes o, const std::vector<int64_t>& fanTrades, int bins) {
     MonteCarloMethod m;
-    int64_t below = 0;
-    for (double v : finals) below += v < 0;
-    m.probabilityBelowZero =
-        finals.empty() ? 0.0 : static_cast<double>(below) / static_cast<double>(finals.size());
-    m.finalResult = Summarise(std::move(finals), bins);
-    m.maxDrawdown = Summarise(std::move(drawdowns), bins);
+    const size_t runs = o.finals.size();
+    int64_t below = 0, ruined = 0;
+    for (double v : o.finals) below += v < 0;
+    for (uint8_t r : o.ruined) ruined += r;
+    m.probabilityBelowZero = runs == 0 ? 0.0 : static_cast<double>(below) / static_cast<double>(runs);
+    m.riskOfRuin = runs == 0 ? 0.0 : static_cast<double>(ruined) / static_cast<double>(runs);
+    m.fan = MakeFan(fanTrades, o.fan, runs);
+    m.finalResult = Summarise(std::move(o.finals), bins);
+    m.maxDrawdown = Summarise(std::move(o.drawdowns), bins);
     return m;
 }
 
@@ -90,11 +157,7 @@ MonteCarloMethod MakeMethod(std::vector<double> finals, std::vector<double> draw
 
 double NearestRank(const std::vector<double>& sorted, double percent) {
     if (sorted.empty()) return 0.0;
-    const double n = static_cast<double>(sorted.size());
-    double rank = std::ceil(percent / 100.0 * n);
-    if (!(rank >= 1)) rank = 1;
-    if (rank > n) rank = n;
-    return sorted[static_cast<size_t>(rank) - 1];
+    return sorted[RankIndex(sorted.size(), percent)];
 }
 
 Histogram MakeHistogram(const std::vector<double>& values, int bins) {
@@ -126,6 +189,17 @@ Histogram MakeHistogram(const std::vector<double>& values, int bins) {
     return h;
 }
 
+std::vector<int64_t> FanTrades(int64_t trades, int runs) {
+    std::vector<int64_t> out = {0};
+    if (trades <= 0 || runs <= 0) return out;
+    // Two methods' equity, 8 bytes each, per run and point.
+    const int64_t affordable =
+        std::max<int64_t>(1, static_cast<int64_t>(kFanBudget / (16 * static_cast<size_t>(runs))) - 1);
+    const int64_t points = std::min<int64_t>({trades, kFanPoints, affordable});
+    for (int64_t j = 1; j <= points; ++j) out.push_back(j * trades / points);
+    return out;
+}
+
 MonteCarloResult RunMonteCarlo(std::span<const TradeRecord> trades, const MonteCarloOptions& options) {
     std::vector<double> profits;
     profits.reserve(trades.size());
@@ -146,8 +220,13 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
     result.runs = runs;
     result.seed = options.seed;
     result.trades = static_cast<int64_t>(profits.size());
+    result.balance = options.balance;
+    result.ruinLevel = options.ruinLevel;
+    const double ruinLine = options.balance * (1 - options.ruinLevel / 100);
 
-    std::vector<double> shuffledFinal(runs), shuffledDd(runs), resampledFinal(runs), resampledDd(runs);
+    const std::vector<int64_t> fanTrades = FanTrades(result.trades, runs);
+    const size_t points = fanTrades.size(), count = static_cast<size_t>(runs);
+    Outcomes shuffled(count, points), resampled(count, points);
     const int chunks = (runs + kChunk - 1) / kChunk;
     int threads =
         options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
@@ -164,9 +243,11 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
             for (int r = c * kChunk; r < end; ++r) {
                 const size_t i = static_cast<size_t>(r);
                 Xoshiro256 shuffleRng(RunSeed(options.seed, 2 * static_cast<uint64_t>(r)));
-                ShuffledRun(profits, buffer, shuffleRng, shuffledFinal[i], shuffledDd[i]);
+                ShuffledRun(profits, buffer, shuffleRng, fanTrades,
+                            RunSlot{shuffled, i, options.balance, ruinLine});
                 Xoshiro256 resampleRng(RunSeed(options.seed, 2 * static_cast<uint64_t>(r) + 1));
-                ResampledRun(profits, resampleRng, resampledFinal[i], resampledDd[i]);
+                ResampledRun(profits, resampleRng, fanTrades,
+                             RunSlot{resampled, i, options.balance, ruinLine});
             }
             if (progress) progress->done.fetch_add(end - c * kChunk, std::memory_order_relaxed);
         }
@@ -187,8 +268,8 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
         return cancelled;
     }
 
-    result.shuffled = MakeMethod(std::move(shuffledFinal), std::move(shuffledDd), bins);
-    result.resampled = MakeMethod(std::move(resampledFinal), std::move(resampledDd), bins);
+    result.shuffled = MakeMethod(std::move(shuffled), fanTrades, bins);
+    result.resampled = MakeMethod(std::move(resampled), fanTrades, bins);
     return result;
 }
 

@@ -2,25 +2,24 @@
 // Monte Carlo of a run's trades: how the final result and the maximum drawdown
 // spread when the order of the trades is luck (shuffled) or the trades themselves
 // are (resampled with replacement).
-#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "evaluation/trade_record.h"
+#include "platform/job_progress.h"
 
 namespace kavro {
 
 // Shared with whoever waits for a long Monte Carlo: the runs done so far, and a
 // flag that stops the runs still to come.
-struct MonteCarloProgress {
-    std::atomic<int64_t> done{0};
-    std::atomic<bool> cancel{false};
-};
+using MonteCarloProgress = JobProgress;
 
 struct MonteCarloOptions {
     int runs = 1000;                         // 1..1,000,000
     uint64_t seed = 1;                       // same seed, same figures
+    double balance = 10000;                  // the money a run starts with, for the risk of ruin
+    double ruinLevel = 50;                   // % of the balance whose loss is ruin
     int bins = 40;                           // histogram bins, 1..1000
     int threads = 0;                         // 0: every core; the figures do not depend on it
     MonteCarloProgress* progress = nullptr;  // null: nobody watches
@@ -40,19 +39,31 @@ struct Distribution {
     double min = 0, max = 0, mean = 0;
 };
 
+// The equity by trade number over the runs: at each of `trades` (0 first, the
+// last trade last) the 5, 25, 50, 75 and 95 % points of the runs' equity.
+struct EquityFan {
+    std::vector<int64_t> trades;
+    std::vector<double> p5, p25, p50, p75, p95;
+};
+
 struct MonteCarloMethod {
     Distribution finalResult;         // sum of the run's profits
     Distribution maxDrawdown;         // money, >= 0, as in the trade statistics
     double probabilityBelowZero = 0;  // share of runs (0..1) whose final result is < 0
+    // Share of runs whose balance plus running equity falls to or below
+    // balance x (1 - level / 100) after any trade.
+    double riskOfRuin = 0;
+    EquityFan fan;
 };
 
 struct MonteCarloResult {
     int runs = 0;  // 0 when there was nothing to run
     uint64_t seed = 0;
     int64_t trades = 0;
-    MonteCarloMethod shuffled;   // the same trades in a random order (Fisher-Yates)
-    MonteCarloMethod resampled;  // as many trades drawn with replacement
-    bool cancelled = false;      // stopped through its progress: no figures
+    double balance = 0, ruinLevel = 0;  // as asked, for the risk of ruin
+    MonteCarloMethod shuffled;          // the same trades in a random order (Fisher-Yates)
+    MonteCarloMethod resampled;         // as many trades drawn with replacement
+    bool cancelled = false;             // stopped through its progress: no figures
     bool empty() const { return runs == 0; }
 };
 
@@ -67,5 +78,10 @@ double NearestRank(const std::vector<double>& sorted, double percent);
 
 // Histogram of `values` in `bins` equal bins (a single value gets a bin one unit wide around it).
 Histogram MakeHistogram(const std::vector<double>& values, int bins);
+
+// The trade numbers the fan is taken at for `trades` trades and `runs` runs:
+// 0, then up to 100 more evenly spread to the last trade, fewer when the runs'
+// equity at each would take more than 256 MB.
+std::vector<int64_t> FanTrades(int64_t trades, int runs);
 
 }  // namespace kavro

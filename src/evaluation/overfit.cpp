@@ -1,10 +1,11 @@
 #include "evaluation/overfit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <numeric>
-#include <system_error>
-#include <thread>
+
+#include "platform/parallel.h"
 
 namespace kavro {
 
@@ -82,6 +83,37 @@ void Line(const std::vector<double>& x, const std::vector<double>& y, double& sl
 
 }  // namespace
 
+Histogram LogitHistogram(const std::vector<double>& logits, int bins) {
+    Histogram h;
+    bins = std::max(2, bins + bins % 2);
+    double m = 0;
+    for (double v : logits)
+        if (std::isfinite(v)) m = std::max(m, std::fabs(v));
+    if (!(m > 0)) m = 1;
+    const int half = bins / 2;
+    h.edges.resize(static_cast<size_t>(bins) + 1);
+    for (int i = 0; i <= bins; ++i) h.edges[static_cast<size_t>(i)] = m * (i - half) / half;
+    h.counts.assign(static_cast<size_t>(bins), 0);
+    const double width = m / half;
+    for (double v : logits) {
+        if (!std::isfinite(v)) continue;
+        long i = std::clamp(static_cast<long>(std::floor((v + m) / width)), 0L, static_cast<long>(bins) - 1);
+        auto edge = [&](long k) { return h.edges[static_cast<size_t>(k)]; };
+        if (v <= 0) {
+            // (lo, hi] on the overfit side; the leftmost bin takes -m too.
+            i = std::min(i, static_cast<long>(half) - 1);
+            while (i > 0 && v <= edge(i)) --i;
+            while (i + 1 < half && v > edge(i + 1)) ++i;
+        } else {
+            i = std::max(i, static_cast<long>(half));
+            while (i + 1 < bins && v >= edge(i + 1)) ++i;
+            while (i > half && v < edge(i)) --i;
+        }
+        ++h.counts[static_cast<size_t>(i)];
+    }
+    return h;
+}
+
 int64_t Choose(int n, int k) {
     if (k < 0 || k > n) return 0;
     int64_t c = 1;
@@ -89,7 +121,7 @@ int64_t Choose(int n, int k) {
     return c;
 }
 
-OverfitResult ComputeOverfit(const BlockResults& r, unsigned threads) {
+OverfitResult ComputeOverfit(const BlockResults& r, unsigned threads, JobProgress* progress) {
     OverfitResult out;
     out.blocks = r.blocks;
     const int s = static_cast<int>(r.blocks);
@@ -98,25 +130,23 @@ OverfitResult ComputeOverfit(const BlockResults& r, unsigned threads) {
     const size_t n = masks.size();
     out.combinations = static_cast<int64_t>(n);
     std::vector<SplitOutcome> outcomes(n);
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<size_t>(threads, n));
-    auto range = [&](size_t from, size_t to) {
+    std::atomic<bool> cancelled{false};
+    ForEachChunk(n, threads, [&](size_t from, size_t to) {
         std::vector<double> oos(r.passes);
-        for (size_t i = from; i < to; ++i) outcomes[i] = Evaluate(r, masks[i], oos);
-    };
-    std::vector<std::thread> pool;
-    const size_t chunk = (n + threads - 1) / threads;
-    for (unsigned t = 1; t < threads; ++t) {
-        const size_t a = t * chunk, b = std::min(n, a + chunk);
-        if (a >= b) break;
-        try {
-            pool.emplace_back(range, a, b);
-        } catch (const std::system_error&) {
-            range(a, b);
+        for (size_t i = from; i < to; ++i) {
+            // A check now and then: one split costs a walk over every pass.
+            if (progress && i % 64 == 0) {
+                if (progress->cancel.load(std::memory_order_relaxed)) {
+                    cancelled = true;
+                    return;
+                }
+                progress->done.fetch_add(static_cast<int64_t>(std::min<size_t>(64, to - i)),
+                                         std::memory_order_relaxed);
+            }
+            outcomes[i] = Evaluate(r, masks[i], oos);
         }
-    }
-    range(0, std::min(n, chunk));
-    for (auto& t : pool) t.join();
+    });
+    if (cancelled) return OverfitResult{};
 
     size_t overfit = 0, losses = 0;
     for (const SplitOutcome& o : outcomes) {

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "evaluation/monte_carlo.h"
+
 namespace kavro {
 
 // Every pass's result split into S contiguous blocks of the run's interval:
@@ -34,7 +36,15 @@ struct OverfitResult {
 // Splits are taken in lexicographic order of their in-sample block sets. S must
 // be even, 2..20; with fewer than two passes nothing is ranked (combinations 0).
 // Runs on `threads` threads (0: every core); the result does not depend on it.
-OverfitResult ComputeOverfit(const BlockResults& results, unsigned threads = 0);
+// `progress` counts splits; a cancel through it gives an empty result.
+OverfitResult ComputeOverfit(const BlockResults& results, unsigned threads = 0,
+                             JobProgress* progress = nullptr);
+
+// The logits in `bins` (even) equal bins over [-m, m], m the largest |λ| (1
+// when all are 0), so that 0 is the middle edge: a bin left of it holds
+// (lo, hi], one right of it [lo, hi), and the left half counts exactly the
+// splits PBO counts as overfit.
+Histogram LogitHistogram(const std::vector<double>& logits, int bins = 20);
 
 // The number of ways to choose k of n.
 int64_t Choose(int n, int k);

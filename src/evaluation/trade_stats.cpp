@@ -22,7 +22,7 @@ double Ratio(double sum, int64_t count) {
 
 // Mean / sample standard deviation; 0 below two values or without any spread,
 // where the ratio says nothing.
-double MeanOverDeviation(const std::vector<double>& v) {
+double MeanOverDeviation(std::span<const double> v) {
     const size_t n = v.size();
     if (n < 2) return 0.0;
     double sum = 0;
@@ -69,7 +69,7 @@ void FillMonths(std::span<const TradeRecord> trades, TradeStats& s) {
         if (r > s.months[static_cast<size_t>(s.bestMonth)].result) s.bestMonth = static_cast<int64_t>(i);
         if (r < s.months[static_cast<size_t>(s.worstMonth)].result) s.worstMonth = static_cast<int64_t>(i);
     }
-    s.sharpeMonthly = MeanOverDeviation(results) * std::sqrt(12.0);
+    s.sharpeMonthly = MonthlySharpe(results);
 }
 
 void FillDrawdown(std::span<const TradeRecord> trades, TradeStats& s) {
@@ -151,10 +151,7 @@ TradeStats ComputeTradeStats(std::span<const TradeRecord> trades) {
             ++s.timedTrades;
         }
     }
-    if (s.grossLoss < 0)
-        s.profitFactor = s.grossProfit / -s.grossLoss;
-    else
-        s.profitFactor = s.grossProfit > 0 ? kInf : 0.0;
+    s.profitFactor = ProfitFactorOf(s.grossProfit, s.grossLoss);
     s.winRate = Percent(s.wins, s.trades);
     s.buyWinRate = Percent(s.buyWins, s.buyTrades);
     s.sellWinRate = Percent(s.sellWins, s.sellTrades);
@@ -165,12 +162,23 @@ TradeStats ComputeTradeStats(std::span<const TradeRecord> trades) {
     s.sqn = std::sqrt(static_cast<double>(profits.size())) * MeanOverDeviation(profits);
 
     FillDrawdown(trades, s);
-    if (s.maxDrawdown.money > 0)
-        s.recoveryFactor = s.netResult / s.maxDrawdown.money;
-    else
-        s.recoveryFactor = s.netResult > 0 ? kInf : 0.0;
+    s.recoveryFactor = RecoveryFactorOf(s.netResult, s.maxDrawdown.money);
     FillMonths(trades, s);
     return s;
+}
+
+double ProfitFactorOf(double grossProfit, double grossLoss) {
+    if (grossLoss < 0) return grossProfit / -grossLoss;
+    return grossProfit > 0 ? kInf : 0.0;
+}
+
+double RecoveryFactorOf(double netResult, double maxDrawdown) {
+    if (maxDrawdown > 0) return netResult / maxDrawdown;
+    return netResult > 0 ? kInf : 0.0;
+}
+
+double MonthlySharpe(std::span<const double> monthly) {
+    return MeanOverDeviation(monthly) * std::sqrt(12.0);
 }
 
 std::vector<double> EquityHours(std::span<const TradeRecord> trades) {

@@ -59,6 +59,14 @@ struct TradeStats {
 
 TradeStats ComputeTradeStats(std::span<const TradeRecord> trades);
 
+// The ratios exactly as the statistics define them, for callers that sum the
+// trades themselves: GrossProfit / |GrossLoss| (inf with no loss and a profit, 0
+// with neither), NetResult / MaxDrawdown (inf with no drawdown and a profit, 0
+// with neither), and the monthly Sharpe of every month's result.
+double ProfitFactorOf(double grossProfit, double grossLoss);
+double RecoveryFactorOf(double netResult, double maxDrawdown);
+double MonthlySharpe(std::span<const double> monthly);
+
 // The closed-trade equity: element 0 is the starting 0, element k the sum of the
 // first k profits (trades whose profit is not a number are left out).
 std::vector<double> EquityCurve(std::span<const TradeRecord> trades);

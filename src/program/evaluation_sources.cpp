@@ -26,6 +26,25 @@ Evaluation Evaluate(const RunHistory& history, std::shared_ptr<const RunRecord> 
     return e;
 }
 
+void CheckSweepOf(Session& s, Evaluation& e, int blocks) {
+    if (!e.sweep) {
+        auto none = std::make_shared<SweepCheck>();
+        none->error = "В переборе нет ни одного выполненного прохода: проверять нечего";
+        e.check = std::move(none);
+        return;
+    }
+    FiguresRequest request;
+    request.blocks = blocks;
+    request.threads = 0;
+    e.check = std::make_shared<const SweepCheck>(
+        CheckSweep(s.store, *e.sweep, ReplayTools{s.run.kernel, s.run.dayTable}, request));
+}
+
+std::string NoSweepToCheck(const RunRecord& run) {
+    return "Запуск " + std::to_string(run.number) +
+           " — не перебор настроек: проверять на переобучение нечего, выбирать было не из чего";
+}
+
 std::shared_ptr<const RunRecord> ChosenRun(const RunHistory& history, int64_t number) {
     if (auto r = history.find(number); r && r->finished()) return r;
     return history.latest();

@@ -6,6 +6,7 @@
 
 #include "engine/run_record.h"
 #include "evaluation/heatmap.h"
+#include "evaluation/sweep_figures.h"
 #include "evaluation/trade_record.h"
 #include "evaluation/trade_stats.h"
 #include "evaluation/walkforward_view.h"
@@ -28,8 +29,17 @@ struct Evaluation {
     SweepAxes axes;              // of the sweep's pass rows
     WalkForwardView windows;     // of the thorough test's windows
     bool complete = true;        // false: the run was stopped or failed half-way
+    // The sweep's pass figures and overfitting check, once computed (they replay the sweep).
+    std::shared_ptr<const SweepCheck> check;
 };
 Evaluation Evaluate(const RunHistory& history, std::shared_ptr<const RunRecord> run);
+
+// Computes `e.check` now for `e`'s sweep on the session's quotes and kernel:
+// every pass's figures, and with `blocks` the overfitting check.
+void CheckSweepOf(Session& s, Evaluation& e, int blocks);
+
+// What a run that is not a sweep says when asked for an overfitting check.
+std::string NoSweepToCheck(const RunRecord& run);
 
 // The record numbered `number` when it is held and finished, else the latest finished one.
 std::shared_ptr<const RunRecord> ChosenRun(const RunHistory& history, int64_t number);

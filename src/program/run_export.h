@@ -32,9 +32,12 @@ using PictureWriter =
 // own passes, a thorough test's windows, and the Monte Carlo given.
 EvaluationExport ExportDataOf(const Evaluation& e, const MonteCarloResult* monteCarlo);
 
+// The overfitting check the export of `e` holds: a sweep's own, when computed; else null.
+const OverfitReport* OverfitShown(const Evaluation& e);
+
 // The pictures the export of `e` has: the equity always, the heatmap of a sweep,
-// the dashboard of a thorough test, the prices when their quotes are held and
-// the chart of the trade asked for.
+// its overfitting check when computed, the dashboard of a thorough test, the
+// prices when their quotes are held and the chart of the trade asked for.
 std::vector<std::string> PictureFilesOf(const Evaluation& e, const PricePictures& prices);
 
 // The files and then the pictures of `e` into `dir` (created when missing);

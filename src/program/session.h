@@ -9,6 +9,8 @@
 #include "chart/chart_state.h"
 #include "engine/run_env.h"
 #include "engine/run_state.h"
+#include "evaluation/monte_carlo.h"
+#include "evaluation/sweep_figures.h"
 #include "platform/locale.h"
 #include "platform/ports.h"
 #include "platform/shell.h"
@@ -28,11 +30,19 @@ struct Ports {
 
 struct Session;
 
-// The Monte Carlo's runs and seed as last chosen: kept while the program runs,
-// whichever window or command uses them next.
+// The Monte Carlo's runs, seed, balance and ruin level as last chosen: kept
+// while the program runs, whichever window or command uses them next.
 struct MonteCarloChoice {
     int runs = 1000;
     uint64_t seed = 1;
+    double balance = 10000;
+    double ruinLevel = 50;  // %
+    MonteCarloOptions options() const;
+};
+
+// The blocks of the overfitting check as last chosen, kept the same way.
+struct OverfitChoice {
+    int blocks = kDefaultBlocks;
 };
 
 // The settings a run reads from the window's fields as they stand. While a run
@@ -88,6 +98,7 @@ struct Session {
     std::optional<std::array<float, 2>> intervalAfterCell;  // the interval a cell run borrowed from
     FormObserver observer{form, locale, dialogs};
     MonteCarloChoice monteCarlo;
+    OverfitChoice overfit;
 
     // Guards against re-entry while a long job yields to the event loop.
     bool loading = false;

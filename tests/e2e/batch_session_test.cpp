@@ -204,3 +204,37 @@ TEST_F(BatchSession, AnExportAfterItsQuotesWereReplacedSaysSoInsteadOfDrawingOth
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchSession, TheOverfitCheckAndTheRiskOfRuinInAScript) {
+    const CommandResult r = Script(
+        "load --hourly SAMPLE/EURUSD_H1.PRN --daily SAMPLE/EURUSD_D1.PRN\n"
+        "simple --no-beep --dir OUT --blocks 4 --balance 500\n"
+        "stats --overfit\n"
+        "export OUT/sweep --overfit\n"
+        "cell --hour 5 --tp 100 --sl 35\n"
+        "export OUT/cell --ruin-level 20\n"
+        "stats --overfit\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The blocks given on the sweep's line stay set for the check two lines later.
+    const size_t stats = r.out.find("> stats --overfit\n");
+    ASSERT_NE(stats, std::string::npos);
+    const size_t pbo = r.out.find("\nPBO=", stats);
+    ASSERT_NE(pbo, std::string::npos) << r.out;
+    EXPECT_LT(r.out.find("\nSQN=", stats), pbo);
+    EXPECT_NE(r.out.find("\nDeflatedSharpe=", pbo), std::string::npos);
+    const std::string blocks = ReadFile(tmp_.file("sweep/blocks.csv"));
+    EXPECT_EQ(blocks.substr(0, blocks.find('\n')), "entry_hour,take_profit,stop_loss,result,b1,b2,b3,b4");
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), '\n'), 409);
+    EXPECT_NE(ReadFile(tmp_.file("sweep/stats.json")).find("\"combinations\":6,"), std::string::npos);
+    // The cell's Monte Carlo: the balance of the sweep's line, the level of the export's.
+    const std::string cell = ReadFile(tmp_.file("cell/stats.json"));
+    EXPECT_NE(cell.find("\"balance\":500,\"ruinLevel\":20,"), std::string::npos) << cell.substr(0, 400);
+    EXPECT_NE(cell.find("\"riskOfRuin\":"), std::string::npos);
+    // The cell is no sweep: said once, and the script goes on.
+    EXPECT_NE(r.err.find("Сообщение: Запуск 2 — не перебор настроек"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.rfind("PBO="), pbo + 1);
+}
+
+}  // namespace

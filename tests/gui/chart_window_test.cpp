@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "program/commands.h"
 #include "app/chart_window.h"
 #include "platform/headless.h"
 #include "platform/qt/qt_dialogs.h"
+#include "program/commands.h"
 
 using namespace kavro;
 

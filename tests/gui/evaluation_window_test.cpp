@@ -57,28 +57,6 @@ size_t CountLines(const QString& path) {
     return static_cast<size_t>(f.readAll().count('\n'));
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms = 120000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-// Loads the bundled sample through the Open menu.
-void Load(Desk& desk) {
-    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
-    desk.dialogs.files = {sample + "/EURUSD_H1.PRN", sample + "/EURUSD_D1.PRN"};
-    desk.window->action("Hour")->trigger();
-    desk.window->action("Day")->trigger();
-    desk.session->form.check2 = true;
-}
-
-// Presses a run's button and lets the run end.
-bool Run(Desk& desk, const char* key) {
-    desk.window->action(key)->trigger();
-    return WaitUntil([&] { return !desk.session->form.timer1 && !desk.session->form.timer3; });
-}
-
 // The heatmap's grids are built off the window's thread.
 bool MapsBuilt(EvaluationWindow* w) {
     return WaitUntil([&] { return !w->heatmapPane()->building(); });
@@ -136,7 +114,7 @@ class EvaluationWindowTest : public QObject {
 
 void EvaluationWindowTest::ocenBeforeAnyRunOnlySaysSo() {
     Desk desk;
-    Load(desk);
+    LoadSample(desk);
     desk.dialogs.shown.clear();
     QCOMPARE(Ocen(desk), nullptr);
     QCOMPARE(desk.dialogs.texts_shown(), QStringList{QString::fromUtf8(kNothingToEvaluate)});
@@ -148,8 +126,8 @@ void EvaluationWindowTest::ocenBeforeAnyRunOnlySaysSo() {
 
 void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk, "Start"));
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     QVERIFY(w && w->isVisible());
     QCOMPARE(Ocen(desk), w);  // one window per session, raised again
@@ -212,8 +190,8 @@ void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
 
 void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk, "Start"));
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     HeatmapPane* pane = w->heatmapPane();
     HeatmapView* map = pane->targetStopMap();
@@ -272,8 +250,8 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
 
 void EvaluationWindowTest::thoroughTestEndingWhileOpenFillsTheDashboard() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk, "Start"));
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     const auto sweep = w->evaluation()->sweep;
     WalkForwardPane* pane = w->walkForwardPane();
@@ -281,7 +259,7 @@ void EvaluationWindowTest::thoroughTestEndingWhileOpenFillsTheDashboard() {
     QVERIFY(pane->findChild<QLabel*>(QStringLiteral("WalkForwardNote"))->text().contains("качественному"));
 
     // The window stays open while the thorough test runs, and shows it once it ends.
-    QVERIFY(Run(desk, "Kach"));
+    QVERIFY(RunToEnd(desk, "Kach"));
     QCOMPARE(desk.window->evaluationWindow(), w);
     const std::vector<RipotLine> ripot = ReadReport(desk.session->ripotPath());
     QCOMPARE(ripot.size(), size_t(27));
@@ -322,7 +300,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
     {
         // Stopped after two windows: what completed is evaluated, and the panes say so.
         Desk desk;
-        Load(desk);
+        LoadSample(desk);
         QTimer stopper;
         stopper.setInterval(0);
         QObject::connect(&stopper, &QTimer::timeout, [&] {
@@ -333,7 +311,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
             }
         });
         stopper.start();
-        QVERIFY(Run(desk, "Kach"));
+        QVERIFY(RunToEnd(desk, "Kach"));
         EvaluationWindow* w = Ocen(desk);
         const auto latest = w->evaluation()->run;
         QCOMPARE(latest->end, RunEnd::Stopped);
@@ -348,11 +326,11 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
     {
         // A setting that never trades: the figures are zeros and say so, never NaN.
         Desk desk;
-        Load(desk);
+        LoadSample(desk);
         desk.session->form.text4 = std::string("24");
         desk.session->form.text5 = std::string("24");
         desk.session->form.text6 = std::string("0");
-        QVERIFY(Run(desk, "Start"));
+        QVERIFY(RunToEnd(desk, "Start"));
         EvaluationWindow* w = Ocen(desk);
         QVERIFY(w);
         StatsPane* stats = w->statsPane();
@@ -372,11 +350,11 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
 
 void EvaluationWindowTest::monteCarloFollowsItsSeed() {
     Desk desk;
-    Load(desk);
+    LoadSample(desk);
     desk.session->form.text4 = std::string("10");
     desk.session->form.text5 = std::string("10");
     desk.session->form.text6 = std::string("0");
-    QVERIFY(Run(desk, "Start"));
+    QVERIFY(RunToEnd(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     MonteCarloPane* mc = w->monteCarloPane();
     const std::vector<TradeRecord> trades = w->evaluation()->trades;
@@ -434,12 +412,12 @@ void EvaluationWindowTest::monteCarloFollowsItsSeed() {
 
 void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk, "Start"));  // the sweep: passes.csv
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));  // the sweep: passes.csv
     desk.session->form.text4 = std::string("10");
     desk.session->form.text5 = std::string("10");
     desk.session->form.text6 = std::string("0");
-    QVERIFY(Run(desk, "Start"));  // a single setting: its trades and Monte Carlo
+    QVERIFY(RunToEnd(desk, "Start"));  // a single setting: its trades and Monte Carlo
     EvaluationWindow* w = Ocen(desk);
     QVERIFY(!w->evaluation()->trades.empty());
     QVERIFY(WaitUntil([&] { return !w->monteCarloPane()->running(); }));
@@ -457,8 +435,8 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QCOMPARE(desk.dialogs.shown[0].icon, QMessageBox::Information);
     QVERIFY(desk.dialogs.shown[0].text.contains(single));
     QCOMPARE(QDir(single).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"equity.png", "monthly.csv", "passes.csv", "price.png", "stats.json", "trades.csv",
-                          "windows.csv"}));
+             (QStringList{"blocks.csv", "equity.png", "monthly.csv", "passes.csv", "price.png", "stats.json",
+                          "trades.csv", "windows.csv"}));
     QVERIFY(desk.dialogs.shown[0].text.endsWith(QStringLiteral("equity.png, price.png")));
     QCOMPARE(CountLines(single + "/passes.csv"), size_t(1));
     QCOMPARE(CountLines(single + "/trades.csv"), w->evaluation()->trades.size() + 1);
@@ -500,12 +478,37 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     w->runsPane()->table()->selectRow(1);
     QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
     QVERIFY(MapsBuilt(w));
+    // The export waits for the passes' figures and the overfitting check.
+    QVERIFY(WaitUntil([&] { return !w->checking(); }));
+    QVERIFY(w->exportButton()->isEnabled());
     const QString out = desk.dir.filePath(QStringLiteral("оценка/sweep"));
     QVERIFY(exportTo(out));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-             (QStringList{"equity.png", "heatmap.png", "monthly.csv", "passes.csv", "price.png", "stats.json",
-                          "trades.csv", "windows.csv"}));
+             (QStringList{"blocks.csv", "equity.png", "heatmap.png", "monthly.csv", "overfit.png",
+                          "passes.csv", "price.png", "stats.json", "trades.csv", "windows.csv"}));
     QCOMPARE(CountLines(out + "/passes.csv"), size_t(409));
+    QCOMPARE(CountLines(out + "/blocks.csv"), size_t(409));
+    QCOMPARE(QImage(out + "/overfit.png").size(), QSize(1400, 800));
+    // The batch runner's check of the same sweep writes the same bytes.
+    const QString batchSweep = desk.dir.filePath(QStringLiteral("batch-sweep"));
+    std::ostringstream sweepOut, sweepErr;
+    const std::vector<std::string> sweepArgs = {"simple",
+                                                "--hourly",
+                                                (sample + "/EURUSD_H1.PRN").toStdString(),
+                                                "--daily",
+                                                (sample + "/EURUSD_D1.PRN").toStdString(),
+                                                "--no-beep",
+                                                "--dir",
+                                                desk.dir.path().toStdString(),
+                                                "--overfit",
+                                                "--export",
+                                                batchSweep.toStdString()};
+    QCOMPARE(RunBatch(sweepArgs, sweepOut, sweepErr), 0);
+    for (const char* file : kExportFiles) {
+        QFile a(out + "/" + file), b(batchSweep + "/" + file);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QVERIFY2(a.readAll() == b.readAll(), file);
+    }
     QCOMPARE(CountLines(out + "/trades.csv"), size_t(1));
     const std::pair<const char*, QSize> pictures[] = {
         {"equity.png", QSize(1400, 800)}, {"heatmap.png", QSize(1400, 900)}, {"price.png", QSize(1400, 800)}};
@@ -514,7 +517,8 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     const HeatGrid& g = w->heatmapPane()->targetStopMap()->grid();
     QVERIFY(g.hasBest);
     const QRectF best = LayoutHeatmap(QRectF(0, 0, 1400, 900), g).cellRect({g.bestX, g.bestY});
-    QCOMPARE(QImage(out + "/heatmap.png").pixel(best.center().toPoint()) | 0xFF000000u,
+    // Off the middle, where the cell's value is written.
+    QCOMPARE(QImage(out + "/heatmap.png").pixel((best.topLeft() + QPointF(4, 4)).toPoint()) | 0xFF000000u,
              HeatColour(g.bestValue, std::max(std::fabs(g.minValue), std::fabs(g.maxValue))).rgb());
 
     // A file where the folder should be, or in the way of its parent: a message naming it, nothing written.
@@ -538,14 +542,14 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
 
 void EvaluationWindowTest::runsListComparesAndRepeats() {
     Desk desk;
-    Load(desk);
-    QVERIFY(Run(desk, "Start"));  // run 1: the sweep
+    LoadSample(desk);
+    QVERIFY(RunToEnd(desk, "Start"));  // run 1: the sweep
     FormState& f = desk.session->form;
     for (const char* hour : {"10", "11"}) {
         f.text4 = f.text5 = hour;
         f.text6 = std::string("0");
         desk.window->syncFromState();
-        QVERIFY(Run(desk, "Start"));  // runs 2 and 3: single settings
+        QVERIFY(RunToEnd(desk, "Start"));  // runs 2 and 3: single settings
     }
     EvaluationWindow* w = Ocen(desk);
     RunsPane* pane = w->runsPane();
@@ -589,7 +593,7 @@ void EvaluationWindowTest::runsListComparesAndRepeats() {
     QCOMPARE(desk.find<QLineEdit>("Text4")->text(), QStringLiteral("10"));
     QCOMPARE(desk.find<QLineEdit>("Text6")->text(), QStringLiteral("0"));
     // A new run is shown when the window follows the latest, not while one is chosen.
-    QVERIFY(Run(desk, "Start"));
+    QVERIFY(RunToEnd(desk, "Start"));
     w->refresh();
     QCOMPARE(t->rowCount(), 4);
     QCOMPARE(w->evaluation()->run, run2);
@@ -597,12 +601,12 @@ void EvaluationWindowTest::runsListComparesAndRepeats() {
 
 void EvaluationWindowTest::refusedRunKeepsWhatTheLastRunShowed() {
     Desk desk;
-    Load(desk);
+    LoadSample(desk);
     FormState& f = desk.session->form;
     f.text4 = f.text5 = std::string("10");
     f.text6 = std::string("0");
     desk.window->syncFromState();
-    QVERIFY(Run(desk, "Start"));
+    QVERIFY(RunToEnd(desk, "Start"));
     QVERIFY(Ocen(desk));
     const char* labels[] = {"Label1_0", "Label1_1", "Label1_2", "Label1_3",
                             "Label6_3", "Label16",  "Label17",  "Label15"};

@@ -1,12 +1,15 @@
 #pragma once
 // Shared by the main window's GUI tests: dialogs that answer from a script and
 // a desk that builds a session with its window in a temporary working directory.
+#include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -136,5 +139,28 @@ struct Desk {
         return path;
     }
 };
+
+// Lets the event loop run until `done` (at most `ms` milliseconds); whether it came.
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 120000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Loads the bundled sample through the Open menu, with the end-of-run beep off.
+inline void LoadSample(Desk& desk) {
+    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
+    desk.dialogs.files = {sample + "/EURUSD_H1.PRN", sample + "/EURUSD_D1.PRN"};
+    desk.window->action("Hour")->trigger();
+    desk.window->action("Day")->trigger();
+    desk.session->form.check2 = true;
+}
+
+// Presses a run's button and lets the run end.
+inline bool RunToEnd(Desk& desk, const char* key) {
+    desk.window->action(key)->trigger();
+    return WaitUntil([&] { return !desk.session->form.timer1 && !desk.session->form.timer3; });
+}
 
 }  // namespace kavro::test

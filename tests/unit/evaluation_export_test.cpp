@@ -13,9 +13,10 @@
 #include <variant>
 #include <vector>
 
-#include "platform/atomic_file.h"
 #include "evaluation/export.h"
+#include "evaluation/number_text.h"
 #include "evaluation_fixture.h"
+#include "platform/atomic_file.h"
 #include "support/test_support.h"
 
 namespace kavro {
@@ -185,12 +186,12 @@ class ExportTest : public ::testing::Test {
     }
 };
 
-TEST_F(ExportTest, WritesTheFiveFilesAndNothingElse) {
+TEST_F(ExportTest, WritesTheSixFilesAndNothingElse) {
     const std::string out = dir.file("a/b/export");  // missing parents are made
     std::string error;
     ASSERT_TRUE(ExportEvaluation(out, Data(), error)) << error;
-    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"monthly.csv", "passes.csv", "stats.json", "trades.csv",
-                                                      "windows.csv"}));
+    EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"blocks.csv", "monthly.csv", "passes.csv", "stats.json",
+                                                      "trades.csv", "windows.csv"}));
 }
 
 TEST_F(ExportTest, TradesRoundTrip) {
@@ -243,8 +244,12 @@ TEST_F(ExportTest, TradesRoundTrip) {
 TEST_F(ExportTest, PassesWindowsAndMonthsRoundTrip) {
     std::string error;
     ASSERT_TRUE(ExportEvaluation(dir.path(), Data(), error)) << error;
-    EXPECT_EQ(dir.read("passes.csv"),
-              "entry_hour,take_profit,stop_loss,result\n9,20,10,5\n9,20,15,-3.5\n10,20,10,12\n");
+    // Without the passes' figures their cells stay empty.
+    EXPECT_EQ(
+        dir.read("passes.csv"),
+        "entry_hour,take_profit,stop_loss,result,trades,wins,losses,gross_profit,gross_loss,profit_factor,"
+        "max_drawdown,recovery_factor,sharpe_monthly\n9,20,10,5,,,,,,,,,\n9,20,15,-3.5,,,,,,,,,\n"
+        "10,20,10,12,,,,,,,,,\n");
 
     const auto w = ParseCsv(dir.read("windows.csv"));
     ASSERT_EQ(w.size(), 3u);
@@ -314,6 +319,8 @@ TEST_F(ExportTest, MonteCarloHistogramsHoldEveryRunInItsBin) {
     std::string error;
     ASSERT_TRUE(ExportEvaluation(dir.path(), data, error)) << error;
     const JsonValue j = ReadJson(dir.read("stats.json"))["monteCarlo"];
+    EXPECT_EQ(j["balance"].number(), 10000);
+    EXPECT_EQ(j["ruinLevel"].number(), 50);
 
     struct Case {
         const char* method;
@@ -344,6 +351,11 @@ TEST_F(ExportTest, MonteCarloHistogramsHoldEveryRunInItsBin) {
         }
         EXPECT_EQ(counts, expected);
         EXPECT_EQ(std::accumulate(counts.begin(), counts.end(), 0.0), 50);
+        // The fan and the risk of ruin beside the histograms.
+        const MonteCarloMethod& m = std::string(c.method) == "shuffled" ? mc.shuffled : mc.resampled;
+        EXPECT_EQ(j[c.method]["fan"]["trades"].numbers(), (std::vector<double>{0, 1, 2}));
+        EXPECT_EQ(j[c.method]["fan"]["p95"].numbers(), m.fan.p95);
+        EXPECT_EQ(j[c.method]["riskOfRuin"].number(), m.riskOfRuin);
     }
 }
 
@@ -361,13 +373,66 @@ TEST_F(ExportTest, InfinityIsAStringAndUndefinedIsNull) {
     EXPECT_EQ(std::get<bool>(j["complete"].v), true);
 }
 
+TEST_F(ExportTest, PassFiguresBlocksAndTheOverfitCheckRoundTrip) {
+    std::vector<PassFigures> figures(3);
+    figures[0] = {4, 3, 1, 5, 7.5, -2.5, 3, 2.5, 2, 0.25};
+    figures[1] = {2, 0, 2, -3.5, 0, -3.5, 0, 3.5, -1, -1.5};
+    figures[2] = {1, 1, 0, 12, 12, 0, INFINITY, 0, INFINITY, 0};
+    const BlockResults blocks{3, 2, {2.5, 2.5, -3.5, 0, 0.1, 11.9}};
+    SweepFigures sweep;
+    sweep.passes = figures;
+    sweep.blocks = blocks;
+    sweep.blockStarts = {Date{2020, 1, 2}, Date{}};
+    sweep.bestPass = 2;
+    sweep.bestMonthly = {12};
+    const OverfitReport report = ReportOverfit(sweep, passes, 1);
+    EvaluationExport data = Data();
+    data.passFigures = figures;
+    data.blocks = &blocks;
+    data.overfit = &report;
+    std::string error;
+    ASSERT_TRUE(ExportEvaluation(dir.path(), data, error)) << error;
+
+    const auto p = ParseCsv(dir.read("passes.csv"));
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_EQ(p[1], (std::vector<std::string>{"9", "20", "10", "5", "4", "3", "1", "7.5", "-2.5", "3", "2.5",
+                                              "2", "0.25"}));
+    EXPECT_EQ(p[3][9], "inf");  // no loss: an infinite profit factor
+    EXPECT_EQ(p[3][11], "inf");
+    EXPECT_EQ(dir.read("blocks.csv"),
+              "entry_hour,take_profit,stop_loss,result,b1,b2\n9,20,10,5,2.5,2.5\n9,20,15,-3.5,-3.5,0\n"
+              "10,20,10,12,0.1,11.9\n");
+
+    // Two blocks, two splits: pass 3 is best in-sample on either half and ranks first or last.
+    const JsonValue o = ReadJson(dir.read("stats.json"))["overfit"];
+    EXPECT_EQ(o["blocks"].number(), 2);
+    const auto& starts = std::get<std::vector<JsonValue>>(o["blockStarts"].v);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[0].text(), "2020-01-02");
+    EXPECT_TRUE(starts[1].isNull());
+    EXPECT_EQ(o["combinations"].number(), 2);
+    EXPECT_EQ(o["metric"].text(), "net");
+    EXPECT_EQ(o["pbo"].number(), report.cscv.pbo);
+    EXPECT_EQ(o["logits"].numbers(), report.cscv.logits);
+    EXPECT_EQ(o["bestPass"]["entry_hour"].number(), 10);
+    EXPECT_EQ(o["bestPass"]["stop_loss"].number(), 10);
+    EXPECT_EQ(o["deflatedSharpe"]["trials"].number(), 3);
+    EXPECT_EQ(o["deflatedSharpe"]["months"].number(), 1);
+    EXPECT_TRUE(o["deflatedSharpe"]["dsr"].isNull());  // one month: undefined
+    EXPECT_EQ(OverfitLines(report), "PBO=" + NumberText(report.cscv.pbo) + "\nDeflatedSharpe=\n");
+}
+
 TEST_F(ExportTest, NothingToExportStillGivesReadableFiles) {
     std::string error;
     ASSERT_TRUE(ExportEvaluation(dir.path(), EvaluationExport{}, error)) << error;
     EXPECT_EQ(dir.read("trades.csv"),
               "trade,side,entry_date,entry_price,exit_date,exit_price,profit,equity,entry_time,exit_time,"
               "mae_points,mfe_points\n");
-    EXPECT_EQ(dir.read("passes.csv"), "entry_hour,take_profit,stop_loss,result\n");
+    EXPECT_EQ(
+        dir.read("passes.csv"),
+        "entry_hour,take_profit,stop_loss,result,trades,wins,losses,gross_profit,gross_loss,profit_factor,"
+        "max_drawdown,recovery_factor,sharpe_monthly\n");
+    EXPECT_EQ(dir.read("blocks.csv"), "entry_hour,take_profit,stop_loss,result\n");
     EXPECT_EQ(dir.read("monthly.csv"), "year,month,result,trades\n");
     EXPECT_EQ(ParseCsv(dir.read("windows.csv")).size(), 1u);
     const JsonValue j = ReadJson(dir.read("stats.json"));

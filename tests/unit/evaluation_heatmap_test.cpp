@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "evaluation/heatmap.h"
+#include "evaluation/sweep_figures.h"
 
 namespace kavro {
 namespace {
@@ -134,6 +135,45 @@ TEST(Heatmap, CellLookupGivesTheSettingToRun) {
     EXPECT_EQ(empty->setting.entryHour, 9);
     EXPECT_EQ(empty->setting.target, 30);
     EXPECT_EQ(empty->setting.stop, 15);
+}
+
+TEST(Heatmap, AFigureColoursTheSameCellsAndTheBestStaysTheBestResult) {
+    // The trades of each pass; pass 5 of its figure not known.
+    std::vector<PassFigures> figures(kSweep.size());
+    for (size_t i = 0; i < figures.size(); ++i) {
+        figures[i].trades = static_cast<int64_t>(10 + i);
+        figures[i].profitFactor = i == 2 ? INFINITY : 0.5 * static_cast<double>(i);
+    }
+    std::vector<float> trades = FigureValues(HeatFigure::Trades, kSweep, figures);
+    trades[5] = kNaN;
+    EXPECT_EQ(trades[3], 13);
+    EXPECT_EQ(FigureValues(HeatFigure::ProfitFactor, kSweep, figures)[2], INFINITY);
+    EXPECT_EQ(FigureValues(HeatFigure::Net, kSweep, {})[6], 7);
+    EXPECT_TRUE(std::isnan(FigureValues(HeatFigure::Sharpe, kSweep, {})[0]));  // figures not known
+
+    const HeatGrid net = TargetStopGrid(kSweep, AxesOf(kSweep), 10);
+    const HeatGrid g = ShowFigure(net, HeatFigure::Trades, trades);
+    EXPECT_EQ(g.figure, HeatFigure::Trades);
+    EXPECT_EQ(g.passes, net.passes);
+    EXPECT_EQ(g.results, net.cells);
+    // Hour 10: TP 20 / SL 10 pass 3, TP 30 / SL 10 pass 5 (not known), TP 20 / SL 15 pass 4, TP 30 / SL 15
+    // pass 6.
+    EXPECT_EQ(g.cells[0], 13);
+    EXPECT_EQ(g.cells[2], 14);
+    EXPECT_EQ(g.cells[3], 16);
+    EXPECT_TRUE(std::isnan(g.cells[1]));
+    EXPECT_EQ(g.passes[1], 5);  // run, its figure not known: grey, but still the pass
+    EXPECT_EQ(g.minValue, 13);
+    EXPECT_EQ(g.maxValue, 16);
+    EXPECT_EQ(g.bestX, net.bestX);
+    EXPECT_EQ(g.bestY, net.bestY);
+    EXPECT_EQ(g.bestValue, 13);
+    // A cell names its result and shows its figure.
+    const auto cell = CellAt(g, 0, 0);
+    EXPECT_EQ(cell->value, 13);
+    EXPECT_EQ(cell->setting.total, 12);
+    // Shown once only: a figure's grid is never taken for results.
+    EXPECT_EQ(ShowFigure(g, HeatFigure::Sharpe, trades).figure, HeatFigure::Trades);
 }
 
 TEST(Heatmap, OnePassAndNoPass) {

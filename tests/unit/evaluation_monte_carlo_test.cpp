@@ -178,3 +178,68 @@ TEST(MonteCarlo, BadInputGivesAnEmptyOrPlainResult) {
 
 }  // namespace
 }  // namespace kavro
+
+namespace kavro {
+namespace {
+
+MonteCarloOptions Ruin(int runs, double balance, double level) {
+    MonteCarloOptions o = Options(runs, 9, 2);
+    o.balance = balance;
+    o.ruinLevel = level;
+    return o;
+}
+
+TEST(MonteCarlo, RiskOfRuinCountsRunsThatReachTheLine) {
+    // Balance 100, level 50: the line is 50. -50 alone reaches it exactly ("to or below").
+    const MonteCarloResult exact = RunMonteCarlo(std::vector<double>{-50}, Ruin(20, 100, 50));
+    EXPECT_EQ(exact.shuffled.riskOfRuin, 1);
+    EXPECT_EQ(exact.resampled.riskOfRuin, 1);
+    EXPECT_EQ(exact.balance, 100);
+    EXPECT_EQ(exact.ruinLevel, 50);
+    // -60 and -10 at level 80 (line 20): shuffled always ends at 30, above it; resampled
+    // is ruined only by drawing -60 twice, a quarter of the runs.
+    const MonteCarloResult two = RunMonteCarlo(std::vector<double>{-60, -10}, Ruin(4000, 100, 80));
+    EXPECT_EQ(two.shuffled.riskOfRuin, 0);
+    EXPECT_NEAR(two.resampled.riskOfRuin, 0.25, 0.03);
+    // A run that falls through the line and climbs back is ruined all the same.
+    const MonteCarloResult back = RunMonteCarlo(std::vector<double>{-60, 200}, Ruin(2000, 100, 50));
+    EXPECT_NEAR(back.shuffled.riskOfRuin, 0.5, 0.05);
+    EXPECT_EQ(back.shuffled.finalResult.min, 140);
+}
+
+TEST(MonteCarlo, TheFanFollowsTheRunsTradeByTrade) {
+    EXPECT_EQ(FanTrades(5, 10), (std::vector<int64_t>{0, 1, 2, 3, 4, 5}));
+    const std::vector<int64_t> hundred = FanTrades(1000, 1000);
+    ASSERT_EQ(hundred.size(), 101u);
+    EXPECT_EQ(hundred[1], 10);
+    EXPECT_EQ(hundred.back(), 1000);
+    // A million runs keep the fan within its memory: fewer points, still to the last trade.
+    const std::vector<int64_t> many = FanTrades(1000, 1000000);
+    EXPECT_EQ(many.size(), 16u);
+    EXPECT_EQ(many.back(), 1000);
+    EXPECT_EQ(FanTrades(0, 10), (std::vector<int64_t>{0}));
+
+    const MonteCarloResult r = RunMonteCarlo(kProfits, Options(300, 4, 2));
+    for (const MonteCarloMethod* m : {&r.shuffled, &r.resampled}) {
+        const EquityFan& f = m->fan;
+        ASSERT_EQ(f.trades, FanTrades(12, 300));
+        ASSERT_EQ(f.p50.size(), 13u);
+        EXPECT_EQ(f.p5.front(), 0);
+        EXPECT_EQ(f.p95.front(), 0);
+        for (size_t j = 0; j < f.trades.size(); ++j)
+            EXPECT_TRUE(f.p5[j] <= f.p25[j] && f.p25[j] <= f.p50[j] && f.p50[j] <= f.p75[j] &&
+                        f.p75[j] <= f.p95[j])
+                << j;
+        // At the last trade the fan is the final result's spread.
+        EXPECT_EQ(f.p5.back(), m->finalResult.p5);
+        EXPECT_EQ(f.p50.back(), m->finalResult.p50);
+        EXPECT_EQ(f.p95.back(), m->finalResult.p95);
+    }
+    // The first trade of a shuffled run is any of the twelve: the fan spans the largest loss and gain.
+    EXPECT_EQ(r.shuffled.fan.p5[1], -150);
+    EXPECT_EQ(r.shuffled.fan.p95[1], 200);
+    EXPECT_EQ(r.shuffled.fan.p50.back(), 85);
+}
+
+}  // namespace
+}  // namespace kavro

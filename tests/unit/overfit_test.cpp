@@ -74,9 +74,29 @@ TEST(Overfit, TheThreadsDoNotChangeTheAnswerAndSmallInputsGiveNone) {
     EXPECT_EQ(ComputeOverfit(Noise(1, 16, 1)).combinations, 0);   // one pass ranks nothing
     EXPECT_EQ(ComputeOverfit(Noise(10, 5, 1)).combinations, 0);   // an odd number of blocks
     EXPECT_EQ(ComputeOverfit(Noise(10, 22, 1)).combinations, 0);  // more than 20
+    JobProgress cancelled;
+    cancelled.cancel = true;
+    EXPECT_EQ(ComputeOverfit(r, 2, &cancelled).combinations, 0);  // cancelled: nothing
     const std::pair<std::pair<int, int>, int64_t> choose[] = {
         {{4, 2}, 6}, {{16, 8}, 12870}, {{20, 10}, 184756}, {{2, 1}, 2}, {{5, 7}, 0}};
     for (const auto& [nk, c] : choose) EXPECT_EQ(Choose(nk.first, nk.second), c);
+}
+
+TEST(Overfit, TheLogitHistogramPutsZeroOnTheOverfitSide) {
+    // m = 1, edges -1 -0.5 0 0.5 1: left of 0 the bins are (lo, hi], right of it [lo, hi).
+    const Histogram h = LogitHistogram({-1, 0, 0.5, 1, -0.5, 0.25}, 4);
+    EXPECT_EQ(h.edges, (std::vector<double>{-1, -0.5, 0, 0.5, 1}));
+    EXPECT_EQ(h.counts, (std::vector<int64_t>{2, 1, 1, 2}));
+    // Nothing but zeros: a unit either side, all of them overfit.
+    const Histogram zeros = LogitHistogram({0, 0, 0}, 6);
+    EXPECT_EQ(zeros.edges.front(), -1);
+    EXPECT_EQ(zeros.counts, (std::vector<int64_t>{0, 0, 3, 0, 0, 0}));
+    // The noise case: the left half counts exactly the splits PBO counts.
+    const OverfitResult o = ComputeOverfit(Noise(50, 8, 5));
+    const Histogram n = LogitHistogram(o.logits);
+    int64_t left = 0;
+    for (size_t i = 0; i < 10; ++i) left += n.counts[i];
+    EXPECT_EQ(static_cast<double>(left) / static_cast<double>(o.combinations), o.pbo);
 }
 
 TEST(DeflatedSharpeTest, TheNormalQuantileAgreesWithItsTables) {

@@ -69,6 +69,7 @@ class KernelAgainstBarLoop : public EngineFixture {
         KernelResult r;
         Position pos;
         closes.clear();
+        int32_t opened[2] = {0, 0};  // the bar each side's position was opened on
         for (long b = from; b <= to; ++b) {
             const BarDay day = table.at(b);
             const auto& bar = q.hourBar(static_cast<size_t>(b));
@@ -79,13 +80,15 @@ class KernelAgainstBarLoop : public EngineFixture {
                 [&](TradeSide side) {
                     ++r.opened;
                     (side == TradeSide::Buy ? r.buyTouched : r.sellTouched) = true;
+                    opened[side == TradeSide::Buy ? 0 : 1] = static_cast<int32_t>(b);
                 },
                 [&](TradeSide side, bool win, float) {
                     const float amount = win ? k.winAmount : k.lossAmount;
                     (side == TradeSide::Buy ? pos.buyBarProfit : pos.sellBarProfit) = amount;
                     ++r.closed;
                     ++(win ? r.wins : r.losses);
-                    closes.push_back({static_cast<int32_t>(b), amount, side});
+                    closes.push_back(
+                        {static_cast<int32_t>(b), amount, side, opened[side == TradeSide::Buy ? 0 : 1]});
                 });
             r.profit =
                 order == ProfitOrder::TotalFirst

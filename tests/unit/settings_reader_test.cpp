@@ -143,6 +143,26 @@ TEST(BatchGrammar, OnlyTheOptionsGivenAreSet) {
     EXPECT_EQ(parse({"session"}, Grammar::Script).status, 2);
     EXPECT_EQ(parse({"simple", "--end-hour", "24"}, Grammar::Script).status, 2);
     EXPECT_EQ(parse({"cell", "--hour", "1", "--tp", "2"}, Grammar::Script).status, 2);
+
+    // The overfitting check is asked for each time; its blocks and the ruin's money stay as given.
+    p = parse({"export", "out", "--overfit", "--blocks", "8", "--balance", "2500.5", "--ruin-level", "0"},
+              Grammar::Script);
+    ASSERT_TRUE(p.command) << p.error;
+    EXPECT_TRUE(p.command->options.overfit);
+    EXPECT_EQ(p.command->options.blocks, 8);
+    EXPECT_EQ(p.command->options.balance, 2500.5);
+    EXPECT_EQ(p.command->options.ruinLevel, 0.0);
+    p = parse({"stats"}, Grammar::Script);
+    EXPECT_FALSE(p.command->options.overfit);
+    EXPECT_FALSE(p.command->options.blocks.has_value());
+    EXPECT_FALSE(p.command->options.balance.has_value());
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"stats", "--blocks", "3"},
+                                                {"stats", "--blocks", "0"},
+                                                {"export", "o", "--balance", "-1"},
+                                                {"export", "o", "--balance", "inf"},
+                                                {"export", "o", "--ruin-level", "100.5"},
+                                                {"runs", "--overfit"}})
+        EXPECT_EQ(parse(bad, Grammar::Script).status, 2) << bad[0] << " " << bad.back();
 }
 
 }  // namespace

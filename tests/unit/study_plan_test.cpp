@@ -99,6 +99,20 @@ TEST(StudyPlanTest, EachRowBecomesTheWordsOfItsSingleCommand) {
     EXPECT_EQ(plan.rows[1].command.name, "thorough");
     EXPECT_EQ(plan.rows[1].command.options.fields.at("--opt-len"), "2");
     EXPECT_EQ(plan.rows[1].command.options.fields.count("--tp"), 0u);
+    // The overfitting check and the risk of ruin are run options too.
+    StudyPlan checked;
+    ASSERT_TRUE(
+        ParsePlan("kind,hourly,daily,overfit,blocks,balance,ruin-level\nsimple,H,D,1,8,500,20\n"
+                  "simple,H,D,0,,,\n",
+                  "", checked, error))
+        << error;
+    EXPECT_TRUE(checked.rows[0].command.options.overfit);
+    EXPECT_EQ(checked.rows[0].command.options.blocks, 8);
+    EXPECT_EQ(checked.rows[0].command.options.balance, 500.0);
+    EXPECT_EQ(checked.rows[0].command.options.ruinLevel, 20.0);
+    EXPECT_FALSE(checked.rows[1].command.options.overfit);
+    EXPECT_FALSE(ParsePlan("kind,hourly,daily,blocks\nsimple,H,D,7\n", "", checked, error));
+    EXPECT_NE(error.find("row 1: "), std::string::npos) << error;
     EXPECT_EQ(plan.digest, TextDigest("kind,hourly,daily,tp,full,opt-len\n"
                                       "simple,H.PRN,D.PRN,120,1,\n"
                                       "thorough,H.PRN,D.PRN,,,2\n"));

@@ -17,6 +17,7 @@
 #include "evaluation/monte_carlo.h"
 #include "evaluation/price_chart.h"
 #include "evaluation/render/render_common.h"
+#include "evaluation/sweep_figures.h"
 #include "evaluation/trade_stats.h"
 #include "evaluation/walkforward_view.h"
 
@@ -71,12 +72,20 @@ inline constexpr QRgb kEmptyCell = 0xFFC4C4C4;
 inline constexpr QRgb kBestOutline = 0xFF000000;
 inline constexpr QRgb kHoverOutline = 0xFF1F5FD0;
 
+// A cell's colour for the figure the grid shows: around 0 (around 1 for the
+// profit factor) red to green, from 0 white to red for the drawdown and to blue
+// for the trades; grey for a value not known.
+QRgb HeatmapCellColour(const HeatGrid& grid, float value);
+// The figure's name as the window and the titles write it ("фактор прибыли").
+QString HeatFigureName(HeatFigure figure);
+
 // The cells as an image, one pixel a cell, top row = highest y. Painting scales
 // it, so a window can build it once per grid and paint it at any size.
 QImage HeatmapCells(const HeatGrid& grid);
 // "Тепловая карта: TP × SL, час 9" or "Тепловая карта: час × TP, лучший SL".
 QString HeatmapTitle(const HeatGrid& grid);
-// The grid with its title, axis labels, legend and the best cell outlined; `cells`
+// The grid with its title, axis labels, legend, the values in cells large enough
+// to hold them and the best cell outlined; `cells`
 // is HeatmapCells(grid) when the caller keeps one, `hover` a cell to outline too.
 void PaintHeatmap(QPainter& p, const QRectF& area, const HeatGrid& grid, const QImage* cells = nullptr,
                   std::optional<GridCell> hover = std::nullopt);
@@ -91,6 +100,21 @@ void PaintParameterStability(QPainter& p, const QRectF& area, const WalkForwardV
 // when given, is written under the title.
 void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, const QString& title,
                      std::optional<double> belowZero = std::nullopt);
+
+// The equity by trade number over the Monte Carlo's runs: the 5-95 % and 25-75 %
+// bands and the median; with `ruinEquity`, the equity at which a run is ruined.
+void PaintEquityFan(QPainter& p, const QRectF& area, const EquityFan& fan, const QString& title,
+                    std::optional<double> ruinEquity = std::nullopt);
+
+// What PBO means for this sweep, in one sentence; the deflated Sharpe ratio in one line.
+QString OverfitSentence(const OverfitReport& report);
+QString DeflatedSharpeText(const DeflatedSharpe& deflated);
+// The logits' histogram, the overfit side (λ <= 0) in red.
+void PaintLogitHistogram(QPainter& p, const QRectF& area, const OverfitReport& report);
+// The chosen pass's in-sample against its out-of-sample result, one dot a split, with the degradation line.
+void PaintDegradation(QPainter& p, const QRectF& area, const OverfitReport& report);
+// overfit.png: PBO with its sentence, the deflated Sharpe ratio, and the two plots above side by side.
+void PaintOverfit(QPainter& p, const QRectF& area, const OverfitReport& report);
 
 // Where the price chart's parts lie in `area`: a title line (when it has one),
 // the candles above and the stochastic below, the time labels under it.
@@ -145,11 +169,13 @@ struct EvaluationPictures {
     Drawdown maxDrawdown;
     const HeatGrid* heatmap = nullptr;
     const WalkForwardView* windows = nullptr;
-    const PriceChart* prices = nullptr;  // the run's daily candles: price.png
-    const PriceChart* hourly = nullptr;  // with chartTrade > 0: trade-N.png of that trade
+    const OverfitReport* overfit = nullptr;  // a sweep's check: overfit.png
+    const PriceChart* prices = nullptr;      // the run's daily candles: price.png
+    const PriceChart* hourly = nullptr;      // with chartTrade > 0: trade-N.png of that trade
     size_t chartTrade = 0;
 };
-inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png", "price.png"};
+inline constexpr const char* kPictureFiles[] = {"equity.png", "heatmap.png", "dashboard.png", "price.png",
+                                                "overfit.png"};
 bool SaveEvaluationPictures(const std::string& dir, const EvaluationPictures& pictures, std::string& error);
 
 // The same pictures painted, each with its file name, to be written later (a

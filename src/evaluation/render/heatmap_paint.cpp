@@ -25,16 +25,64 @@ size_t LabelStep(size_t count, double length, double room) {
     return std::max<size_t>(1, static_cast<size_t>(std::ceil(room / std::max(per, 1e-9))));
 }
 
+// The values a grid's colours run between, bottom to top: around the figure's
+// neutral value for figures with a good and a bad side, from 0 for the others.
+struct ColourRange {
+    bool diverging = true;
+    double centre = 0, span = 0;
+    double bottom() const { return diverging ? centre - span : 0; }
+    double top() const { return diverging ? centre + span : span; }
+};
+
+ColourRange RangeOf(const HeatGrid& g) {
+    ColourRange r;
+    switch (g.figure) {
+        case HeatFigure::MaxDrawdown:
+        case HeatFigure::Trades:
+            r.diverging = false;
+            r.span = std::max(0.0, static_cast<double>(g.maxValue));
+            return r;
+        case HeatFigure::ProfitFactor:
+            r.centre = 1;  // a profit factor below 1 loses money
+            break;
+        default:
+            break;
+    }
+    r.span = std::max(std::fabs(g.minValue - r.centre), std::fabs(g.maxValue - r.centre));
+    return r;
+}
+
+QColor Mix(const QColor& end, double a) {
+    a = std::clamp(a, 0.0, 1.0);
+    auto mix = [&](int c) { return static_cast<int>(std::lround(255 + (c - 255) * a)); };
+    return QColor(mix(end.red()), mix(end.green()), mix(end.blue()));
+}
+
+QColor ColourIn(const HeatGrid& g, const ColourRange& r, float value) {
+    if (std::isnan(value)) return QColor::fromRgb(kEmptyCell);
+    const double v = std::isinf(value) ? (value > 0 ? r.top() : r.bottom()) : value;
+    if (!r.diverging) {
+        const double a = r.span > 0 ? v / r.span : 0.0;
+        return Mix(g.figure == HeatFigure::MaxDrawdown ? kLoss : kEquityLine, a);
+    }
+    return HeatColour(static_cast<float>(v - r.centre), static_cast<float>(r.span));
+}
+
+// A cell's value as written inside it: "∞" for an infinity.
+QString CellText(float v) {
+    if (std::isinf(v)) return v > 0 ? QStringLiteral("∞") : QStringLiteral("-∞");
+    return Label(v);
+}
+
 void PaintLegend(QPainter& p, const QRectF& plot, const HeatGrid& g) {
-    const double scale =
-        std::max(std::fabs(static_cast<double>(g.minValue)), std::fabs(static_cast<double>(g.maxValue)));
+    const ColourRange range = RangeOf(g);
     const QRectF bar(plot.right() + 14, plot.top(), 14, std::max(0.0, plot.height() - 40));
     if (bar.height() < 10) return;
     QImage ramp(1, 256, QImage::Format_RGB32);
-    for (int i = 0; i < 256; ++i)
-        ramp.setPixel(
-            0, 255 - i,
-            HeatColour(static_cast<float>((i / 127.5 - 1.0) * scale), static_cast<float>(scale)).rgb());
+    for (int i = 0; i < 256; ++i) {
+        const double v = range.bottom() + (range.top() - range.bottom()) * i / 255.0;
+        ramp.setPixel(0, 255 - i, ColourIn(g, range, static_cast<float>(v)).rgb());
+    }
     p.drawImage(bar, ramp);
     p.setPen(QPen(kMuted, 0));
     p.setBrush(Qt::NoBrush);
@@ -43,11 +91,11 @@ void PaintLegend(QPainter& p, const QRectF& plot, const HeatGrid& g) {
     p.setPen(kInk);
     const QRectF labels(bar.right() + 4, bar.top(), kLegendWidth - 32, bar.height());
     p.drawText(QRectF(labels.left(), bar.top() - 7, labels.width(), 14), Qt::AlignLeft | Qt::AlignVCenter,
-               Label(scale));
+               Label(range.top()));
     p.drawText(QRectF(labels.left(), bar.center().y() - 7, labels.width(), 14),
-               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("0"));
+               Qt::AlignLeft | Qt::AlignVCenter, Label((range.top() + range.bottom()) / 2));
     p.drawText(QRectF(labels.left(), bar.bottom() - 7, labels.width(), 14), Qt::AlignLeft | Qt::AlignVCenter,
-               Label(-scale));
+               Label(range.bottom()));
     // The grey of a cell no pass ran.
     const QRectF swatch(bar.left(), bar.bottom() + 16, 14, 14);
     p.fillRect(swatch, QColor::fromRgb(kEmptyCell));
@@ -56,6 +104,27 @@ void PaintLegend(QPainter& p, const QRectF& plot, const HeatGrid& g) {
     p.setPen(kInk);
     p.drawText(QRectF(swatch.right() + 4, swatch.top() - 2, kLegendWidth - 32, 18),
                Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("не было"));
+}
+
+// Each cell's value inside it, when every cell is large enough to hold its text.
+void PaintCellValues(QPainter& p, const HeatmapLayout& l, const HeatGrid& g) {
+    const QFontMetricsF metrics(LabelFont());
+    const QRectF first = l.cellRect({0, 0});
+    if (first.height() < metrics.height() + 2) return;
+    double widest = 0;
+    for (size_t i = 0; i < g.cells.size(); ++i)
+        if (g.passes[i] >= 0) widest = std::max(widest, metrics.horizontalAdvance(CellText(g.cells[i])));
+    if (first.width() < widest + 6) return;
+    p.setFont(LabelFont());
+    for (size_t y = 0; y < g.height(); ++y)
+        for (size_t x = 0; x < g.width(); ++x) {
+            const size_t i = y * g.width() + x;
+            if (g.passes[i] < 0) continue;
+            // Dark cells get light text.
+            const QColor back = QColor::fromRgb(HeatmapCellColour(g, g.cells[i]));
+            p.setPen(back.lightness() < 130 ? QColor(Qt::white) : kInk);
+            p.drawText(l.cellRect({x, y}), Qt::AlignCenter, CellText(g.cells[i]));
+        }
 }
 
 void Outline(QPainter& p, const QRectF& r, QRgb colour) {
@@ -78,28 +147,51 @@ QColor HeatColour(float value, float scale) {
     return QColor(mix(end.red()), mix(end.green()), mix(end.blue()));
 }
 
+QRgb HeatmapCellColour(const HeatGrid& g, float value) {
+    return ColourIn(g, RangeOf(g), value).rgb();
+}
+
+QString HeatFigureName(HeatFigure figure) {
+    switch (figure) {
+        case HeatFigure::Net:
+            return QStringLiteral("чистый результат");
+        case HeatFigure::ProfitFactor:
+            return QStringLiteral("фактор прибыли");
+        case HeatFigure::MaxDrawdown:
+            return QStringLiteral("максимальная просадка");
+        case HeatFigure::RecoveryFactor:
+            return QStringLiteral("фактор восстановления");
+        case HeatFigure::Trades:
+            return QStringLiteral("сделок");
+        case HeatFigure::Sharpe:
+            return QStringLiteral("Шарп по месяцам");
+    }
+    return {};
+}
+
 QImage HeatmapCells(const HeatGrid& g) {
     if (g.empty()) return QImage();
     const int w = static_cast<int>(g.width()), h = static_cast<int>(g.height());
     QImage img(w, h, QImage::Format_RGB32);
     if (img.isNull()) return img;
-    const float scale = std::max(std::fabs(g.minValue), std::fabs(g.maxValue));
+    const ColourRange range = RangeOf(g);
     for (int y = 0; y < h; ++y) {
         // Row 0 of the image is the top: the highest y value.
         auto* line = reinterpret_cast<QRgb*>(img.scanLine(h - 1 - y));
         const size_t row = static_cast<size_t>(y) * g.width();
         for (int x = 0; x < w; ++x) {
             const size_t i = row + static_cast<size_t>(x);
-            line[x] = g.passes[i] < 0 ? kEmptyCell : HeatColour(g.cells[i], scale).rgb();
+            line[x] = g.passes[i] < 0 ? kEmptyCell : ColourIn(g, range, g.cells[i]).rgb();
         }
     }
     return img;
 }
 
 QString HeatmapTitle(const HeatGrid& g) {
-    if (g.kind == GridKind::TargetStop)
-        return QStringLiteral("Тепловая карта: TP × SL, час %1").arg(Label(g.hour));
-    return QStringLiteral("Тепловая карта: час × TP, лучший SL");
+    const QString title = g.kind == GridKind::TargetStop
+                              ? QStringLiteral("Тепловая карта: TP × SL, час %1").arg(Label(g.hour))
+                              : QStringLiteral("Тепловая карта: час × TP, лучший SL");
+    return g.figure == HeatFigure::Net ? title : title + QStringLiteral(" — ") + HeatFigureName(g.figure);
 }
 
 HeatmapLayout LayoutHeatmap(const QRectF& area, const HeatGrid& g) {
@@ -142,8 +234,10 @@ void PaintHeatmap(QPainter& p, const QRectF& area, const HeatGrid& g, const QIma
     if (g.hasBest) {
         const auto best = CellAt(g, g.bestX, g.bestY);
         note = QStringLiteral("лучшая клетка %1: TP %2, SL %3, час %4")
-                   .arg(Label(g.bestValue), Label(best->setting.target), Label(best->setting.stop),
+                   .arg(Label(best->setting.total), Label(best->setting.target), Label(best->setting.stop),
                         Label(best->setting.entryHour));
+        if (g.figure != HeatFigure::Net)
+            note += QStringLiteral(", %1 %2").arg(HeatFigureName(g.figure), CellText(g.bestValue));
     }
     PaintTitle(p, area, HeatmapTitle(g), note);
     const HeatmapLayout l = LayoutHeatmap(area, g);
@@ -191,6 +285,7 @@ void PaintHeatmap(QPainter& p, const QRectF& area, const HeatGrid& g, const QIma
     p.drawText(QRectF(area.left() + 2, l.plot.bottom() + 17, kLeftMargin - 6, 14),
                Qt::AlignLeft | Qt::AlignTop, QStringLiteral("↑ ") + AxisName(g, false));
     PaintLegend(p, l.plot, g);
+    PaintCellValues(p, l, g);
 
     if (g.hasBest) Outline(p, l.cellRect({g.bestX, g.bestY}), kBestOutline);
     if (hover && hover->x < g.width() && hover->y < g.height()) Outline(p, l.cellRect(*hover), kHoverOutline);

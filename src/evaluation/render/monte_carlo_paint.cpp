@@ -81,22 +81,14 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
         note = QStringLiteral("P(итог < 0) = %1 %")
                    .arg(QString::fromStdString(DisplayNumber(*belowZero * 100, 1)));
     const QRectF body = PaintTitle(p, area, title, note);
-    const QRectF plot(body.left() + kLeftMargin, body.top() + 18,
-                      std::max(0.0, body.width() - kLeftMargin - kRightMargin),
-                      std::max(0.0, body.height() - 18 - kBottomMargin));
+    const QRectF plot = PlotBelow(body);
     const Histogram& h = d.histogram;
-    if (h.counts.empty() || h.edges.size() != h.counts.size() + 1) {
-        PaintNothing(p, body, QStringLiteral("Нет прогонов"));
+    if (!CanPlot(p, body, plot, !h.counts.empty() && h.edges.size() == h.counts.size() + 1,
+                 QStringLiteral("Нет прогонов"))) {
         p.restore();
         return;
     }
-    if (plot.width() < 4 || plot.height() < 4) {
-        p.restore();
-        return;
-    }
-    int64_t most = 1;
-    for (int64_t c : h.counts) most = std::max(most, c);
-    const Axis ys = NiceAxis(0, static_cast<double>(most), 5);
+    const Axis ys = CountsAxis(h.counts);
     // Runs that all end alike (the shuffled final result always does) get an axis of
     // whole steps around their value, not fractions of a unit.
     double lo = h.edges.front(), hi = h.edges.back();

@@ -1,8 +1,8 @@
 #include <QBuffer>
 #include <QByteArray>
 
-#include "platform/atomic_file.h"
 #include "evaluation/render/evaluation_render.h"
+#include "platform/atomic_file.h"
 #include "platform/text_file.h"
 
 namespace kavro {
@@ -47,6 +47,7 @@ const QSize kEquitySize(1400, 800);
 const QSize kHeatmapSize(1400, 900);
 const QSize kDashboardSize(1400, 1100);
 const QSize kPriceSize(1400, 800);
+const QSize kOverfitSize(1400, 800);
 constexpr double kDashboardUpperShare = 0.45;
 
 QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRectF&)>& paint) {
@@ -68,6 +69,10 @@ std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pict
     if (pictures.heatmap && !pictures.heatmap->empty())
         out.push_back({kPictureFiles[1], Painted(kHeatmapSize, [&](QPainter& p, const QRectF& r) {
                            PaintHeatmap(p, r, *pictures.heatmap);
+                       })});
+    if (pictures.overfit)
+        out.push_back({kPictureFiles[4], Painted(kOverfitSize, [&](QPainter& p, const QRectF& r) {
+                           PaintOverfit(p, r, *pictures.overfit);
                        })});
     if (pictures.windows && !pictures.windows->rows.empty())
         out.push_back({kPictureFiles[2], Painted(kDashboardSize, [&](QPainter& p, const QRectF& r) {

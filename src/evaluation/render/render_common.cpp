@@ -1,6 +1,7 @@
 #include "evaluation/render/render_common.h"
 
 #include <QFontMetricsF>
+#include <algorithm>
 #include <cmath>
 
 #include "evaluation/trade_record.h"
@@ -133,8 +134,11 @@ QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const Q
     const QRectF line(area.left() + 6, area.top() + 2, area.width() - 12, h);
     p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
     if (!note.isEmpty()) {
+        // A note that does not fit beside the title is cut short rather than drawn over it.
+        const double room = line.width() - QFontMetricsF(p.font()).horizontalAdvance(title) - 16;
         p.setFont(LabelFont());
-        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, note);
+        const QString shown = QFontMetricsF(p.font()).elidedText(note, Qt::ElideRight, room);
+        p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, shown);
     }
     p.restore();
     return QRectF(area.left(), area.top() + h + 2, area.width(), std::max(0.0, area.height() - h - 2));
@@ -177,6 +181,26 @@ void PaintNothing(QPainter& p, const QRectF& area, const QString& text) {
     p.setFont(LabelFont());
     p.drawText(area, Qt::AlignCenter, text);
     p.restore();
+}
+
+QRectF PlotBelow(const QRectF& body) {
+    return QRectF(body.left() + kLeftMargin, body.top() + 18,
+                  std::max(0.0, body.width() - kLeftMargin - kRightMargin),
+                  std::max(0.0, body.height() - 18 - kBottomMargin));
+}
+
+bool CanPlot(QPainter& p, const QRectF& body, const QRectF& plot, bool anything, const QString& nothing) {
+    if (!anything) {
+        PaintNothing(p, body, nothing);
+        return false;
+    }
+    return plot.width() >= 4 && plot.height() >= 4;
+}
+
+Axis CountsAxis(const std::vector<int64_t>& counts) {
+    int64_t most = 1;
+    for (int64_t c : counts) most = std::max(most, c);
+    return NiceAxis(0, static_cast<double>(most), 5);
 }
 
 }  // namespace kavro::render

@@ -52,6 +52,14 @@ void PaintCountAxis(QPainter& p, const QRectF& plot, const Axis& axis, const QSt
 // A short centred text where there is nothing to draw.
 void PaintNothing(QPainter& p, const QRectF& area, const QString& text);
 
+// The plot of a picture's body: room above for the labels of its marks, margins for the axes.
+QRectF PlotBelow(const QRectF& body);
+// Whether a plot can be drawn: false with `nothing` written in the body when
+// there is nothing to draw, false quietly when the plot has no room.
+bool CanPlot(QPainter& p, const QRectF& body, const QRectF& plot, bool anything, const QString& nothing);
+// A vertical axis from 0 to the largest of `counts` (at least 1).
+Axis CountsAxis(const std::vector<int64_t>& counts);
+
 // The margins every plot keeps for its labels.
 inline constexpr double kLeftMargin = 62, kBottomMargin = 34, kRightMargin = 28;
 

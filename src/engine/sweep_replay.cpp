@@ -1,0 +1,112 @@
+#include "engine/sweep_replay.h"
+
+#include <atomic>
+#include <cmath>
+#include <vector>
+
+#include "engine/run_checks.h"
+#include "engine/trade_extent.h"
+#include "platform/numbers.h"
+#include "platform/parallel.h"
+
+namespace kavro {
+
+namespace {
+
+std::string Prefix(const RunRecord& r) {
+    return "Цифры проходов перебора " + std::to_string(r.number) + " не получить: ";
+}
+
+bool SameResult(float a, float b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+}  // namespace
+
+bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools tools,
+                 const ReplayVisitors& visitors, std::string& error, unsigned threads,
+                 JobProgress* progress) {
+    if (!HoldsQuotesOf(store, record)) {
+        error = Prefix(record) + "его котировки заменены другими. Загрузите снова файлы, на которых он шёл.";
+        return false;
+    }
+    const float first = record.firstBar, last = record.lastBar;
+    if (!(first <= last) || first != std::floor(first) || last != std::floor(last) || first < 0 ||
+        last > static_cast<float>(store.hourCapacity)) {
+        error = Prefix(record) + "его интервал не из целых баров.";
+        return false;
+    }
+    const long from = static_cast<long>(first), to = static_cast<long>(last);
+    tools.table.prepare(store, last);
+    tools.kernel.prepare(store, tools.table);
+    if (!tools.kernel.covers(from, to)) {
+        error = Prefix(record) + "его интервал выходит за загруженные бары.";
+        return false;
+    }
+    // The settings of every pass as the sweep computed them from its row's distances in points.
+    const RunSettings& s = record.settings;
+    const float u = PointSizeSingle(s.pair);
+    const float perUnit = static_cast<float>(1.0 / PointSize(s.pair));
+    std::vector<KernelSetting> settings(record.passes.size());
+    std::vector<float> distances;
+    distances.reserve(2 * settings.size());
+    try {
+        for (size_t i = 0; i < settings.size(); ++i) {
+            const PassRow& row = record.passes[i];
+            KernelSetting& k = settings[i];
+            k.entryHour = row.entryHour;
+            k.tp = static_cast<float>(static_cast<double>(row.target) * u);
+            k.tpi = static_cast<float>(static_cast<double>(row.stop) * u);
+            k.winAmount = WinnerResult(k.tp, s.tradeCost, s.pointValue, perUnit);
+            k.lossAmount = LoserResult(k.tpi, s.pointValue, perUnit);
+            distances.push_back(k.tp);
+            distances.push_back(k.tpi);
+        }
+    } catch (const PassFault& fault) {
+        error = Prefix(record) + fault.message;
+        return false;
+    }
+    // With the plans built the passes only read the kernel, from any thread.
+    const bool memo = tools.kernel.precompute(distances, from, to);
+    PassKernel& kernel = tools.kernel;
+    std::atomic<size_t> differs{settings.size()};
+    std::atomic<bool> stop{false};
+    ForEachChunk(settings.size(), threads, [&](size_t a, size_t b) {
+        KernelScratch scratch;
+        scratch.keepCloses = true;
+        const ReplayVisit visit = visitors();
+        for (size_t i = a; i < b && !stop.load(std::memory_order_relaxed); ++i) {
+            if (progress && progress->cancel.load(std::memory_order_relaxed)) {
+                stop = true;
+                break;
+            }
+            const KernelResult r = kernel.run(settings[i], from, to, ProfitOrder::TotalFirst, scratch, memo);
+            if (!SameResult(r.profit, record.passes[i].total)) {
+                // The earliest such pass is the one named.
+                size_t seen = differs.load();
+                while (i < seen && !differs.compare_exchange_weak(seen, i)) {
+                }
+                stop = true;
+                break;
+            }
+            visit(i, r.closes);
+            if (progress) progress->done.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+    if (const size_t i = differs.load(); i < settings.size()) {
+        const PassRow& row = record.passes[i];
+        auto text = [](float v) { return FormatGeneral(v, Locale{}); };
+        error = Prefix(record) + "проход " + std::to_string(i + 1) + " (час " + text(row.entryHour) +
+                ", TP " + text(row.target) + ", SL " + text(row.stop) +
+                ") при повторе даёт другой результат" +
+                (record.changes.empty() ? "." : ": поля меняли по ходу запуска.");
+        return false;
+    }
+    if (stop.load()) {
+        error = kReplayCancelled;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kavro
