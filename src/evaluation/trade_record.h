@@ -48,5 +48,4 @@ std::vector<TradeRecord> TradesFromRows(std::span<const JournalRow> rows,
 // real calendar day (years 100..9999). Anything else is no date.
 bool ReadDateText(std::string_view text, Date& out);
 
-
 }  // namespace kavro
