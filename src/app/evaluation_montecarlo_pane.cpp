@@ -49,18 +49,28 @@ const struct {
 MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWidget(parent), choice_(choice) {
     setObjectName(QStringLiteral("MonteCarloPane"));
     auto* root = new QVBoxLayout(this);
+    addControls(root);
+    addFigureTable(root);
+    addPictures(root);
+    connectControls();
+    setEvaluation(nullptr);
+}
+
+// The runs, seed, balance and ruin level with the buttons in one row; the choice of pictures
+// and the status under it.
+void MonteCarloPane::addControls(QVBoxLayout* root) {
     auto* controls = new QHBoxLayout;
     root->addLayout(controls);
     controls->addWidget(new QLabel(QStringLiteral("Прогонов:"), this));
     runs_ = new QSpinBox(this);
     runs_->setObjectName(QStringLiteral("MonteCarloRuns"));
     runs_->setRange(1, 1000000);
-    runs_->setValue(std::clamp(choice.runs, 1, 1000000));
+    runs_->setValue(std::clamp(choice_.runs, 1, 1000000));
     runs_->setMinimumWidth(110);
     controls->addWidget(runs_);
     controls->addSpacing(12);
     controls->addWidget(new QLabel(QStringLiteral("Зерно:"), this));
-    seed_ = new QLineEdit(QString::number(choice.seed), this);
+    seed_ = new QLineEdit(QString::number(choice_.seed), this);
     seed_->setObjectName(QStringLiteral("MonteCarloSeed"));
     seed_->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{1,20}")), seed_));
@@ -75,7 +85,7 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     balance_->setObjectName(QStringLiteral("MonteCarloBalance"));
     balance_->setRange(0.01, 1e12);
     balance_->setDecimals(2);
-    balance_->setValue(choice.balance);
+    balance_->setValue(choice_.balance);
     balance_->setToolTip(QStringLiteral("Деньги на счёте в начале прогона, для риска разорения"));
     controls->addWidget(balance_);
     controls->addWidget(new QLabel(QStringLiteral("Разорение при потере, %:"), this));
@@ -83,7 +93,7 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     ruinLevel_->setObjectName(QStringLiteral("MonteCarloRuinLevel"));
     ruinLevel_->setRange(0, 100);
     ruinLevel_->setDecimals(1);
-    ruinLevel_->setValue(choice.ruinLevel);
+    ruinLevel_->setValue(choice_.ruinLevel);
     ruinLevel_->setToolTip(QStringLiteral(
         "Прогон разорён, если баланс с накопленным результатом хоть раз опустился до баланс × (1 − "
         "потеря / 100) или ниже"));
@@ -117,7 +127,10 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     status_->setObjectName(QStringLiteral("MonteCarloStatus"));
     status_->setWordWrap(true);
     show->addWidget(status_, 1);
+}
 
+// Four rows of figures, always all shown: no scroll bar.
+void MonteCarloPane::addFigureTable(QVBoxLayout* root) {
     table_ = MakeTable(
         "MonteCarloTable",
         {QString(), QStringLiteral("5 %"), QStringLiteral("50 %"), QStringLiteral("95 %"),
@@ -130,7 +143,10 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() +
                            4 * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth());
     root->addWidget(table_);
+}
 
+// The four histograms on one page, the two equity fans on the other.
+void MonteCarloPane::addPictures(QVBoxLayout* root) {
     pages_ = new QStackedWidget(this);
     root->addWidget(pages_, 1);
     auto* histograms = new QWidget(pages_);
@@ -151,8 +167,10 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     fanRow->addWidget(fans_[0], 1);
     fanRow->addWidget(fans_[1], 1);
     pages_->addWidget(fans);
-    connect(view_, &QComboBox::currentIndexChanged, pages_, &QStackedWidget::setCurrentIndex);
+}
 
+void MonteCarloPane::connectControls() {
+    connect(view_, &QComboBox::currentIndexChanged, pages_, &QStackedWidget::setCurrentIndex);
     poll_.setInterval(10);
     connect(&poll_, &QTimer::timeout, this, [this] { poll(); });
     connect(button_, &QPushButton::clicked, this, [this] { start(); });
@@ -165,7 +183,6 @@ MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWid
     });
     connect(balance_, &QDoubleSpinBox::valueChanged, this, [this](double v) { choice_.balance = v; });
     connect(ruinLevel_, &QDoubleSpinBox::valueChanged, this, [this](double v) { choice_.ruinLevel = v; });
-    setEvaluation(nullptr);
 }
 
 MonteCarloPane::~MonteCarloPane() {

@@ -531,6 +531,9 @@ class WalkForwardPane : public QWidget {
     QLabel* summary() const { return summary_; }
 
   private:
+    void showSummary(const WalkForwardView& v);
+    void fillWindows(const WalkForwardView& v);
+
     std::shared_ptr<const RunRecord> run_;
     std::shared_ptr<const Evaluation> e_;
     QLabel* note_;
@@ -572,6 +575,10 @@ class MonteCarloPane : public QWidget {
     QTableWidget* table() const { return table_; }
 
   private:
+    void addControls(QVBoxLayout* root);
+    void addFigureTable(QVBoxLayout* root);
+    void addPictures(QVBoxLayout* root);
+    void connectControls();
     void poll();
     void showResult();
     void showRunning(bool running);

@@ -62,7 +62,14 @@ void WalkForwardPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) 
     run_ = e->walkForward;
     body_->show();
 
-    const WalkForwardView& v = e->windows;
+    showSummary(e->windows);
+    fillWindows(e->windows);
+    forward_->setPaint([e](QPainter& p, const QRectF& r) { PaintForwardEquity(p, r, e->windows); });
+    stability_->setPaint([e](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, e->windows); });
+}
+
+// Why a window may be missing or zero, then the totals over the windows.
+void WalkForwardPane::showSummary(const WalkForwardView& v) {
     const bool realWork =
         !run_->windows.empty() && std::none_of(run_->windows.begin(), run_->windows.end(),
                                                [](const WindowRecord& w) { return w.forwardTested; });
@@ -85,7 +92,10 @@ void WalkForwardPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) 
             QStringLiteral(" · окон, где поиск ничего не нашёл: <b>%1</b> (серым; в эффективность не входят)")
                 .arg(v.searchedNothing);
     summary_->setText(summary);
+}
 
+// A row per window; one whose search found nothing in grey italics.
+void WalkForwardPane::fillWindows(const WalkForwardView& v) {
     TableFill fill(table_);
     table_->setRowCount(static_cast<int>(v.rows.size()));
     auto day = [](const Date& d) { return d.valid() ? static_cast<double>(DaysFromDate(d)) : NAN; };
@@ -132,8 +142,6 @@ void WalkForwardPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) 
             table_->setItem(i, c, item);
         }
     }
-    forward_->setPaint([e](QPainter& p, const QRectF& r) { PaintForwardEquity(p, r, e->windows); });
-    stability_->setPaint([e](QPainter& p, const QRectF& r) { PaintParameterStability(p, r, e->windows); });
 }
 
 }  // namespace kavro
