@@ -144,6 +144,14 @@ size_t PriceChart::candleOfBar(long bar) const {
     return day > 0 ? static_cast<size_t>(day - 1) : size();
 }
 
+size_t PriceChart::exitCandleOfBar(long bar) const {
+    if (timeframe_ == Timeframe::Hourly) return static_cast<size_t>(bar - 1);
+    // A day the daily quotes lack ends on the last day before it, so exits never run past later trades.
+    const uint64_t key = KeyOf(q_->hourDate[static_cast<size_t>(bar)]);
+    auto after = std::upper_bound(dates_.begin(), dates_.end(), std::pair<uint64_t, int32_t>{key, INT32_MAX});
+    return after == dates_.begin() ? 0 : static_cast<size_t>(std::prev(after)->second - 1);
+}
+
 void PriceChart::placeTrades(std::span<const TradeRecord> trades) {
     const long bars = q_->hourBarCount;
     for (size_t k = 0; k < trades.size(); ++k) {
@@ -157,7 +165,7 @@ void PriceChart::placeTrades(std::span<const TradeRecord> trades) {
         // A walk-forward window may end past the loaded bars: the trade runs to the last one.
         const long exitBar =
             std::clamp<long>(static_cast<long>(t.exitBar), static_cast<long>(t.entryBar), bars);
-        c.exit = std::max(c.entry, std::min(candleOfBar(exitBar), size() - 1));
+        c.exit = std::max(c.entry, std::min(exitCandleOfBar(exitBar), size() - 1));
         c.entryPrice = *t.entryPrice;
         c.exitPrice = t.exitPrice;
         c.profit = t.profit;

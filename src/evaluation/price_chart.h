@@ -105,7 +105,8 @@ class PriceChart {
     };
     long dayOfDate(const DateText& date) const;
     long dayOfCandle(size_t i) const;
-    size_t candleOfBar(long bar) const;  // only for bars 1..HourBarCount
+    size_t candleOfBar(long bar) const;      // only for bars 1..HourBarCount
+    size_t exitCandleOfBar(long bar) const;  // the same, a daily chart falling back to the day before
     void placeTrades(std::span<const TradeRecord> trades);
 
     const QuoteStore* q_ = nullptr;

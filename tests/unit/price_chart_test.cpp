@@ -148,6 +148,12 @@ TEST_F(PriceChartModel, TradesLandOnTheirCandlesWithTheirLevels) {
     EXPECT_EQ(daily->trade(1)->exit, 282u);
     EXPECT_EQ(daily->hour(281), -1);
     EXPECT_TRUE(daily->day(281).buy);
+
+    // An exit on a date the daily quotes lack ends on the day before, not at the chart's end.
+    session.store.dayDate[283] = session.store.dayDate[282];
+    const auto gap = PriceChart::Build(session.store, record, trades, Timeframe::Daily);
+    EXPECT_EQ(gap->trade(1)->exit, 282u);
+    EXPECT_EQ(gap->tradesBetween(200, 290), (std::pair<size_t, size_t>{0, 2}));
 }
 
 TEST_F(PriceChartModel, NoChartOfQuotesThatWereReplaced) {
