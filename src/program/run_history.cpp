@@ -48,13 +48,13 @@ void RunHistory::keepBudget() {
         RunEntry& e = entries_[i];
         if (e.rowsDropped || !e.record->finished()) continue;
         bytes -= e.record->rowBytes();
-        // Readers holding the record keep theirs: the history lets go of a copy without the rows.
-        auto slim = std::make_shared<RunRecord>(*e.record);
-        slim->passes = {};
-        slim->windows = {};
-        slim->trades = {};
-        slim->extents = {};
-        e.record = slim;
+        // Readers holding the record keep theirs: the history goes on with a copy it can empty.
+        if (e.record.use_count() > 1) e.record = std::make_shared<RunRecord>(*e.record);
+        // Swapped with empty ones, so that the storage itself is given back.
+        std::vector<PassRow>().swap(e.record->passes);
+        std::vector<WindowRecord>().swap(e.record->windows);
+        std::vector<JournalRow>().swap(e.record->trades);
+        std::vector<TradeExtent>().swap(e.record->extents);
         e.rowsDropped = true;
     }
 }
