@@ -72,5 +72,7 @@ inline constexpr const char* kStatusLoaded = "Загрузка закончен�
 inline constexpr const char* kQuoteFilter = "Тексовой файл(*.PRN)";
 inline constexpr const char* kCellQuotesChanged =
     "Котировки изменились после перебора: запустите простое тестирование снова, чтобы проверить эту клетку";
+inline constexpr const char* kCellRunning =
+    "Идёт проверка клетки перебора: дождитесь её окончания или нажмите «Стоп», затем запустите тест снова.";
 
 }  // namespace kavro

@@ -97,6 +97,9 @@ RunStart StartRun(Session& s, RunKind kind, const SettingFields& fields,
         if (r.outcome == RunStart::Outcome::Refused) s.dialogs.message(r.kind, r.message);
         return r;
     };
+    // A cell runs over its sweep's interval, which every run reads: none starts beside it.
+    if (kind != RunKind::Cell && s.intervalAfterCell)
+        return refuse(RunStart::refused(MessageKind::Information, kCellRunning));
     const bool loaded = QuotesLoaded(s.store);
     if (std::string m = UnreadableFieldRefusal(settings, kind, loaded); !m.empty())
         return refuse(RunStart::refused(MessageKind::Error, std::move(m)));

@@ -2,6 +2,8 @@
 // its sweep, the main window's "Оценка" block, and a heatmap cell run as a run of its own.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "engine_fixture.h"
 #include "program/evaluation_sources.h"
 
@@ -38,6 +40,15 @@ TEST_F(EvaluationSourcesTest, OcenFillsTheBlockAndItFollowsLaterRuns) {
     const FormState before = session.form;
     const uint64_t serial = session.history.serial();
     ASSERT_TRUE(CellCommand(session, *sweep, PassRow{11, 100, 20, 0}).started());
+    // The cell borrows the sweep's interval: no other run starts until it ends.
+    const std::array<float, 2> borrowed{session.run.firstBar, session.run.lastBar};
+    for (auto command : {StartCommand, KachCommand}) {
+        const RunStart r = command(session);
+        EXPECT_FALSE(r.started());
+        EXPECT_EQ(r.message, kCellRunning);
+        EXPECT_EQ(session.run.firstBar, borrowed[0]);
+        EXPECT_EQ(session.run.lastBar, borrowed[1]);
+    }
     for (int i = 0; i < 5 && session.form.timer1; ++i) Timer1Tick(session);
     // The window's fields are as they were; the cell is a run of its own.
     EXPECT_EQ(session.form.text6, before.text6);
