@@ -402,7 +402,8 @@ int BatchSession::cell(const BatchOptions& o) {
         return 1;
     }
     const RunStart start = CellCommand(s_, *sweep, setting);
-    const int status = drive(start, false);
+    // A refused cell ran nothing, whatever kind of message said why.
+    const int status = start.started() ? drive(start, false) : 1;
     printLabels(false);
     return status;
 }

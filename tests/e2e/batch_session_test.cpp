@@ -138,6 +138,17 @@ TEST_F(BatchSession, AFailingCommandStopsTheScriptUnlessToldToGoOn) {
     r = Script("cell --hour 1 --tp 100 --sl 20\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "kavro-batch: no sweep ran in this session\n");
+
+    // A cell whose sweep's quotes were replaced since: refused, and nothing ran.
+    const std::string hours = ReadFile(std::string(KAVRO_SAMPLE_DIR) + "/EURUSD_H1.PRN");
+    tmp_.write("H1.PRN", hours.substr(0, hours.size() / 2));
+    r = Script(
+        "load --hourly SAMPLE/EURUSD_H1.PRN --daily SAMPLE/EURUSD_D1.PRN\n"
+        "simple --no-beep --dir OUT\n"
+        "load --hourly OUT/H1.PRN\n"
+        "cell --hour 5 --tp 100 --sl 35\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Котировки изменились после перебора"), std::string::npos) << r.err;
 }
 
 TEST_F(BatchSession, ALineThatDoesNotParseRefusesTheWholeScript) {
