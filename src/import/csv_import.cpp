@@ -377,8 +377,12 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     run.width = PriceFieldWidth(o.pair);
     run.total = FileSize(o.csvPath) + (o.dailyCsvPath.empty() ? 0 : FileSize(o.dailyCsvPath));
     QuoteFileWriter hourlyFile(QuoteFileKind::Hourly, o.pair), dailyFile(QuoteFileKind::Daily, o.pair);
-    if (!hourlyFile.open(o.outHourly)) return refuse(CannotWriteMessage(o.outHourly));
-    if (!dailyFile.open(o.outDaily)) return refuse(CannotWriteMessage(o.outDaily));
+    // The writer's own message names the cause (no room, no rights, …).
+    auto cannotWrite = [&](const QuoteFileWriter& w, const std::string& path) {
+        return refuse(w.error().empty() ? CannotWriteMessage(path) : w.error());
+    };
+    if (!hourlyFile.open(o.outHourly)) return cannotWrite(hourlyFile, o.outHourly);
+    if (!dailyFile.open(o.outDaily)) return cannotWrite(dailyFile, o.outDaily);
     if (!run.tick(0)) return refuse(run.message);
 
     ImportReport& report = result.report;
@@ -406,11 +410,11 @@ ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     }
     // Every price was checked against its field, so a line that cannot be formatted is a fault of ours.
     if (hourOut.writeFault || dayOut.writeFault) return refuse(FailedMessage("цена не помещается в поле"));
-    if (!hourlyFile.close()) return refuse(CannotWriteMessage(o.outHourly));
-    if (!dailyFile.close()) return refuse(CannotWriteMessage(o.outDaily));
+    if (!hourlyFile.close()) return cannotWrite(hourlyFile, o.outHourly);
+    if (!dailyFile.close()) return cannotWrite(dailyFile, o.outDaily);
     if (!run.tick(run.total)) return refuse(run.message);
-    if (!hourlyFile.commit()) return refuse(CannotWriteMessage(o.outHourly));
-    if (!dailyFile.commit()) return refuse(CannotWriteMessage(o.outDaily));
+    if (!hourlyFile.commit()) return cannotWrite(hourlyFile, o.outHourly);
+    if (!dailyFile.commit()) return cannotWrite(dailyFile, o.outDaily);
     FillReport(o, layout, dailyLayout, hours, hourOut, dayOut, report);
     result.ok = true;
     return result;

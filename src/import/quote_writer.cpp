@@ -43,9 +43,8 @@ bool FormatQuoteLine(QuoteFileKind kind, Pair pair, BarMinute start, const Price
 
 bool QuoteFileWriter::open(const std::string& target) {
     discard();
-    target_ = target;
     failed_ = false;
-    lines_ = 0;
+    error_.clear();
     open_ = file_.open(target, error_);
     return open_;
 }
@@ -54,7 +53,6 @@ bool QuoteFileWriter::add(BarMinute start, const PriceBar& bar) {
     if (!FormatQuoteLine(kind_, pair_, start, bar, line_)) return false;
     buffer_ += line_;
     buffer_ += "\r\n";
-    ++lines_;
     if (buffer_.size() >= kFlushAt) flush();
     return true;
 }

@@ -33,8 +33,8 @@ class QuoteFileWriter {
     bool commit();
     void discard();
 
-    int64_t lines() const { return lines_; }
-    const std::string& target() const { return target_; }
+    // Why the last open, write, close or commit failed, cause included; empty when none did.
+    const std::string& error() const { return error_; }
 
   private:
     bool flush();
@@ -42,10 +42,9 @@ class QuoteFileWriter {
     QuoteFileKind kind_;
     Pair pair_;
     PendingFile file_;  // removed on destruction unless committed
-    std::string target_, error_;
+    std::string error_;
     std::string buffer_, line_;
     bool open_ = false, failed_ = false;
-    int64_t lines_ = 0;
 };
 
 }  // namespace kavro

@@ -166,7 +166,7 @@ TEST_F(ImportTest, RefusesPathsThatWouldLoseAFile) {
     o = options();
     o.outDaily = dir.file("no/such/folder/D1.PRN");
     r = ImportCsv(o);
-    EXPECT_EQ(r.message, "Не удаётся записать файл " + o.outDaily);
+    EXPECT_EQ(r.message, "Не удалось записать файл «" + o.outDaily + "»: папка не найдена");
     o = options();
     o.csvPath = dir.file("nothere.csv");
     EXPECT_EQ(ImportCsv(o).message, "Не удаётся открыть файл nothere.csv");
