@@ -21,7 +21,6 @@ const std::string kVersion = std::string("kavro-batch ") + kProgramVersion;
 // only the options actually given count.
 struct Targets {
     std::string hourly, daily, pair, locale, dir, start, end, endHour, exportDir, shard;
-    bool full = false, noBeep = false, realWork = false;
     int mcRuns = 1000;
     uint64_t mcSeed = 1;
     double balance = 10000, ruinLevel = 50;
@@ -388,10 +387,6 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words) {
     if (quote) return false;
     if (inWord) words.push_back(word);
     return true;
-}
-
-const char* VersionText() {
-    return kVersion.c_str();
 }
 
 }  // namespace kavro

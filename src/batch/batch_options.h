@@ -75,7 +75,4 @@ ParsedCommand ParseCommand(const std::vector<std::string>& words, Grammar gramma
 // False when a quote is not closed.
 bool SplitWords(const std::string& line, std::vector<std::string>& words);
 
-// The version both programs print.
-const char* VersionText();
-
 }  // namespace kavro
