@@ -46,7 +46,7 @@ bool WriteBatchPictures(const std::string& dir, const Evaluation& e, const Price
     std::unique_ptr<QGuiApplication> app;
     if (!QGuiApplication::instance()) app = OffscreenApplication();
     // Only a sweep's own export has a heatmap: the best pass's hour.
-    const bool sweep = e.run && e.run->isSweep() && e.sweep;
+    const bool sweep = HeatmapShown(e);
     HeatGrid heatmap;
     if (sweep && e.axes.bestPass)
         heatmap = TargetStopGrid(e.sweep->passes, e.axes, e.sweep->passes[*e.axes.bestPass].entryHour);

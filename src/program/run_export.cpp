@@ -5,15 +5,12 @@ namespace kavro {
 EvaluationExport ExportDataOf(const Evaluation& e, const MonteCarloResult* monteCarlo) {
     EvaluationExport data;
     data.trades = e.trades;
-    if (e.run && e.run->isSweep()) {
-        data.passes = e.run->passes;
-        // The check belongs to the sweep shown, which is this run.
-        if (e.check && e.check->ok && e.sweep == e.run) {
-            data.passFigures = e.check->figures.passes;
-            if (e.check->overfit) {
-                data.blocks = &e.check->figures.blocks;
-                data.overfit = &*e.check->overfit;
-            }
+    if (e.run && e.run->isSweep()) data.passes = e.run->passes;
+    if (const SweepCheck* check = CheckShown(e)) {
+        data.passFigures = check->figures.passes;
+        if (check->overfit) {
+            data.blocks = &check->figures.blocks;
+            data.overfit = &*check->overfit;
         }
     }
     if (e.walkForward) data.windows = e.walkForward->windows;
@@ -22,10 +19,19 @@ EvaluationExport ExportDataOf(const Evaluation& e, const MonteCarloResult* monte
     return data;
 }
 
+bool HeatmapShown(const Evaluation& e) {
+    return e.run && e.run->isSweep() && e.sweep;
+}
+
+const SweepCheck* CheckShown(const Evaluation& e) {
+    // The check belongs to the sweep shown, which must be this run.
+    if (!e.run || !e.run->isSweep() || e.sweep != e.run || !e.check || !e.check->ok) return nullptr;
+    return e.check.get();
+}
+
 const OverfitReport* OverfitShown(const Evaluation& e) {
-    if (!e.run || !e.run->isSweep() || e.sweep != e.run || !e.check || !e.check->ok || !e.check->overfit)
-        return nullptr;
-    return &*e.check->overfit;
+    const SweepCheck* check = CheckShown(e);
+    return check && check->overfit ? &*check->overfit : nullptr;
 }
 
 PricePictures PricePicturesOf(const QuoteStore& store, const Evaluation& e, size_t chartTrade) {
@@ -41,7 +47,7 @@ PricePictures PricePicturesOf(const QuoteStore& store, const Evaluation& e, size
 
 std::vector<std::string> PictureFilesOf(const Evaluation& e, const PricePictures& prices) {
     std::vector<std::string> files = {"equity.png"};
-    if (e.run && e.run->isSweep() && e.sweep) files.emplace_back("heatmap.png");
+    if (HeatmapShown(e)) files.emplace_back("heatmap.png");
     if (OverfitShown(e)) files.emplace_back("overfit.png");
     if (e.walkForward && !e.windows.rows.empty()) files.emplace_back("dashboard.png");
     if (prices.daily) files.emplace_back("price.png");

@@ -32,6 +32,10 @@ using PictureWriter =
 // own passes, a thorough test's windows, and the Monte Carlo given.
 EvaluationExport ExportDataOf(const Evaluation& e, const MonteCarloResult* monteCarlo);
 
+// Whether the export of `e` has a heatmap: only a sweep's own export does.
+bool HeatmapShown(const Evaluation& e);
+// The check of every pass the export of `e` holds: a sweep's own, when computed; else null.
+const SweepCheck* CheckShown(const Evaluation& e);
 // The overfitting check the export of `e` holds: a sweep's own, when computed; else null.
 const OverfitReport* OverfitShown(const Evaluation& e);
 
