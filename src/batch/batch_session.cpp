@@ -46,12 +46,6 @@ std::string Number(double v) {
     return s;
 }
 
-std::string Digest(uint64_t d) {
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(d));
-    return text;
-}
-
 void PrintSet(std::ostream& out, const char* kind, const QuoteSet& set) {
     out << kind << "=";
     const char* sep = "";
@@ -60,7 +54,7 @@ void PrintSet(std::ostream& out, const char* kind, const QuoteSet& set) {
         sep = ";";
     }
     out << " Pair=" << PairName(set.pair) << " Bars=" << set.bars << " First=" << IsoOf(set.first)
-        << " Last=" << IsoOf(set.last) << " Digest=" << Digest(set.digest) << "\n";
+        << " Last=" << IsoOf(set.last) << " Digest=" << DigestText(set.digest) << "\n";
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <map>
 
 #include "batch/study_plan.h"
@@ -125,10 +124,8 @@ std::string SummaryText(const std::vector<std::string>& columns, const std::vect
 }
 
 std::string ManifestText(const StudyManifest& m) {
-    char digest[20];
-    std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(m.plan));
     return "rows=" + std::to_string(m.rows) + "\nshard=" + std::to_string(m.shardIndex) + "/" +
-           std::to_string(m.shardCount) + "\nplan=" + digest + "\n";
+           std::to_string(m.shardCount) + "\nplan=" + DigestText(m.plan) + "\n";
 }
 
 bool ParseManifest(std::string_view text, StudyManifest& m) {

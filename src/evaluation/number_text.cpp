@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 namespace kavro {
 
@@ -68,6 +69,12 @@ std::string DisplayNumber(double value, int decimals) {
     // A value that rounds to zero shows no sign.
     if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
     return s;
+}
+
+std::string DigestText(uint64_t digest) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(digest));
+    return text;
 }
 
 }  // namespace kavro

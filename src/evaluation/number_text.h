@@ -1,5 +1,6 @@
 #pragma once
 // Numbers as the evaluation writes them: machine text for files, display text for people.
+#include <cstdint>
 #include <string>
 
 namespace kavro {
@@ -15,5 +16,8 @@ std::string NumberText(double value);
 // Display form with a fixed number of decimals and '.' decimals: "∞" / "-∞" for
 // infinities, "—" for an undefined value (NaN), never "-0.00".
 std::string DisplayNumber(double value, int decimals);
+
+// A digest as 16 lowercase hex digits, as the runs list and the study files write it.
+std::string DigestText(uint64_t digest);
 
 }  // namespace kavro

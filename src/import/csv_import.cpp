@@ -299,8 +299,6 @@ const char* DateOrderName(DateStyle style) {
     }
 }
 
-namespace {
-
 // Why the options cannot import at all; "" when they can.
 std::string OptionsRefusal(const ImportOptions& o) {
     if (o.csvPath.empty()) return NoPathMessage("файл CSV");
@@ -361,8 +359,6 @@ void FillReport(const ImportOptions& o, const CsvLayout& layout, const CsvLayout
     Warn(hourOut.counts, false, report.warnings);
     Warn(dayOut.counts, true, report.warnings);
 }
-
-}  // namespace
 
 ImportResult Import(const ImportOptions& o, ImportProgress* progress) {
     ImportResult result;
