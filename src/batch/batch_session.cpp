@@ -13,6 +13,7 @@
 #include "platform/numbers.h"
 #include "program/commands.h"
 #include "program/evaluation_sources.h"
+#include "program/settings_reader.h"
 
 namespace kavro {
 
@@ -148,14 +149,9 @@ void BatchSession::applyOptions(const BatchOptions& o) {
     if (o.dir) useReportFolder(*o.dir);
     applyEvaluationOptions(o);
     FormState& f = s_.form;
-    static const std::map<std::string, std::string FormState::*> kFields = {
-        {"--tp", &FormState::text2},        {"--sl", &FormState::text3},
-        {"--step", &FormState::text6},      {"--first-hour", &FormState::text4},
-        {"--last-hour", &FormState::text5}, {"--point-value", &FormState::text11},
-        {"--cost", &FormState::text13},     {"--opt-len", &FormState::text7},
-        {"--fwd-len", &FormState::text8},
-    };
-    for (const auto& [name, text] : o.fields) f.*kFields.at(name) = text;
+    for (const auto& [name, text] : o.fields)
+        for (const FieldInfo& field : SettingFieldTable())
+            if (name == std::string("--") + field.option) f.*field.text = text;
     if (o.full) f.check1 = *o.full;
     if (o.noBeep) f.check2 = *o.noBeep;
     if (o.realWork) f.check3 = *o.realWork;

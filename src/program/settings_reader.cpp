@@ -27,15 +27,15 @@ std::string Flag(bool on) {
 
 const std::vector<FieldInfo>& SettingFieldTable() {
     static const std::vector<FieldInfo> table = {
-        {"Text2", "TP", "takeProfit", &SettingFields::text2},
-        {"Text3", "SL", "stopLoss", &SettingFields::text3},
-        {"Text4", "Первый час", "firstHour", &SettingFields::text4},
-        {"Text5", "Последний час", "lastHour", &SettingFields::text5},
-        {"Text6", "Шаг", "step", &SettingFields::text6},
-        {"Text7", "Оптимизация", "optimisationMonths", &SettingFields::text7},
-        {"Text8", "Проверка", "forwardMonths", &SettingFields::text8},
-        {"Text11", "Стоимость пункта", "pointValue", &SettingFields::text11},
-        {"Text13", "Издержки прибыльной сделки", "tradeCost", &SettingFields::text13},
+        {"Text2", "TP", "takeProfit", "tp", &SettingFields::text2},
+        {"Text3", "SL", "stopLoss", "sl", &SettingFields::text3},
+        {"Text4", "Первый час", "firstHour", "first-hour", &SettingFields::text4},
+        {"Text5", "Последний час", "lastHour", "last-hour", &SettingFields::text5},
+        {"Text6", "Шаг", "step", "step", &SettingFields::text6},
+        {"Text7", "Оптимизация", "optimisationMonths", "opt-len", &SettingFields::text7},
+        {"Text8", "Проверка", "forwardMonths", "fwd-len", &SettingFields::text8},
+        {"Text11", "Стоимость пункта", "pointValue", "point-value", &SettingFields::text11},
+        {"Text13", "Издержки прибыльной сделки", "tradeCost", "cost", &SettingFields::text13},
     };
     return table;
 }

@@ -10,12 +10,13 @@
 namespace kavro {
 
 // The window's fields and the settings they give, one row each: the field's
-// name on the form, its caption in messages and the runs list, and where its
-// text sits in the form.
+// name on the form, its caption in messages and the runs list, the batch
+// runner's option for it, and where its text sits in the form.
 struct FieldInfo {
     const char* formName;  // "Text2"
     const char* caption;   // "TP"
     const char* meaning;   // "takeProfit": the RunSettings member it feeds
+    const char* option;    // "tp": kavro-batch --tp, a study plan's column
     std::string SettingFields::*text;
 };
 const std::vector<FieldInfo>& SettingFieldTable();
