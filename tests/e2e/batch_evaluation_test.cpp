@@ -227,7 +227,9 @@ TEST_F(BatchEvaluation, TheRunsPricesAndOneTradeAreChartedOrTheTradeIsRefused) {
     ASSERT_TRUE(std::regex_match(trades[3], m, row)) << trades[3];
     EXPECT_EQ(m[5].str(), "09");  // the setting's entry hour
     // A loser with a 70-point stop moved at least 70 points against.
-    if (std::stod(m[4].str()) < 0) EXPECT_GE(std::stod(m[6].str()), 70);
+    if (std::stod(m[4].str()) < 0) {
+        EXPECT_GE(std::stod(m[6].str()), 70);
+    }
 #ifdef KAVRO_BATCH_PICTURES
     for (const char* png : {"price.png", "trade-3.png"}) {
         const auto [width, height] = PngSize(ReadFile(out + "/" + png));

@@ -78,19 +78,15 @@ TEST_F(BatchSession, ASweepItsCellItsStatisticsAndItsExportInOneSession) {
 }
 
 TEST_F(BatchSession, OptionsStaySetForTheLinesAfterAsTypedFieldsDo) {
-    const CommandResult r = Script(
+    const std::string twice =
         "load --hourly SAMPLE/EURUSD_H1.PRN --daily SAMPLE/EURUSD_D1.PRN\n"
         "simple --step 0 --first-hour 10 --last-hour 10 --start 2020-04-02 --no-beep --dir OUT\n"
-        "simple\n"
-        "simple --full=false --last-hour 11\n");
+        "simple\n";
+    const CommandResult r = Script(twice + "simple --full=false --last-hour 11\n");
     ASSERT_EQ(r.status, 0) << r.err;
     // The second line repeats the first setting; the third adds hour 11.
     EXPECT_EQ(ReadFile(tmp_.file("RIPOT")), " 10  100  20  3580 \r\n 11  100  20  882 \r\n");
-    const CommandResult runs = Script(
-        "load --hourly SAMPLE/EURUSD_H1.PRN --daily SAMPLE/EURUSD_D1.PRN\n"
-        "simple --step 0 --first-hour 10 --last-hour 10 --start 2020-04-02 --no-beep --dir OUT\n"
-        "simple\n"
-        "runs\n");
+    const CommandResult runs = Script(twice + "runs\n");
     ASSERT_EQ(runs.status, 0) << runs.err;
     EXPECT_NE(runs.out.find("Run=1 Kind=single Pair=EUR Interval=2020-04-02..2021-04-02 Net=3580 Trades="),
               std::string::npos)

@@ -30,8 +30,7 @@ namespace {
 
 // The default sweep run and its evaluation open, its check done.
 EvaluationWindow* SweepAndOpen(Desk& desk) {
-    LoadSample(desk);
-    if (!RunToEnd(desk, "Start")) return nullptr;
+    if (!RunOnSample(desk, "Start")) return nullptr;
     desk.window->action("Ocen")->trigger();
     EvaluationWindow* w = desk.window->evaluationWindow();
     if (w && !WaitUntil([&] { return !w->checking() && !w->heatmapPane()->building(); })) return nullptr;
@@ -204,15 +203,9 @@ void EvaluationOverfitTest::heatmapColoursByAChosenFigure() {
 
 void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));
+    QVERIFY(RunOnSample(desk, "Start"));
     // Other hourly quotes loaded before the evaluation opens: the passes cannot be replayed.
-    QFile sample(QStringLiteral(KAVRO_SAMPLE_DIR) + "/EURUSD_H1.PRN");
-    QVERIFY(sample.open(QIODevice::ReadOnly));
-    QStringList lines;
-    for (int i = 0; i < 2000; ++i) lines << QString::fromLatin1(sample.readLine()).trimmed();
-    desk.dialogs.files = {desk.writeFile("SHORT_H1.PRN", lines)};
-    desk.window->action("Hour")->trigger();
+    QVERIFY(LoadShortHours(desk, 2000));
     desk.window->action("Ocen")->trigger();
     EvaluationWindow* w = desk.window->evaluationWindow();
     QVERIFY(w && !w->checking());
@@ -242,17 +235,9 @@ void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
 
 void EvaluationOverfitTest::monteCarloShowsTheFanAndTheRiskOfRuin() {
     Desk desk;
-    LoadSample(desk);
-    FormState& f = desk.session->form;
-    f.text4 = f.text5 = std::string("9");
-    f.text6 = std::string("0");
-    desk.window->syncFromState();
-    QVERIFY(RunToEnd(desk, "Start"));
-    desk.window->action("Ocen")->trigger();
-    EvaluationWindow* w = desk.window->evaluationWindow();
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9");
     QVERIFY(w);
     MonteCarloPane* mc = w->monteCarloPane();
-    QVERIFY(WaitUntil([&] { return !mc->running(); }));
     QCOMPARE(mc->result()->balance, 10000.0);
     QCOMPARE(mc->result()->ruinLevel, 50.0);
 

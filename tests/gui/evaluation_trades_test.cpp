@@ -34,32 +34,6 @@ using namespace kavro::test;
 
 namespace {
 
-// The sample loaded, a single setting (hour 9, stop-loss 70) run to its end, and its evaluation open.
-EvaluationWindow* RunAndOpen(Desk& desk) {
-    const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
-    desk.dialogs.files = {sample + "/EURUSD_H1.PRN", sample + "/EURUSD_D1.PRN"};
-    desk.window->action("Hour")->trigger();
-    desk.window->action("Day")->trigger();
-    FormState& f = desk.session->form;
-    f.check2 = true;
-    f.text4 = f.text5 = std::string("9");
-    f.text6 = std::string("0");
-    f.text3 = std::string("70");
-    desk.window->syncFromState();
-    desk.window->action("Start")->trigger();
-    if (!WaitUntil([&] { return !desk.session->form.timer1; })) return nullptr;
-    desk.window->action("Ocen")->trigger();
-    EvaluationWindow* w = desk.window->evaluationWindow();
-    if (w) WaitUntil([&] { return !w->monteCarloPane()->running(); });
-    return w;
-}
-
-void Mouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
 void Wheel(QWidget* w, QPointF at, int notches) {
     QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
                   Qt::NoScrollPhase, false);
@@ -71,12 +45,6 @@ void ClickHeader(QTableWidget* t, int c) {
     QHeaderView* h = t->horizontalHeader();
     QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
                       QPoint(h->sectionViewportPosition(c) + h->sectionSize(c) / 2, h->height() / 2));
-}
-
-double Number(const QString& text) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? v : NAN;
 }
 
 QStringList Column(const QTableWidget* t, int c) {
@@ -115,7 +83,7 @@ class EvaluationTradesTest : public QObject {
 
 void EvaluationTradesTest::tradeListSortsCopiesAndShowsATradeOnTheChart() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     TradesPane* pane = w->tradesPane();
     w->tabs()->setCurrentWidget(pane);
@@ -209,7 +177,7 @@ void EvaluationTradesTest::tradeListSortsCopiesAndShowsATradeOnTheChart() {
 
 void EvaluationTradesTest::priceChartZoomsPansAndReadsTheCandleOut() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     w->tabs()->setCurrentWidget(w->pricePane());
     PriceChartView* v = w->pricePane()->chartView();
@@ -268,7 +236,7 @@ void EvaluationTradesTest::priceChartZoomsPansAndReadsTheCandleOut() {
 
 void EvaluationTradesTest::equityRunsAlongTheDatesAndAClickChoosesATrade() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     StatsPane* stats = w->statsPane();
     const auto e = w->evaluation();
@@ -299,7 +267,7 @@ void EvaluationTradesTest::equityRunsAlongTheDatesAndAClickChoosesATrade() {
 
 void EvaluationTradesTest::figureAndMonthTablesSortAndCopyTheirRows() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     StatsPane* stats = w->statsPane();
     QTableWidget* figures = stats->figureTable();
@@ -348,7 +316,7 @@ void EvaluationTradesTest::windowsOpenInsideTheScreen() {
     // The main window low on the screen: the evaluation would open centred over it.
     desk.window->show();
     desk.window->move(area.left() + 40, area.bottom() - desk.window->frameGeometry().height() - 10);
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     auto inside = [&](const QWidget* x) { return area.contains(x->frameGeometry()); };
     QVERIFY2(inside(w), qPrintable(QStringLiteral("%1,%2 %3x%4")
@@ -369,7 +337,7 @@ void EvaluationTradesTest::windowsOpenInsideTheScreen() {
 
 void EvaluationTradesTest::monteCarloKeepsItsChoiceAndALongOneCanBeCancelled() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     MonteCarloPane* mc = w->monteCarloPane();
     const auto first = mc->result();
@@ -408,18 +376,13 @@ void EvaluationTradesTest::monteCarloKeepsItsChoiceAndALongOneCanBeCancelled() {
 
 void EvaluationTradesTest::replacedQuotesAreNamedNotDrawn() {
     Desk desk;
-    EvaluationWindow* w = RunAndOpen(desk);
+    EvaluationWindow* w = RunSingleAndOpen(desk, "9", "70");
     QVERIFY(w);
     PricePane* price = w->pricePane();
     w->tabs()->setCurrentWidget(price);
     QVERIFY(price->chartView()->chart());
     // Other hourly quotes in place of the run's: the first days of the sample only.
-    QFile sample(QStringLiteral(KAVRO_SAMPLE_DIR) + "/EURUSD_H1.PRN");
-    QVERIFY(sample.open(QIODevice::ReadOnly));
-    QStringList lines;
-    for (int i = 0; i < 2000; ++i) lines << QString::fromLatin1(sample.readLine()).trimmed();
-    desk.dialogs.files = {desk.writeFile("SHORT_H1.PRN", lines)};
-    desk.window->action("Hour")->trigger();
+    QVERIFY(LoadShortHours(desk, 2000));
     QCOMPARE(desk.session->store.hourBarCount, 2000);
 
     // The chart says so rather than draw other prices under the run's trades.

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -69,12 +68,6 @@ EvaluationWindow* Ocen(Desk& desk) {
     return w;
 }
 
-void Mouse(QWidget* w, QEvent::Type type, QPointF at) {
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, w->mapToGlobal(at), button, button, Qt::NoModifier);
-    QApplication::sendEvent(w, &e);
-}
-
 // Where the cell of (x value, y value) lies in a heatmap view; empty when the grid has no such cell.
 std::optional<QPointF> CellCentre(const HeatmapView* v, float x, float y) {
     const HeatGrid& g = v->grid();
@@ -88,12 +81,6 @@ std::optional<QPointF> CellCentre(const HeatmapView* v, float x, float y) {
 
 QString Plain(double v) {
     return QString::number(v, 'g', 15);
-}
-
-double Number(const QString& text) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    return ok ? v : NAN;
 }
 
 }  // namespace
@@ -126,8 +113,7 @@ void EvaluationWindowTest::ocenBeforeAnyRunOnlySaysSo() {
 
 void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));
+    QVERIFY(RunOnSample(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     QVERIFY(w && w->isVisible());
     QCOMPARE(Ocen(desk), w);  // one window per session, raised again
@@ -190,8 +176,7 @@ void EvaluationWindowTest::heatmapShowsTheSweepOfRipot() {
 
 void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));
+    QVERIFY(RunOnSample(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     HeatmapPane* pane = w->heatmapPane();
     HeatmapView* map = pane->targetStopMap();
@@ -205,7 +190,7 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     // While a run goes, a cell does not start another one.
     desk.window->action("Start")->trigger();
     QVERIFY(desk.session->form.timer1);
-    Mouse(map, QEvent::MouseButtonDblClick, at);
+    Mouse(map, QEvent::MouseButtonDblClick, at, Qt::LeftButton);
     QVERIFY(pane->valueLabel()->text().startsWith(QStringLiteral("Идёт тест")));
     QCOMPARE(desk.find<QLineEdit>("Text6")->text(), QStringLiteral("5"));
     QVERIFY(WaitUntil([&] { return !desk.session->form.timer1; }));
@@ -214,7 +199,7 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
     const auto sweep = w->evaluation()->sweep;
     const int hourIndex = pane->hourSelector()->currentIndex();
     const std::vector<float> cellsBefore = map->grid().cells;
-    Mouse(map, QEvent::MouseButtonDblClick, at);
+    Mouse(map, QEvent::MouseButtonDblClick, at, Qt::LeftButton);
     // The cell runs as a run of its own: the main window's fields stay as typed.
     const std::pair<const char*, QString> fields[] = {
         {"Text2", QStringLiteral("100")}, {"Text3", QStringLiteral("20")}, {"Text4", QStringLiteral("0")},
@@ -250,8 +235,7 @@ void EvaluationWindowTest::doubleClickRunsTheCellAsASingleSetting() {
 
 void EvaluationWindowTest::thoroughTestEndingWhileOpenFillsTheDashboard() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));
+    QVERIFY(RunOnSample(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     const auto sweep = w->evaluation()->sweep;
     WalkForwardPane* pane = w->walkForwardPane();
@@ -327,9 +311,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
         // A setting that never trades: the figures are zeros and say so, never NaN.
         Desk desk;
         LoadSample(desk);
-        desk.session->form.text4 = std::string("24");
-        desk.session->form.text5 = std::string("24");
-        desk.session->form.text6 = std::string("0");
+        SingleSetting(desk, "24");
         QVERIFY(RunToEnd(desk, "Start"));
         EvaluationWindow* w = Ocen(desk);
         QVERIFY(w);
@@ -351,9 +333,7 @@ void EvaluationWindowTest::notesSayWhatTheFiguresRestOn() {
 void EvaluationWindowTest::monteCarloFollowsItsSeed() {
     Desk desk;
     LoadSample(desk);
-    desk.session->form.text4 = std::string("10");
-    desk.session->form.text5 = std::string("10");
-    desk.session->form.text6 = std::string("0");
+    SingleSetting(desk, "10");
     QVERIFY(RunToEnd(desk, "Start"));
     EvaluationWindow* w = Ocen(desk);
     MonteCarloPane* mc = w->monteCarloPane();
@@ -412,11 +392,8 @@ void EvaluationWindowTest::monteCarloFollowsItsSeed() {
 
 void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));  // the sweep: passes.csv
-    desk.session->form.text4 = std::string("10");
-    desk.session->form.text5 = std::string("10");
-    desk.session->form.text6 = std::string("0");
+    QVERIFY(RunOnSample(desk, "Start"));  // the sweep: passes.csv
+    SingleSetting(desk, "10");
     QVERIFY(RunToEnd(desk, "Start"));  // a single setting: its trades and Monte Carlo
     EvaluationWindow* w = Ocen(desk);
     QVERIFY(!w->evaluation()->trades.empty());
@@ -448,31 +425,28 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QVERIFY(stats.contains("\"complete\": true") || stats.contains("\"complete\":true"));
 
     // The batch runner's export of the same run writes the same bytes.
-    const QString batch = desk.dir.filePath(QStringLiteral("batch"));
     const QString sample = QStringLiteral(KAVRO_SAMPLE_DIR);
-    std::ostringstream batchOut, batchErr;
-    const std::vector<std::string> args = {"simple",
-                                           "--hourly",
-                                           (sample + "/EURUSD_H1.PRN").toStdString(),
-                                           "--daily",
-                                           (sample + "/EURUSD_D1.PRN").toStdString(),
-                                           "--step",
-                                           "0",
-                                           "--first-hour",
-                                           "10",
-                                           "--last-hour",
-                                           "10",
-                                           "--no-beep",
-                                           "--dir",
-                                           desk.dir.path().toStdString(),
-                                           "--export",
-                                           batch.toStdString()};
-    QCOMPARE(RunBatch(args, batchOut, batchErr), 0);
-    for (const char* file : kExportFiles) {
-        QFile a(single + "/" + file), b(batch + "/" + file);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY2(a.readAll() == b.readAll(), file);
-    }
+    // Exports with the batch runner into `name`; the first way it differs from `exported`, or nothing.
+    auto batchDiffers = [&](const QString& exported, const char* name,
+                            const std::vector<std::string>& options) {
+        const QString batch = desk.dir.filePath(QString::fromLatin1(name));
+        std::vector<std::string> args = {"simple", "--hourly", (sample + "/EURUSD_H1.PRN").toStdString(),
+                                         "--daily", (sample + "/EURUSD_D1.PRN").toStdString()};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(),
+                    {"--no-beep", "--dir", desk.dir.path().toStdString(), "--export", batch.toStdString()});
+        std::ostringstream out, err;
+        if (const int code = RunBatch(args, out, err)) return QStringLiteral("batch exit %1").arg(code);
+        for (const char* file : kExportFiles) {
+            QFile a(exported + "/" + file), b(batch + "/" + file);
+            if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+                return QStringLiteral("%1 missing").arg(file);
+            if (a.readAll() != b.readAll()) return QStringLiteral("%1 differs").arg(file);
+        }
+        return QString();
+    };
+    QCOMPARE(batchDiffers(single, "batch", {"--step", "0", "--first-hour", "10", "--last-hour", "10"}),
+             QString());
 
     // The sweep, chosen in "Запуски": its passes and its heatmap, no trades.
     w->runsPane()->table()->selectRow(1);
@@ -490,25 +464,7 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QCOMPARE(CountLines(out + "/blocks.csv"), size_t(409));
     QCOMPARE(QImage(out + "/overfit.png").size(), QSize(1400, 800));
     // The batch runner's check of the same sweep writes the same bytes.
-    const QString batchSweep = desk.dir.filePath(QStringLiteral("batch-sweep"));
-    std::ostringstream sweepOut, sweepErr;
-    const std::vector<std::string> sweepArgs = {"simple",
-                                                "--hourly",
-                                                (sample + "/EURUSD_H1.PRN").toStdString(),
-                                                "--daily",
-                                                (sample + "/EURUSD_D1.PRN").toStdString(),
-                                                "--no-beep",
-                                                "--dir",
-                                                desk.dir.path().toStdString(),
-                                                "--overfit",
-                                                "--export",
-                                                batchSweep.toStdString()};
-    QCOMPARE(RunBatch(sweepArgs, sweepOut, sweepErr), 0);
-    for (const char* file : kExportFiles) {
-        QFile a(out + "/" + file), b(batchSweep + "/" + file);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QVERIFY2(a.readAll() == b.readAll(), file);
-    }
+    QCOMPARE(batchDiffers(out, "batch-sweep", {"--overfit"}), QString());
     QCOMPARE(CountLines(out + "/trades.csv"), size_t(1));
     const std::pair<const char*, QSize> pictures[] = {
         {"equity.png", QSize(1400, 800)}, {"heatmap.png", QSize(1400, 900)}, {"price.png", QSize(1400, 800)}};
@@ -542,13 +498,9 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
 
 void EvaluationWindowTest::runsListComparesAndRepeats() {
     Desk desk;
-    LoadSample(desk);
-    QVERIFY(RunToEnd(desk, "Start"));  // run 1: the sweep
-    FormState& f = desk.session->form;
+    QVERIFY(RunOnSample(desk, "Start"));  // run 1: the sweep
     for (const char* hour : {"10", "11"}) {
-        f.text4 = f.text5 = hour;
-        f.text6 = std::string("0");
-        desk.window->syncFromState();
+        SingleSetting(desk, hour);
         QVERIFY(RunToEnd(desk, "Start"));  // runs 2 and 3: single settings
     }
     EvaluationWindow* w = Ocen(desk);
@@ -602,10 +554,7 @@ void EvaluationWindowTest::runsListComparesAndRepeats() {
 void EvaluationWindowTest::refusedRunKeepsWhatTheLastRunShowed() {
     Desk desk;
     LoadSample(desk);
-    FormState& f = desk.session->form;
-    f.text4 = f.text5 = std::string("10");
-    f.text6 = std::string("0");
-    desk.window->syncFromState();
+    SingleSetting(desk, "10");
     QVERIFY(RunToEnd(desk, "Start"));
     QVERIFY(Ocen(desk));
     const char* labels[] = {"Label1_0", "Label1_1", "Label1_2", "Label1_3",

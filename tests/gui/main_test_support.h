@@ -6,14 +6,18 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "app/evaluation_panes.h"
+#include "app/evaluation_window.h"
 #include "app/main_window.h"
 #include "platform/headless.h"
 #include "platform/qt/qt_dialogs.h"
@@ -161,6 +165,58 @@ inline void LoadSample(Desk& desk) {
 inline bool RunToEnd(Desk& desk, const char* key) {
     desk.window->action(key)->trigger();
     return WaitUntil([&] { return !desk.session->form.timer1 && !desk.session->form.timer3; });
+}
+
+// Loads the sample, then presses a run's button and lets the run end.
+inline bool RunOnSample(Desk& desk, const char* key) {
+    LoadSample(desk);
+    return RunToEnd(desk, key);
+}
+
+// Makes the form a single setting, entry hour `hour` with step 0, and shows it in the fields.
+inline void SingleSetting(Desk& desk, const char* hour) {
+    FormState& f = desk.session->form;
+    f.text4 = f.text5 = std::string(hour);
+    f.text6 = std::string("0");
+    desk.window->syncFromState();
+}
+
+// The sample loaded, a single setting of `hour` (and stop-loss `stop` if given) run to
+// its end, and its evaluation open with its Monte Carlo done; null if any step failed.
+inline EvaluationWindow* RunSingleAndOpen(Desk& desk, const char* hour, const char* stop = nullptr) {
+    LoadSample(desk);
+    if (stop) desk.session->form.text3 = std::string(stop);
+    SingleSetting(desk, hour);
+    if (!RunToEnd(desk, "Start")) return nullptr;
+    desk.window->action("Ocen")->trigger();
+    EvaluationWindow* w = desk.window->evaluationWindow();
+    if (w && !WaitUntil([&] { return !w->monteCarloPane()->running(); })) return nullptr;
+    return w;
+}
+
+// Loads the sample's first `hours` lines, written as SHORT_H1.PRN, as the hourly quotes.
+inline bool LoadShortHours(Desk& desk, int hours) {
+    QFile sample(QStringLiteral(KAVRO_SAMPLE_DIR) + "/EURUSD_H1.PRN");
+    if (!sample.open(QIODevice::ReadOnly)) return false;
+    QStringList lines;
+    for (int i = 0; i < hours; ++i) lines << QString::fromLatin1(sample.readLine()).trimmed();
+    desk.dialogs.files = {desk.writeFile("SHORT_H1.PRN", lines)};
+    desk.window->action("Hour")->trigger();
+    return true;
+}
+
+// A cell's number; NaN when the text is none.
+inline double Number(const QString& text) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? v : NAN;
+}
+
+// Sends a mouse event at `at`; a press, release or double click is of the left button.
+inline void Mouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
 }
 
 }  // namespace kavro::test

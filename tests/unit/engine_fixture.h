@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/headless.h"
 #include "program/commands.h"
 #include "program/session.h"
-#include "platform/headless.h"
 #include "support/test_support.h"
 
 namespace kavro::testing {
@@ -73,6 +73,27 @@ class EngineFixture : public ::testing::Test {
             if (h == 0) first = b;
         }
         return first;
+    }
+
+    // 300 quiet days, the days from kFirstHourDay to `lastDay` with 24 flat bars each.
+    static constexpr int kFirstHourDay = 281;
+    void AddQuietDaysWithHours(int lastDay) {
+        AddQuietDays(300);
+        for (int d = kFirstHourDay; d <= lastDay; ++d) AddFlatDay(d);
+    }
+    // Bar of `hour` on day d of those quotes.
+    static int BarOf(int d, int hour) { return (d - kFirstHourDay) * 24 + hour + 1; }
+
+    // Gives bar `bar` these prices; it closes where it opened.
+    void SetBar(int bar, float open, float high, float low) {
+        session.store.hourOhlc[bar] = {open, high, low, open};
+        ++session.store.generation;
+    }
+
+    // A single setting: entry hour `hour` only.
+    void SingleSetting(const char* hour) {
+        session.form.text6 = "0";
+        session.form.text4 = session.form.text5 = hour;
     }
 
     void SetInterval(int first, int last) {

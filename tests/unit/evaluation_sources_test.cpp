@@ -13,10 +13,9 @@ namespace {
 class EvaluationSourcesTest : public EngineFixture {
   protected:
     void SetUp() override {
-        AddQuietDays(300);
-        for (int d = 281; d <= 290; ++d) AddFlatDay(d);
+        AddQuietDaysWithHours(290);
         MakeBuyDay(283);
-        session.store.hourOhlc[static_cast<size_t>(2 * 24 + 11 + 5)] = {1.1f, 1.1102f, 1.1f, 1.1f};  // target
+        SetBar(BarOf(283, 15), 1.1f, 1.1102f, 1.1f);  // target
         MakeSellDay(285);
         SetInterval(1, session.store.hourBarCount);
         session.form.check2 = true;

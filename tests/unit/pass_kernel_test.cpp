@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <random>
 #include <string>
@@ -128,6 +129,39 @@ class KernelAgainstBarLoop : public EngineFixture {
                 std::equal(got.closes.begin(), got.closes.end(), wantCloses.begin(), wantCloses.end()))
                 << what;
         }
+    }
+
+    // What a run left: RIPOT (and RIPOT1 after a walk-forward run), the walk-forward box,
+    // the labels, the passes run and the yields made.
+    struct Outcome {
+        std::string reports, box;
+        std::array<std::string, 7> labels;
+        int64_t passes = 0;
+        long long yields = 0;
+    };
+    // The form's run (walk-forward when `thorough`) with the bar loop, then through the kernel.
+    std::array<Outcome, 2> RunBothWays(bool thorough) {
+        FormState& f = session.form;
+        std::array<Outcome, 2> out;
+        for (Outcome& o : out) {
+            session.run.fastPasses = &o == &out[1];
+            f.text10.clear();
+            const int64_t passes = session.run.passesDone;
+            const long long yields = pump.calls;
+            if (thorough) {
+                ToolbarButton(session, "Kach");
+                for (int i = 0; i < 5 && f.timer3; ++i) Timer3Tick(session);
+            } else {
+                RunSimpleTest();
+            }
+            o.reports = ReadFile(session.workDir + "/RIPOT");
+            if (thorough) o.reports += "|" + ReadFile(session.workDir + "/RIPOT1");
+            o.box = f.text10;
+            o.labels = f.label1;
+            o.passes = session.run.passesDone - passes;
+            o.yields = pump.calls - yields;
+        }
+        return out;
     }
 
     DayMatchTable table;
@@ -279,7 +313,6 @@ TEST_F(KernelAgainstBarLoop, RandomWalkForwardRunsGiveTheSameReports) {
     std::mt19937 rng(11);
     BuildRandomQuotes(rng);
     const int bars = session.store.hourBarCount;
-    auto file = [&](const std::string& name) { return ReadFile(session.workDir + "/" + name); };
     int withTrades = 0, fastWindows = 0;
     for (int round = 0; round < 16; ++round) {
         FormState& f = session.form;
@@ -296,34 +329,18 @@ TEST_F(KernelAgainstBarLoop, RandomWalkForwardRunsGiveTheSameReports) {
         f.text11 = rng() % 2 ? "10" : "2.5";
         f.check2 = true;
         f.check3 = rng() % 6 == 0;
-        f.text10.clear();
         const int first = 1 + static_cast<int>(rng() % 100);
         SetInterval(first, first + 500 + static_cast<int>(rng() % (bars - 450)));
 
-        std::string reports[2], box[2];
-        std::array<std::string, 7> labels[2];
-        int64_t passes[2], yields[2];
-        for (int fast = 0; fast < 2; ++fast) {
-            session.run.fastPasses = fast == 1;
-            f.text10.clear();
-            const int64_t before = session.run.passesDone;
-            const long long yieldsBefore = pump.calls;
-            ToolbarButton(session, "Kach");
-            for (int i = 0; i < 5 && f.timer3; ++i) Timer3Tick(session);
-            reports[fast] = file("RIPOT") + "|" + file("RIPOT1");
-            box[fast] = f.text10;
-            labels[fast] = f.label1;
-            passes[fast] = session.run.passesDone - before;
-            yields[fast] = pump.calls - yieldsBefore;
-        }
-        ASSERT_EQ(reports[1], reports[0]) << "round " << round;
-        EXPECT_EQ(box[1], box[0]) << "round " << round;
-        EXPECT_EQ(labels[1], labels[0]) << "round " << round;
-        EXPECT_EQ(passes[1], passes[0]);
+        const auto [loop, fast] = RunBothWays(true);
+        ASSERT_EQ(fast.reports, loop.reports) << "round " << round;
+        EXPECT_EQ(fast.box, loop.box) << "round " << round;
+        EXPECT_EQ(fast.labels, loop.labels) << "round " << round;
+        EXPECT_EQ(fast.passes, loop.passes);
         // A take-profit below the stop-loss searches nothing: Kach refuses it in both modes.
-        EXPECT_EQ(passes[0] == 0, std::stoi(f.text2) < std::stoi(f.text3)) << "round " << round;
-        fastWindows += yields[1] * 10 < yields[0];
-        withTrades += reports[0].find("$") != std::string::npos;
+        EXPECT_EQ(loop.passes == 0, std::stoi(f.text2) < std::stoi(f.text3)) << "round " << round;
+        fastWindows += fast.yields * 10 < loop.yields;
+        withTrades += loop.reports.find("$") != std::string::npos;
     }
     EXPECT_GE(withTrades, 6);
     // Most runs went through the kernel (far fewer yields than a bar loop makes), fractional ones included.
@@ -338,7 +355,6 @@ TEST_F(KernelAgainstBarLoop, FineGridRunsGiveTheSameReports) {
     std::mt19937 rng(23);
     BuildRandomQuotes(rng);
     const int bars = session.store.hourBarCount;
-    auto file = [&](const std::string& name) { return ReadFile(session.workDir + "/" + name); };
     FormState& f = session.form;
     f.check2 = true;
     f.text11 = "10";
@@ -354,24 +370,13 @@ TEST_F(KernelAgainstBarLoop, FineGridRunsGiveTheSameReports) {
         f.text4 = f.text5 = std::to_string(rng() % 24);
         f.check1 = round == 2;
         SetInterval(1 + static_cast<int>(rng() % 50), bars);
-        std::string reports[2];
-        std::array<std::string, 7> labels[2];
-        for (int fast = 0; fast < 2; ++fast) {
-            session.run.fastPasses = fast == 1;
-            f.text10.clear();
-            if (thorough) {
-                ToolbarButton(session, "Kach");
-                for (int i = 0; i < 5 && f.timer3; ++i) Timer3Tick(session);
-                reports[fast] = file("RIPOT") + "|" + file("RIPOT1") + "|" + f.text10;
-            } else {
-                RunSimpleTest();
-                reports[fast] = file("RIPOT");
-            }
-            labels[fast] = f.label1;
-        }
-        ASSERT_EQ(reports[1], reports[0]) << "round " << round;
-        EXPECT_EQ(labels[1], labels[0]) << "round " << round;
-        traded += std::count(reports[0].begin(), reports[0].end(), '\n') > 10 && labels[0][0] != "0";
+        const auto [loop, fast] = RunBothWays(thorough);
+        // A walk-forward run's box is part of what it reports.
+        auto report = [&](const Outcome& o) { return thorough ? o.reports + "|" + o.box : o.reports; };
+        const std::string loopReport = report(loop);
+        ASSERT_EQ(report(fast), loopReport) << "round " << round;
+        EXPECT_EQ(fast.labels, loop.labels) << "round " << round;
+        traded += std::count(loopReport.begin(), loopReport.end(), '\n') > 10 && loop.labels[0] != "0";
     }
     EXPECT_GE(traded, 5);
     EXPECT_TRUE(dialogs.messages.empty());

@@ -53,8 +53,7 @@ TEST(RangeIndex, EverySpanAgreesWithAPlainScan) {
 class PriceChartModel : public EngineFixture {
   protected:
     void SetUp() override {
-        AddQuietDays(300);
-        for (int d = 281; d <= 285; ++d) AddFlatDay(d);
+        AddQuietDaysWithHours(285);
         MakeBuyDay(282);
         MakeSellDay(284);
         record.hourly = session.store.hourSet;
@@ -65,7 +64,6 @@ class PriceChartModel : public EngineFixture {
         record.firstDate = session.store.hourDate[25];
         record.lastDate = session.store.hourDate[96];
     }
-    static int BarOf(int d, int hour) { return (d - 281) * 24 + hour + 1; }
     TradeRecord Trade(TradeSide side, int entryBar, int exitBar) const {
         TradeRecord t;
         t.side = side;

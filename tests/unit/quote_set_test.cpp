@@ -5,9 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless.h"
-#include "program/commands.h"
-#include "program/session.h"
+#include "engine_fixture.h"
+#include "import_fixture.h"
 #include "quotes/interval_lookup.h"
 #include "quotes/quote_store.h"
 #include "support/test_support.h"
@@ -30,12 +29,6 @@ const std::string kYenHours =
 const std::string kDays =
     "20190102   1.1000,1.1100,1.0900,1.1050,\r\n"
     "20190103   1.1050,1.1150,1.0950,1.1100,\r\n";
-
-class NoProgress : public LoadProgress {
-  public:
-    void started(int) override {}
-    void lineStored(int) override {}
-};
 
 TEST(QuoteLayoutTest, TheCommasAfterThePriceFieldsTellTheLayout) {
     struct Case {
@@ -66,7 +59,7 @@ class QuoteSetTest : public ::testing::Test {
 
     testing::TempDir dir{"kavro_sets"};
     QuoteStore store;
-    NoProgress progress;
+    testing::IgnoreLoadProgress progress;
 };
 
 TEST_F(QuoteSetTest, ALaterFileContinuesTheHistoryAndAnyOtherReplacesIt) {
@@ -174,57 +167,47 @@ TEST_F(QuoteSetTest, TheIntervalIsFoundAcrossTheFilesOfAContinuedSet) {
 }
 
 // Runs on quotes of another pair: refused before anything of the run starts.
-class QuotePairRunTest : public ::testing::Test {
-  protected:
-    QuotePairRunTest() : s(Ports{pump, dialogs, clock, shell}, Locale{}, dir.path()) {}
-
-    testing::TempDir dir{"kavro_pair_run"};
-    HeadlessPump pump;
-    RecordingDialogs dialogs;
-    FixedClock clock;
-    RecordingShell shell;
-    Session s;
-};
+class QuotePairRunTest : public testing::EngineFixture {};
 
 TEST_F(QuotePairRunTest, ARunOnAnotherPairsQuotesIsRefusedNamingBoth) {
-    ASSERT_TRUE(LoadHourlyFile(s, dir.write("EURUSD_H1.PRN", kJanuary)));
-    ASSERT_TRUE(LoadDailyFile(s, dir.write("EURUSD_D1.PRN", kDays)));
-    s.form.pair = Pair::JPY;
+    ASSERT_TRUE(LoadHourlyFile(session, workDir.write("EURUSD_H1.PRN", kJanuary)));
+    ASSERT_TRUE(LoadDailyFile(session, workDir.write("EURUSD_D1.PRN", kDays)));
+    session.form.pair = Pair::JPY;
     for (const char* command : {"Start", "Kach"}) {
         dialogs.messages.clear();
-        ToolbarButton(s, command);
+        ToolbarButton(session, command);
         ASSERT_EQ(dialogs.messages.size(), 1u) << command;
         EXPECT_EQ(dialogs.messages[0].text,
                   "Котировки загружены для EUR, а в рамке «Валюта» выбрана JPY: выберите EUR или откройте "
                   "котировки JPY");
-        EXPECT_FALSE(s.form.timer1 || s.form.timer3);
+        EXPECT_FALSE(session.form.timer1 || session.form.timer3);
     }
     // The daily file loaded for another pair than the hourly one: the two do not belong together.
-    s.form.pair = Pair::GBP;
-    ASSERT_TRUE(LoadDailyFile(s, dir.write("GBPUSD_D1.PRN", kDays)));
+    session.form.pair = Pair::GBP;
+    ASSERT_TRUE(LoadDailyFile(session, workDir.write("GBPUSD_D1.PRN", kDays)));
     dialogs.messages.clear();
-    ToolbarButton(s, "Start");
+    ToolbarButton(session, "Start");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text,
               "Часовые котировки загружены для EUR, а дневные для GBP: откройте оба файла одной валюты");
 }
 
 TEST_F(QuotePairRunTest, TheStatusLineSaysWhetherALoadContinuedOrReplaced) {
-    ASSERT_TRUE(LoadHourlyFile(s, dir.write("jan.PRN", kJanuary)));
-    EXPECT_EQ(s.form.label15, "Загрузка закончена");
-    ASSERT_TRUE(LoadHourlyFile(s, dir.write("feb.PRN", kFebruary)));
-    EXPECT_EQ(s.form.label15, "Загрузка закончена: добавлено к загруженным (2)");
-    EXPECT_EQ(s.run.lastBar, 6.0f);  // the last bar of February, found across both files
-    ASSERT_TRUE(LoadHourlyFile(s, dir.file("jan.PRN")));
-    EXPECT_EQ(s.form.label15, "Загрузка закончена: прежние котировки заменены");
-    EXPECT_EQ(s.run.lastBar, 4.0f);
+    ASSERT_TRUE(LoadHourlyFile(session, workDir.write("jan.PRN", kJanuary)));
+    EXPECT_EQ(session.form.label15, "Загрузка закончена");
+    ASSERT_TRUE(LoadHourlyFile(session, workDir.write("feb.PRN", kFebruary)));
+    EXPECT_EQ(session.form.label15, "Загрузка закончена: добавлено к загруженным (2)");
+    EXPECT_EQ(session.run.lastBar, 6.0f);  // the last bar of February, found across both files
+    ASSERT_TRUE(LoadHourlyFile(session, workDir.file("jan.PRN")));
+    EXPECT_EQ(session.form.label15, "Загрузка закончена: прежние котировки заменены");
+    EXPECT_EQ(session.run.lastBar, 4.0f);
 
-    s.form.label15.clear();
-    EXPECT_FALSE(LoadHourlyFile(s, dir.write("yen.PRN", kYenHours)));
+    session.form.label15.clear();
+    EXPECT_FALSE(LoadHourlyFile(session, workDir.write("yen.PRN", kYenHours)));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].text.find("записаны для JPY"), std::string::npos);
     EXPECT_NE(dialogs.messages[0].text.find("ранее загруженные котировки сохранены"), std::string::npos);
-    EXPECT_EQ(s.store.hourBarCount, 3);
+    EXPECT_EQ(session.store.hourBarCount, 3);
 }
 
 }  // namespace

@@ -13,8 +13,7 @@ namespace {
 class SweepResults : public EngineFixture {
   protected:
     void SetUp() override {
-        AddQuietDays(300);
-        for (int d = 281; d <= 290; ++d) AddFlatDay(d);
+        AddQuietDaysWithHours(290);
         MakeBuyDay(283);
         SetInterval(1, session.store.hourBarCount);
         session.form.check2 = true;
@@ -41,8 +40,7 @@ TEST_F(SweepResults, EveryPassRowIsKeptAsTheReportWroteIt) {
     // The next run starts a fresh record and leaves this one whole for whoever holds it;
     // a field typed after the run ended changes nothing kept.
     const std::shared_ptr<const RunRecord> sweep = session.current;
-    session.form.text6 = "0";
-    session.form.text4 = session.form.text5 = "11";
+    SingleSetting("11");
     RunSimpleTest();
     const RunRecord& single = *session.current;
     EXPECT_EQ(single.passes.size(), 1u);

@@ -11,21 +11,9 @@ namespace {
 class SimpleTest : public EngineFixture {
   protected:
     void SetUp() override {
-        AddQuietDays(300);
-        for (int d = 281; d <= 290; ++d) AddFlatDay(d);
+        AddQuietDaysWithHours(290);
         SetInterval(1, session.store.hourBarCount);
         session.form.check2 = false;
-    }
-    // Bar of `hour` on day d (days 281.. hold 24 bars each).
-    static int BarOf(int d, int hour) { return (d - 281) * 24 + hour + 1; }
-    void SetBar(int bar, float open, float high, float low) {
-        session.store.hourOhlc[bar] = {open, high, low, open};
-        ++session.store.generation;
-    }
-    void SingleSetting(const char* hour) {
-        session.form.text6 = "0";
-        session.form.text4 = hour;
-        session.form.text5 = hour;
     }
 };
 
@@ -385,10 +373,9 @@ TEST_P(DayDensity, AnEarlyBarStillTradesOnItsDay) {
         for (int h = 0; h < barsPerDay; ++h) AddBar(d, static_cast<float>(h), 1.1f, 1.1f, 1.1f, 1.1f);
     MakeBuyDay(firstHourDay + 1);
     const int entry = barsPerDay + 6;  // hour 5 of the second day
-    session.store.hourOhlc[static_cast<size_t>(entry + 3)] = {1.1f, 1.1102f, 1.1f, 1.1f};
+    SetBar(entry + 3, 1.1f, 1.1102f, 1.1f);
     SetInterval(1, session.store.hourBarCount);
-    session.form.text6 = "0";
-    session.form.text4 = session.form.text5 = "5";
+    SingleSetting("5");
     RunSimpleTest();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(session.run.openedTradeCount, 1);

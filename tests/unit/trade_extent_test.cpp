@@ -91,27 +91,20 @@ TEST(TradeExtent, WhatCannotBeKnownStaysUnknown) {
 class JournalBars : public EngineFixture {
   protected:
     void SetUp() override {
-        AddQuietDays(300);
-        for (int d = 281; d <= 284; ++d) AddFlatDay(d);
+        AddQuietDaysWithHours(284);
         SetInterval(1, session.store.hourBarCount);
         MakeBuyDay(282);
         MakeSellDay(283);
-        session.form.text6 = "0";
-        session.form.text4 = session.form.text5 = "10";
+        SingleSetting("10");
         session.form.text3 = "150";
         session.form.check2 = true;
-    }
-    static int BarOf(int d, int hour) { return (d - 281) * 24 + hour + 1; }
-    void SetBar(int bar, float high, float low) {
-        session.store.hourOhlc[bar] = {1.1f, high, low, 1.1f};
-        ++session.store.generation;
     }
 };
 
 TEST_F(JournalBars, APassRecordsEachTradesBarsAndLevelsAndTheRunItsExtents) {
-    SetBar(BarOf(282, 12), 1.1030f, 1.0990f);  // the buy's excursion before its target
-    SetBar(BarOf(283, 4), 1.1101f, 1.1f);      // its target
-    SetBar(BarOf(283, 11), 1.1f, 1.0899f);     // the sell's target
+    SetBar(BarOf(282, 12), 1.1f, 1.1030f, 1.0990f);  // the buy's excursion before its target
+    SetBar(BarOf(283, 4), 1.1f, 1.1101f, 1.1f);      // its target
+    SetBar(BarOf(283, 11), 1.1f, 1.1f, 1.0899f);     // the sell's target
     RunSimpleTest();
     const TradeJournal& j = session.run.journal;
     EXPECT_EQ(j.row(1).entryBar, BarOf(282, 10));
@@ -137,7 +130,7 @@ TEST_F(JournalBars, APassRecordsEachTradesBarsAndLevelsAndTheRunItsExtents) {
 }
 
 TEST_F(JournalBars, QuotesReplacedBeforeTheRunEndsLeaveTheExtentsUnknown) {
-    SetBar(BarOf(283, 4), 1.1101f, 1.1f);
+    SetBar(BarOf(283, 4), 1.1f, 1.1101f, 1.1f);
     // The run records the sets it started on; a load during it changes the store's.
     session.run.stopRequested = false;
     pump.onYield = [&] {
