@@ -408,7 +408,8 @@ class HeatmapPane : public QWidget {
     using Job = std::shared_ptr<BackgroundJob<Built>>;
     void showHour(int index);
     void buildGrids();
-    void offerFigures();
+    // Offers the figures the check holds; true when the figure shown had to go back to the result.
+    bool offerFigures();
     void showHover(const std::optional<HeatCell>& cell, GridKind kind, HeatFigure shown);
     void poll();
 

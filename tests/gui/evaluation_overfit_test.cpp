@@ -200,6 +200,16 @@ void EvaluationOverfitTest::heatmapColoursByAChosenFigure() {
     pane->figureSelector()->setCurrentIndex(0);
     QVERIFY(WaitUntil([&] { return !pane->building(); }));
     QCOMPARE(pane->targetStopMap()->grid().cells, net.cells);
+    // A check asked anew drops the figures until it is done: the grids go back to the result.
+    pane->figureSelector()->setCurrentIndex(4);
+    QVERIFY(WaitUntil([&] { return !pane->building(); }));
+    w->overfitPane()->blocksBox()->setValue(4);
+    QVERIFY(w->checking());
+    QCOMPARE(pane->figure(), HeatFigure::Net);
+    QVERIFY(WaitUntil([&] { return !pane->building() && !w->checking(); }));
+    QCOMPARE(pane->targetStopMap()->grid().figure, HeatFigure::Net);
+    QCOMPARE(pane->hourTargetMap()->grid().figure, HeatFigure::Net);
+    QCOMPARE(pane->targetStopMap()->grid().cells, net.cells);
 }
 
 void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
