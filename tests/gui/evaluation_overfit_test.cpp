@@ -234,6 +234,9 @@ void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
     QCOMPARE(passes->table()->model()->rowCount(), 408);
     QCOMPARE(Cell(passes->table(), 0, 5), QString());
     QVERIFY(!passes->minTradesBox()->isEnabled());
+    // A minimum typed before cannot filter trades not known: every pass stays.
+    passes->minTradesBox()->setValue(50);
+    QCOMPARE(passes->table()->model()->rowCount(), 408);
     QVERIFY(passes->status()->text().contains(QStringLiteral("котировки заменены")));
     QVERIFY(w->overfitPane()->headline()->text().contains(QStringLiteral("котировки заменены")));
     // Only the result colours the heatmap.
