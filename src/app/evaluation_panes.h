@@ -195,12 +195,13 @@ class RunsPane : public QWidget {
     QTableWidget* comparison() const { return compare_; }
     PictureView* comparisonEquity() const { return compareEquity_; }
     QWidget* comparisonPanel() const { return comparePanel_; }
+    QLabel* comparisonNote() const { return compareNote_; }  // why two runs are not compared
     // The run numbers of the selected rows, in table order.
     std::vector<int64_t> selectedRuns() const;
 
   private:
     void selectionChanged();
-    void showComparison(const RunRecord& a, const RunRecord& b);
+    void showComparison(const RunEntry& older, const RunEntry& newer);
 
     const RunHistory* history_ = nullptr;
     bool filling_ = false;
@@ -209,6 +210,7 @@ class RunsPane : public QWidget {
     QLabel* hint_;
     QWidget* comparePanel_;
     QTableWidget* compare_;
+    QLabel* compareNote_;
     PictureView* compareEquity_;
 };
 

@@ -597,6 +597,24 @@ void EvaluationWindowTest::runsListComparesAndRepeats() {
     w->refresh();
     QCOMPARE(t->rowCount(), 4);
     QCOMPARE(w->evaluation()->run, run2);
+
+    // Sorted oldest first, the older of two runs is still the one compared first.
+    t->sortItems(0, Qt::AscendingOrder);
+    QCOMPARE(t->item(1, 0)->text(), QStringLiteral("2"));
+    t->selectRow(1);
+    t->selectionModel()->select(t->model()->index(2, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(c->horizontalHeaderItem(1)->text(), QStringLiteral("Запуск 2"));
+    QCOMPARE(c->horizontalHeaderItem(2)->text(), QStringLiteral("Запуск 3"));
+    QVERIFY(!c->isHidden() && pane->comparisonNote()->isHidden());
+    // The sweep keeps no trades: a note says so instead of a table of zeros.
+    t->selectRow(0);
+    t->selectionModel()->select(t->model()->index(2, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(!pane->comparisonPanel()->isHidden());
+    QVERIFY(c->isHidden() && pane->comparisonEquity()->isHidden());
+    QVERIFY2(pane->comparisonNote()->text().contains(QStringLiteral("Запуск 1 — перебор")),
+             qPrintable(pane->comparisonNote()->text()));
 }
 
 void EvaluationWindowTest::refusedRunKeepsWhatTheLastRunShowed() {
