@@ -150,6 +150,10 @@ void EvaluationWindow::startCheck() {
         if (sweep) {
             // Too many passes for the check, but not for their figures: the figures alone.
             const int asked = SweepCheckRefusal(sweep->passes.size(), blocks).empty() ? blocks : 0;
+            // The check counts the passes, then the splits, when there are splits to rank.
+            const size_t passes = sweep->passes.size();
+            checkTotal_ =
+                static_cast<int64_t>(passes) + (asked > 0 && passes >= 2 ? Choose(asked, asked / 2) : 0);
             if (!HoldsQuotesOf(s_.store, *sweep) || !SweepCheckRefusal(sweep->passes.size(), 0).empty()) {
                 // Said at once, without a copy of quotes that would not be read.
                 PassKernel kernel;
@@ -178,9 +182,7 @@ void EvaluationWindow::startCheck() {
 
 void EvaluationWindow::pollCheck() {
     if (checkJob_ && !checkJob_->done.load(std::memory_order_acquire)) {
-        const int64_t passes = static_cast<int64_t>(checkSweep_->passes.size());
-        const int64_t splits = checkBlocks_ > 0 ? Choose(checkBlocks_, checkBlocks_ / 2) : 0;
-        overfit_->showProgress(checkProgress_->done.load(), passes + splits);
+        overfit_->showProgress(checkProgress_->done.load(), checkTotal_);
         return;
     }
     checkPoll_.stop();

@@ -126,6 +126,7 @@ class EvaluationWindow : public QWidget {
     std::shared_ptr<JobProgress> checkProgress_;
     std::shared_ptr<const RunRecord> checkSweep_;
     int checkBlocks_ = 0;
+    int64_t checkTotal_ = 0;  // the units of work the check in flight counts
     std::shared_ptr<const SweepCheck> check_;
     QTimer checkPoll_;
 };
