@@ -296,6 +296,7 @@ void EvaluationWindow::exportToFolder() {
         ExportOutcome o;
         o.dir = dir;
         o.prices = prices;
+        o.evaluation = e;
         const MonteCarloResult none;
         const PictureWriter write = [pictures](const std::string& to, const Evaluation&, const PricePictures&,
                                                std::string& error) {
@@ -330,10 +331,12 @@ void EvaluationWindow::finishExport(const ExportOutcome& o) {
         s_.dialogs.message(MessageKind::Error, o.error);
         return;
     }
-    std::string done = ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.prices, o.dir);
+    static const Evaluation kNone;
+    const Evaluation& e = o.evaluation ? *o.evaluation : kNone;
+    std::string done = ExportDoneMessage(e, o.prices, o.dir);
     // A sweep whose passes could not be replayed is written without their figures: say so.
-    if (e_ && e_->run && e_->run->isSweep() && e_->check && !e_->check->ok)
-        done += "\n\nЦифры проходов не записаны: " + e_->check->error;
+    if (e.run && e.run->isSweep() && e.check && !e.check->ok)
+        done += "\n\nЦифры проходов не записаны: " + e.check->error;
     s_.dialogs.message(MessageKind::Information, done);
 }
 

@@ -84,6 +84,7 @@ class EvaluationWindow : public QWidget {
         std::string dir, error;
         bool ok = false;
         PricePictures prices;  // what was painted of them, for the done message (never read off this thread)
+        std::shared_ptr<const Evaluation> evaluation;  // what was written: the window may show another since
     };
     // A heatmap cell's setting run as a single-setting test; what to tell the user.
     QString runSetting(const PassRow& setting);

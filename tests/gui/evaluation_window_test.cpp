@@ -474,6 +474,18 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
         QVERIFY2(a.readAll() == b.readAll(), file);
     }
 
+    // Another run chosen while the files are written: the message tells what was written.
+    desk.dialogs.shown.clear();
+    desk.dialogs.folders = {desk.dir.filePath(QStringLiteral("оценка/again"))};
+    w->exportButton()->click();
+    QVERIFY(w->exporting());
+    w->runsPane()->table()->selectRow(1);
+    QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
+    QVERIFY(WaitUntil([&] { return !w->exporting(); }));
+    QCOMPARE(desk.dialogs.shown.size(), size_t(1));
+    QVERIFY2(desk.dialogs.shown[0].text.endsWith(QStringLiteral("equity.png, price.png")),
+             qPrintable(desk.dialogs.shown[0].text));
+
     // The sweep, chosen in "Запуски": its passes and its heatmap, no trades.
     w->runsPane()->table()->selectRow(1);
     QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
