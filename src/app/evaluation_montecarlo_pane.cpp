@@ -303,11 +303,8 @@ void MonteCarloPane::showResult() {
         });
     }
     TableFill fill(table_);
-    // Whole money when every trade is whole, as the statistics show it.
-    int money = 0;
-    if (e_)
-        for (const TradeRecord& t : e_->trades)
-            if (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit) money = 2;
+    // Money as the statistics show it.
+    const int money = e_ ? MoneyDecimals(e_->trades) : 0;
     for (int i = 0; i < 4; ++i) {
         const auto& pic = kPictures[i];
         const MonteCarloMethod* m = r ? (pic.resampled ? &r->resampled : &r->shuffled) : nullptr;

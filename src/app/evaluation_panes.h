@@ -43,6 +43,9 @@ QString Figure(double value, int decimals);
 QString Short(double value);
 // dd.mm.yyyy, "—" for no date.
 QString Day(const Date& d);
+// The decimals of the trades' money: whole when every profit is whole (the usual
+// case), cents otherwise, so a column never mixes the two.
+int MoneyDecimals(std::span<const TradeRecord> trades);
 // "dd.mm.yyyy – dd.mm.yyyy".
 QString Period(const Date& from, const Date& to);
 

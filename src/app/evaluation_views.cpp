@@ -39,6 +39,12 @@ QString Short(double value) {
     return s == QLatin1String("-0") ? QStringLiteral("0") : s;
 }
 
+int MoneyDecimals(std::span<const TradeRecord> trades) {
+    for (const TradeRecord& t : trades)
+        if (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit) return 2;
+    return 0;
+}
+
 QString Day(const Date& d) {
     if (!d.valid()) return QStringLiteral("—");
     return QStringLiteral("%1.%2.%3")
