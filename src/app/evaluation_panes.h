@@ -556,7 +556,7 @@ class WalkForwardPane : public QWidget {
 class MonteCarloPane : public QWidget {
   public:
     // The runs and seed start as `choice` holds them, which follows what is typed.
-    MonteCarloPane(MonteCarloChoice& choice, QWidget* parent);
+    MonteCarloPane(MonteCarloOptions& choice, QWidget* parent);
     ~MonteCarloPane() override;
     // New trades start a run with the runs and seed shown.
     void setEvaluation(const std::shared_ptr<const Evaluation>& e);
@@ -589,11 +589,11 @@ class MonteCarloPane : public QWidget {
     void showResult();
     void showRunning(bool running);
 
-    MonteCarloChoice& choice_;
+    MonteCarloOptions& choice_;  // the session's: runs, seed, balance and ruin level
     std::shared_ptr<const Evaluation> e_;
     std::shared_ptr<const RunRecord> run_;  // the run whose trades it works on
     std::shared_ptr<BackgroundJob<std::shared_ptr<const MonteCarloResult>>> job_;
-    std::shared_ptr<MonteCarloProgress> progress_;  // of the job in flight
+    std::shared_ptr<JobProgress> progress_;  // of the job in flight
     int runsAsked_ = 0;
     std::shared_ptr<const MonteCarloResult> shown_;
     QTimer poll_;

@@ -236,7 +236,7 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
     for (auto& s : scratch) s.reserve(profits.size());
 
     std::atomic<int> nextChunk{0};
-    MonteCarloProgress* progress = options.progress;
+    JobProgress* progress = options.progress;
     auto work = [&](std::vector<double>& buffer) {
         for (int c; (c = nextChunk.fetch_add(1)) < chunks;) {
             if (progress && progress->cancel.load(std::memory_order_relaxed)) break;

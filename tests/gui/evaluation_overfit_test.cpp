@@ -277,7 +277,7 @@ void EvaluationOverfitTest::monteCarloShowsTheFanAndTheRiskOfRuin() {
     const auto r = mc->result();
     QCOMPARE(r->balance, 1000.0);
     QCOMPARE(r->ruinLevel, 10.0);
-    MonteCarloOptions o = desk.session->monteCarlo.options();
+    MonteCarloOptions o = desk.session->monteCarlo;
     QCOMPARE(o.balance, 1000.0);
     const MonteCarloResult again = RunMonteCarlo(w->evaluation()->trades, o);
     QCOMPARE(r->resampled.riskOfRuin, again.resampled.riskOfRuin);

@@ -139,7 +139,7 @@ TEST(MonteCarlo, SummariesAgreeWithTheRuns) {
 }
 
 TEST(MonteCarlo, ProgressCountsTheRunsAndACancelStopsThem) {
-    MonteCarloProgress watched;
+    JobProgress watched;
     MonteCarloOptions o = Options(1001, 5, 2);
     o.progress = &watched;
     const MonteCarloResult done = RunMonteCarlo(kProfits, o);
@@ -149,7 +149,7 @@ TEST(MonteCarlo, ProgressCountsTheRunsAndACancelStopsThem) {
     EXPECT_EQ(done.resampled.finalResult.values,
               RunMonteCarlo(kProfits, Options(1001, 5, 2)).resampled.finalResult.values);
 
-    MonteCarloProgress cancelled;
+    JobProgress cancelled;
     cancelled.cancel = true;
     o.progress = &cancelled;
     const MonteCarloResult stopped = RunMonteCarlo(kProfits, o);
