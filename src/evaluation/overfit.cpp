@@ -12,6 +12,9 @@ namespace kavro {
 
 namespace {
 
+// The Euler-Mascheroni constant, in the expected largest of many Sharpe ratios.
+constexpr double kEulerGamma = 0.5772156649015328606;
+
 // The in-sample block sets of S/2 blocks out of S, in lexicographic order, as bit masks.
 std::vector<uint32_t> Splits(int s) {
     const int k = s / 2;
