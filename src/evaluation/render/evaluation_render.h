@@ -144,7 +144,8 @@ PriceRange VisiblePriceRange(const PriceChart& chart, const PriceView& view, dou
 QString CandleTime(const PriceChart& chart, size_t i, bool withHour);
 // What the crosshair reads out at candle i: "dd.mm.yyyy hh:00   O …   H …   L …   C …".
 QString CandleReadout(const PriceChart& chart, size_t i);
-// A price as the quote file has it: the shortest text that reads back to the same 32-bit value.
+// A price as the quote file has it: seven significant digits, enough for any quote and
+// clean for a level worked out from one ("1.3976").
 QString PriceText(float price);
 
 // price.png: the run's interval as daily candles with every trade.
