@@ -103,21 +103,21 @@ HeatFigure HeatmapPane::figure() const {
     return static_cast<HeatFigure>(figures_->currentData().toInt());
 }
 
-void HeatmapPane::offerFigures() {
+bool HeatmapPane::offerFigures() {
     // The figures other than the result come with the sweep's check.
     const bool known = e_ && e_->check && e_->check->ok;
     auto* model = qobject_cast<QStandardItemModel*>(figures_->model());
     for (int i = 1; model && i < figures_->count(); ++i) model->item(i)->setEnabled(known);
-    if (!known && figure() != HeatFigure::Net) {
-        const QSignalBlocker block(figures_);
-        figures_->setCurrentIndex(0);
-    }
+    if (known || figure() == HeatFigure::Net) return false;
+    const QSignalBlocker block(figures_);
+    figures_->setCurrentIndex(0);
+    return true;
 }
 
 void HeatmapPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
     const bool newCheck = !e_ || !e || e->check != e_->check;
     e_ = e;
-    if (e) offerFigures();
+    const bool backToNet = e && offerFigures();
     if (!e || !e->sweep) {
         sweep_.reset();
         targetStopJob_.reset();
@@ -133,9 +133,9 @@ void HeatmapPane::setEvaluation(const std::shared_ptr<const Evaluation>& e) {
         return;
     }
     // The same sweep (a cell run as a single setting since): the grids and the chosen hour stay,
-    // unless they show a figure the new check holds.
+    // unless they show a figure the new check holds or one the check no longer holds.
     if (e->sweep == sweep_) {
-        if (newCheck && figure() != HeatFigure::Net) buildGrids();
+        if ((newCheck && figure() != HeatFigure::Net) || backToNet) buildGrids();
         return;
     }
     sweep_ = e->sweep;

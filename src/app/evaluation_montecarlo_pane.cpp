@@ -46,7 +46,8 @@ const struct {
 
 }  // namespace
 
-MonteCarloPane::MonteCarloPane(MonteCarloChoice& choice, QWidget* parent) : QWidget(parent), choice_(choice) {
+MonteCarloPane::MonteCarloPane(MonteCarloOptions& choice, QWidget* parent)
+    : QWidget(parent), choice_(choice) {
     setObjectName(QStringLiteral("MonteCarloPane"));
     auto* root = new QVBoxLayout(this);
     addControls(root);
@@ -229,13 +230,9 @@ void MonteCarloPane::start() {
         status_->setText(QStringLiteral("Сделок нет: Монте-Карло не из чего строить."));
         return;
     }
-    choice_.runs = runs_->value();
-    choice_.seed = *seed;
-    choice_.balance = balance_->value();
-    choice_.ruinLevel = ruinLevel_->value();
-    MonteCarloOptions options = choice_.options();
+    MonteCarloOptions options = choice_;
     options.threads = WorkerThreads();
-    progress_ = std::make_shared<MonteCarloProgress>();
+    progress_ = std::make_shared<JobProgress>();
     job_ = StartBackground<std::shared_ptr<const MonteCarloResult>>([e = e_, options, progress = progress_] {
         MonteCarloOptions watched = options;
         watched.progress = progress.get();
@@ -303,11 +300,8 @@ void MonteCarloPane::showResult() {
         });
     }
     TableFill fill(table_);
-    // Whole money when every trade is whole, as the statistics show it.
-    int money = 0;
-    if (e_)
-        for (const TradeRecord& t : e_->trades)
-            if (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit) money = 2;
+    // Money as the statistics show it.
+    const int money = e_ ? MoneyDecimals(e_->trades) : 0;
     for (int i = 0; i < 4; ++i) {
         const auto& pic = kPictures[i];
         const MonteCarloMethod* m = r ? (pic.resampled ? &r->resampled : &r->shuffled) : nullptr;

@@ -43,6 +43,9 @@ QString Figure(double value, int decimals);
 QString Short(double value);
 // dd.mm.yyyy, "—" for no date.
 QString Day(const Date& d);
+// The decimals of the trades' money: whole when every profit is whole (the usual
+// case), cents otherwise, so a column never mixes the two.
+int MoneyDecimals(std::span<const TradeRecord> trades);
 // "dd.mm.yyyy – dd.mm.yyyy".
 QString Period(const Date& from, const Date& to);
 
@@ -195,12 +198,13 @@ class RunsPane : public QWidget {
     QTableWidget* comparison() const { return compare_; }
     PictureView* comparisonEquity() const { return compareEquity_; }
     QWidget* comparisonPanel() const { return comparePanel_; }
+    QLabel* comparisonNote() const { return compareNote_; }  // why two runs are not compared
     // The run numbers of the selected rows, in table order.
     std::vector<int64_t> selectedRuns() const;
 
   private:
     void selectionChanged();
-    void showComparison(const RunRecord& a, const RunRecord& b);
+    void showComparison(const RunEntry& older, const RunEntry& newer);
 
     const RunHistory* history_ = nullptr;
     bool filling_ = false;
@@ -209,6 +213,7 @@ class RunsPane : public QWidget {
     QLabel* hint_;
     QWidget* comparePanel_;
     QTableWidget* compare_;
+    QLabel* compareNote_;
     PictureView* compareEquity_;
 };
 
@@ -408,7 +413,8 @@ class HeatmapPane : public QWidget {
     using Job = std::shared_ptr<BackgroundJob<Built>>;
     void showHour(int index);
     void buildGrids();
-    void offerFigures();
+    // Offers the figures the check holds; true when the figure shown had to go back to the result.
+    bool offerFigures();
     void showHover(const std::optional<HeatCell>& cell, GridKind kind, HeatFigure shown);
     void poll();
 
@@ -550,7 +556,7 @@ class WalkForwardPane : public QWidget {
 class MonteCarloPane : public QWidget {
   public:
     // The runs and seed start as `choice` holds them, which follows what is typed.
-    MonteCarloPane(MonteCarloChoice& choice, QWidget* parent);
+    MonteCarloPane(MonteCarloOptions& choice, QWidget* parent);
     ~MonteCarloPane() override;
     // New trades start a run with the runs and seed shown.
     void setEvaluation(const std::shared_ptr<const Evaluation>& e);
@@ -583,11 +589,11 @@ class MonteCarloPane : public QWidget {
     void showResult();
     void showRunning(bool running);
 
-    MonteCarloChoice& choice_;
+    MonteCarloOptions& choice_;  // the session's: runs, seed, balance and ruin level
     std::shared_ptr<const Evaluation> e_;
     std::shared_ptr<const RunRecord> run_;  // the run whose trades it works on
     std::shared_ptr<BackgroundJob<std::shared_ptr<const MonteCarloResult>>> job_;
-    std::shared_ptr<MonteCarloProgress> progress_;  // of the job in flight
+    std::shared_ptr<JobProgress> progress_;  // of the job in flight
     int runsAsked_ = 0;
     std::shared_ptr<const MonteCarloResult> shown_;
     QTimer poll_;

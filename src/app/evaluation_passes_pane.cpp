@@ -77,9 +77,10 @@ void PassesModel::setMinTrades(int64_t trades) {
 void PassesModel::arrange() {
     rows_.clear();
     if (!sweep_) return;
-    const bool known = figuresKnown();
+    // The minimum of trades filters only passes whose trades are known.
+    const bool filter = figuresKnown() && minTrades_ > 0;
     for (size_t i = 0; i < sweep_->passes.size(); ++i)
-        if (minTrades_ <= 0 || (known && check_->figures.passes[i].trades >= minTrades_)) rows_.push_back(i);
+        if (!filter || check_->figures.passes[i].trades >= minTrades_) rows_.push_back(i);
     if (sortColumn_ < 0) return;
     // Passes of equal value keep their pass order either way; values not known go last.
     std::stable_sort(rows_.begin(), rows_.end(), [&](size_t a, size_t b) {

@@ -6,6 +6,7 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "app/evaluation_panes.h"
@@ -62,6 +63,12 @@ RunsPane::RunsPane(QWidget* parent) : QWidget(parent) {
                          {QStringLiteral("Показатель"), QString(), QString(), QStringLiteral("Разница")},
                          comparePanel_);
     row->addWidget(compare_, 2);
+    compareNote_ = new QLabel(comparePanel_);
+    compareNote_->setObjectName(QStringLiteral("ComparisonNote"));
+    compareNote_->setWordWrap(true);
+    compareNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    compareNote_->hide();
+    row->addWidget(compareNote_, 1);
     compareEquity_ = new PictureView("ComparisonEquity", comparePanel_);
     row->addWidget(compareEquity_, 3);
     split->addWidget(comparePanel_);
@@ -137,15 +144,35 @@ void RunsPane::selectionChanged() {
     const bool compare = runs.size() == 2 && history_;
     comparePanel_->setVisible(compare);
     if (compare) {
-        const auto a = history_->find(runs[1]), b = history_->find(runs[0]);  // older first
+        // The older first, whatever order the user sorted the rows in.
+        const auto [older, newer] = std::minmax(runs[0], runs[1]);
+        const RunEntry *a = history_->entry(older), *b = history_->entry(newer);
         if (a && b) showComparison(*a, *b);
     }
     if (!filling_ && runs.size() == 1 && onChoose) onChoose(runs.front());
 }
 
-void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
-    const TradeStats sa = ComputeTradeStats(TradesFromRows(a.trades));
-    const TradeStats sb = ComputeTradeStats(TradesFromRows(b.trades));
+void RunsPane::showComparison(const RunEntry& ea, const RunEntry& eb) {
+    const RunRecord &a = *ea.record, &b = *eb.record;
+    // Figures of trades no longer held would read as zeros: the runs are not compared.
+    QString missing;
+    for (const RunEntry* e : {&ea, &eb}) {
+        if (e->record->isSweep())
+            missing +=
+                QStringLiteral(" Запуск %1 — перебор: он не ведёт журнал сделок.").arg(e->record->number);
+        else if (e->rowsDropped)
+            missing += QStringLiteral(" Сделки запуска %1 уже не хранятся: их место отдано новым запускам.")
+                           .arg(e->record->number);
+    }
+    compareNote_->setText(QStringLiteral("Запуски не сравнить по сделкам.") + missing);
+    compareNote_->setVisible(!missing.isEmpty());
+    compare_->setVisible(missing.isEmpty());
+    compareEquity_->setVisible(missing.isEmpty());
+    if (!missing.isEmpty()) return;
+
+    const std::vector<TradeRecord> ta = TradesFromRows(a.trades), tb = TradesFromRows(b.trades);
+    const TradeStats sa = ComputeTradeStats(ta);
+    const TradeStats sb = ComputeTradeStats(tb);
     const QString na = QStringLiteral("Запуск %1").arg(a.number),
                   nb = QStringLiteral("Запуск %1").arg(b.number);
     compare_->setHorizontalHeaderLabels({QStringLiteral("Показатель"), na, nb, QStringLiteral("Разница")});
@@ -165,10 +192,10 @@ void RunsPane::showComparison(const RunRecord& a, const RunRecord& b) {
         compare_->setItem(row, 3, NumberItem(Figure(difference, decimals), difference));
     }
     FitColumns(compare_);
-    auto ea = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(a.trades)));
-    auto eb = std::make_shared<std::vector<double>>(EquityCurve(TradesFromRows(b.trades)));
+    auto qa = std::make_shared<std::vector<double>>(EquityCurve(ta));
+    auto qb = std::make_shared<std::vector<double>>(EquityCurve(tb));
     compareEquity_->setPaint(
-        [ea, eb, na, nb](QPainter& p, const QRectF& r) { PaintEquityPair(p, r, *ea, na, *eb, nb); });
+        [qa, qb, na, nb](QPainter& p, const QRectF& r) { PaintEquityPair(p, r, *qa, na, *qb, nb); });
 }
 
 }  // namespace kavro

@@ -24,14 +24,6 @@ const QColor kWorstMonth(248, 205, 200);
 const char* const kMonthNames[12] = {"Янв", "Фев", "Мар", "Апр", "Май", "Июн",
                                      "Июл", "Авг", "Сен", "Окт", "Ноя", "Дек"};
 
-// Whole money when every profit is whole (the usual case), cents otherwise, so a
-// column never mixes the two.
-int MoneyDecimals(const std::vector<TradeRecord>& trades) {
-    for (const TradeRecord& t : trades)
-        if (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit) return 2;
-    return 0;
-}
-
 QString Percent(double v) {
     return Figure(v, 1) + QStringLiteral(" %");
 }

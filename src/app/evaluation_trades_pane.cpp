@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "app/evaluation_panes.h"
+#include "evaluation/trade_stats.h"
 
 namespace kavro {
 
@@ -24,10 +25,6 @@ QString TimeCell(const Date& d, int hour) {
     QString text = Day(d);
     if (hour >= 0) text += QStringLiteral(" %1:00").arg(hour, 2, 10, QLatin1Char('0'));
     return text;
-}
-
-double TimeKey(const Date& d, int hour) {
-    return d.valid() ? static_cast<double>(DaysFromDate(d) * 24 + std::max(hour, 0)) : NAN;
 }
 
 QString Points(float v) {
@@ -116,10 +113,7 @@ void TradesPane::fill() {
     filled_ = true;
     if (!e_) return;
     const std::vector<TradeRecord>& trades = e_->trades;
-    bool cents = false;
-    for (const TradeRecord& t : trades)
-        cents = cents || (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit);
-    const int money = cents ? 2 : 0;
+    const int money = MoneyDecimals(trades);
     // Every price with as many decimals as the most precise one needs: 1.3960 beside 1.3905, not 1.396.
     int decimals = 0;
     for (const TradeRecord& t : trades)
@@ -147,13 +141,13 @@ void TradesPane::fill() {
         table_->setItem(row, 1, TableItem(QString::fromLatin1(SideText(t.side))));
         table_->setItem(row, 2,
                         TableItem(TimeCell(t.entryDate, t.entryHour), Qt::AlignLeft | Qt::AlignVCenter,
-                                  TimeKey(t.entryDate, t.entryHour)));
+                                  TradeHour(t.entryDate, t.entryHour)));
         table_->setItem(row, 3, t.entryPrice ? price(*t.entryPrice) : TableItem({}));
         // A trade closed at a walk-forward window's end has no exit of its own.
         table_->setItem(row, 4,
                         t.exitDate.valid()
                             ? TableItem(TimeCell(t.exitDate, t.exitHour), Qt::AlignLeft | Qt::AlignVCenter,
-                                        TimeKey(t.exitDate, t.exitHour))
+                                        TradeHour(t.exitDate, t.exitHour))
                             : TableItem(QStringLiteral("конец окна")));
         table_->setItem(row, 5, t.exitPrice ? price(*t.exitPrice) : TableItem({}));
         const bool counted = std::isfinite(t.profit);

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -36,6 +37,12 @@ QString Short(double value) {
     while (s.endsWith(QLatin1Char('0'))) s.chop(1);
     if (s.endsWith(QLatin1Char('.'))) s.chop(1);
     return s == QLatin1String("-0") ? QStringLiteral("0") : s;
+}
+
+int MoneyDecimals(std::span<const TradeRecord> trades) {
+    for (const TradeRecord& t : trades)
+        if (std::isfinite(t.profit) && std::trunc(t.profit) != t.profit) return 2;
+    return 0;
 }
 
 QString Day(const Date& d) {
@@ -213,8 +220,18 @@ TableFill::~TableFill() {
 QString RowsText(const QTableView* table) {
     const QAbstractItemModel* m = table->model();
     if (!m) return {};
+    // By the selection's ranges, not an index a cell: Ctrl+A on a sweep's passes is millions of cells.
+    // A row counts as selectedIndexes() counts it: with a selected cell that is selectable and enabled.
     std::vector<int> rows;
-    for (const QModelIndex& i : table->selectionModel()->selectedIndexes()) rows.push_back(i.row());
+    for (const QItemSelectionRange& range : table->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            for (int c = range.left(); c <= range.right(); ++c) {
+                const Qt::ItemFlags flags = m->flags(m->index(r, c, range.parent()));
+                if (flags.testFlag(Qt::ItemIsSelectable) && flags.testFlag(Qt::ItemIsEnabled)) {
+                    rows.push_back(r);
+                    break;
+                }
+            }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.empty() && table->currentIndex().isValid()) rows.push_back(table->currentIndex().row());

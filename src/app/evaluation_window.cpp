@@ -150,6 +150,10 @@ void EvaluationWindow::startCheck() {
         if (sweep) {
             // Too many passes for the check, but not for their figures: the figures alone.
             const int asked = SweepCheckRefusal(sweep->passes.size(), blocks).empty() ? blocks : 0;
+            // The check counts the passes, then the splits, when there are splits to rank.
+            const size_t passes = sweep->passes.size();
+            checkTotal_ =
+                static_cast<int64_t>(passes) + (asked > 0 && passes >= 2 ? Choose(asked, asked / 2) : 0);
             if (!HoldsQuotesOf(s_.store, *sweep) || !SweepCheckRefusal(sweep->passes.size(), 0).empty()) {
                 // Said at once, without a copy of quotes that would not be read.
                 PassKernel kernel;
@@ -178,9 +182,7 @@ void EvaluationWindow::startCheck() {
 
 void EvaluationWindow::pollCheck() {
     if (checkJob_ && !checkJob_->done.load(std::memory_order_acquire)) {
-        const int64_t passes = static_cast<int64_t>(checkSweep_->passes.size());
-        const int64_t splits = checkBlocks_ > 0 ? Choose(checkBlocks_, checkBlocks_ / 2) : 0;
-        overfit_->showProgress(checkProgress_->done.load(), passes + splits);
+        overfit_->showProgress(checkProgress_->done.load(), checkTotal_);
         return;
     }
     checkPoll_.stop();
@@ -294,6 +296,7 @@ void EvaluationWindow::exportToFolder() {
         ExportOutcome o;
         o.dir = dir;
         o.prices = prices;
+        o.evaluation = e;
         const MonteCarloResult none;
         const PictureWriter write = [pictures](const std::string& to, const Evaluation&, const PricePictures&,
                                                std::string& error) {
@@ -328,10 +331,12 @@ void EvaluationWindow::finishExport(const ExportOutcome& o) {
         s_.dialogs.message(MessageKind::Error, o.error);
         return;
     }
-    std::string done = ExportDoneMessage(e_ ? *e_ : Evaluation{}, o.prices, o.dir);
+    static const Evaluation kNone;
+    const Evaluation& e = o.evaluation ? *o.evaluation : kNone;
+    std::string done = ExportDoneMessage(e, o.prices, o.dir);
     // A sweep whose passes could not be replayed is written without their figures: say so.
-    if (e_ && e_->run && e_->run->isSweep() && e_->check && !e_->check->ok)
-        done += "\n\nЦифры проходов не записаны: " + e_->check->error;
+    if (e.run && e.run->isSweep() && e.check && !e.check->ok)
+        done += "\n\nЦифры проходов не записаны: " + e.check->error;
     s_.dialogs.message(MessageKind::Information, done);
 }
 

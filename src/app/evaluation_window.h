@@ -84,6 +84,7 @@ class EvaluationWindow : public QWidget {
         std::string dir, error;
         bool ok = false;
         PricePictures prices;  // what was painted of them, for the done message (never read off this thread)
+        std::shared_ptr<const Evaluation> evaluation;  // what was written: the window may show another since
     };
     // A heatmap cell's setting run as a single-setting test; what to tell the user.
     QString runSetting(const PassRow& setting);
@@ -126,6 +127,7 @@ class EvaluationWindow : public QWidget {
     std::shared_ptr<JobProgress> checkProgress_;
     std::shared_ptr<const RunRecord> checkSweep_;
     int checkBlocks_ = 0;
+    int64_t checkTotal_ = 0;  // the units of work the check in flight counts
     std::shared_ptr<const SweepCheck> check_;
     QTimer checkPoll_;
 };

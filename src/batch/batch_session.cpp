@@ -304,7 +304,7 @@ int BatchSession::exportEvaluation(const BatchOptions& o, Evaluation e) {
             err_ << kTitleError << ": " << why << "\n";
             return 1;
         }
-    const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, s_.monteCarlo.options());
+    const MonteCarloResult monteCarlo = RunMonteCarlo(e.trades, s_.monteCarlo);
     std::string error;
     if (!ExportRun(e, monteCarlo, *o.exportDir, prices, nullptr, error)) {
         err_ << kTitleError << ": " << error << "\n";

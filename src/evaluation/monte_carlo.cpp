@@ -40,17 +40,18 @@ struct Outcomes {
 
 // Final result and maximum drawdown of one sequence, walked as the trade
 // statistics walk the journal (equity and peak start at 0), and its lowest
-// equity: the balance plus the equity is monotone in the equity, so the run
-// reached the ruin line exactly when its lowest point did.
+// equity after a trade: the balance plus the equity is monotone in the equity,
+// so the run reached the ruin line exactly when its lowest point did. The
+// untouched balance before the first trade is no such point.
 struct Walk {
-    double equity = 0, peak = 0, drawdown = 0, low = 0;
+    double equity = 0, peak = 0, drawdown = 0, low = INFINITY;
     void add(double p) {
         equity += p;
+        low = std::min(low, equity);
         if (equity > peak) {
             peak = equity;
-        } else {
-            if (peak - equity > drawdown) drawdown = peak - equity;
-            if (equity < low) low = equity;
+        } else if (peak - equity > drawdown) {
+            drawdown = peak - equity;
         }
     }
 };
@@ -235,7 +236,7 @@ MonteCarloResult RunMonteCarlo(std::span<const double> input, const MonteCarloOp
     for (auto& s : scratch) s.reserve(profits.size());
 
     std::atomic<int> nextChunk{0};
-    MonteCarloProgress* progress = options.progress;
+    JobProgress* progress = options.progress;
     auto work = [&](std::vector<double>& buffer) {
         for (int c; (c = nextChunk.fetch_add(1)) < chunks;) {
             if (progress && progress->cancel.load(std::memory_order_relaxed)) break;

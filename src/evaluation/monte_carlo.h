@@ -11,18 +11,14 @@
 
 namespace kavro {
 
-// Shared with whoever waits for a long Monte Carlo: the runs done so far, and a
-// flag that stops the runs still to come.
-using MonteCarloProgress = JobProgress;
-
 struct MonteCarloOptions {
-    int runs = 1000;                         // 1..1,000,000
-    uint64_t seed = 1;                       // same seed, same figures
-    double balance = 10000;                  // the money a run starts with, for the risk of ruin
-    double ruinLevel = 50;                   // % of the balance whose loss is ruin
-    int bins = 40;                           // histogram bins, 1..1000
-    int threads = 0;                         // 0: every core; the figures do not depend on it
-    MonteCarloProgress* progress = nullptr;  // null: nobody watches
+    int runs = 1000;                  // 1..1,000,000
+    uint64_t seed = 1;                // same seed, same figures
+    double balance = 10000;           // the money a run starts with, for the risk of ruin
+    double ruinLevel = 50;            // % of the balance whose loss is ruin
+    int bins = 40;                    // histogram bins, 1..1000
+    int threads = 0;                  // 0: every core; the figures do not depend on it
+    JobProgress* progress = nullptr;  // counts the runs; cancels; null: nobody watches
 };
 
 // Equal-width bins from the smallest to the largest value; a value on an inner

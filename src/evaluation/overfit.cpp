@@ -12,6 +12,9 @@ namespace kavro {
 
 namespace {
 
+// The Euler-Mascheroni constant, in the expected largest of many Sharpe ratios.
+constexpr double kEulerGamma = 0.5772156649015328606;
+
 // The in-sample block sets of S/2 blocks out of S, in lexicographic order, as bit masks.
 std::vector<uint32_t> Splits(int s) {
     const int k = s / 2;
@@ -135,8 +138,9 @@ OverfitResult ComputeOverfit(const BlockResults& r, unsigned threads, JobProgres
     ForEachChunk(n, threads, [&](size_t from, size_t to) {
         std::vector<double> oos(r.passes);
         for (size_t i = from; i < to; ++i) {
-            // A check now and then: one split costs a walk over every pass.
-            if (progress && i % 64 == 0) {
+            // A check now and then: one split costs a walk over every pass. Counted
+            // from the chunk's start, so that every split of the chunk is counted.
+            if (progress && (i - from) % 64 == 0) {
                 if (progress->cancel.load(std::memory_order_relaxed)) {
                     cancelled = true;
                     return;

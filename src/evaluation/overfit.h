@@ -71,6 +71,4 @@ struct DeflatedSharpe {
 DeflatedSharpe ComputeDeflatedSharpe(std::span<const double> bestMonthly, double bestSharpe,
                                      std::span<const double> passSharpes);
 
-inline constexpr double kEulerGamma = 0.5772156649015328606;
-
 }  // namespace kavro

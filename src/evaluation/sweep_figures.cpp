@@ -170,13 +170,13 @@ OverfitReport ReportOverfit(const SweepFigures& f, std::span<const PassRow> pass
     r.cscv = ComputeOverfit(f.blocks, threads, progress);
     r.logitHistogram = LogitHistogram(r.cscv.logits);
     r.blockStarts = f.blockStarts;
-    r.bestPass = f.bestPass;
-    if (r.bestPass && *r.bestPass < passes.size()) r.bestRow = passes[*r.bestPass];
+    const std::optional<size_t> best = f.bestPass;
+    if (best && *best < passes.size()) r.bestRow = passes[*best];
     std::vector<double> sharpes;
     sharpes.reserve(f.passes.size());
     // Per month: the statistics' monthly Sharpe is annualised by the root of 12.
     for (const PassFigures& p : f.passes) sharpes.push_back(p.sharpeMonthly / std::sqrt(12.0));
-    const double bestSharpe = r.bestPass && *r.bestPass < sharpes.size() ? sharpes[*r.bestPass] : 0.0;
+    const double bestSharpe = best && *best < sharpes.size() ? sharpes[*best] : 0.0;
     r.deflated = ComputeDeflatedSharpe(f.bestMonthly, bestSharpe, sharpes);
     return r;
 }
@@ -201,7 +201,6 @@ std::string SweepCheckRefusal(size_t passes, int blocks) {
 SweepCheck CheckSweep(const QuoteStore& store, const RunRecord& record, ReplayTools tools,
                       const FiguresRequest& request) {
     SweepCheck c;
-    c.blocks = request.blocks;
     c.error = SweepCheckRefusal(record.passes.size(), request.blocks);
     if (!c.error.empty()) return c;
     if (!ComputeSweepFigures(store, record, tools, request, c.figures, c.error)) return c;

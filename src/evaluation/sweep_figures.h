@@ -63,8 +63,7 @@ struct OverfitReport {
     OverfitResult cscv;
     Histogram logitHistogram;  // of cscv.logits (see LogitHistogram)
     DeflatedSharpe deflated;
-    std::optional<size_t> bestPass;
-    PassRow bestRow;
+    PassRow bestRow;  // the best pass's setting and result
     std::vector<Date> blockStarts;
 };
 OverfitReport ReportOverfit(const SweepFigures& figures, std::span<const PassRow> passes,
@@ -75,7 +74,6 @@ OverfitReport ReportOverfit(const SweepFigures& figures, std::span<const PassRow
 struct SweepCheck {
     bool ok = false;
     std::string error;
-    int blocks = 0;
     SweepFigures figures;
     std::optional<OverfitReport> overfit;  // with blocks, for a sweep of two passes or more
 };

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/dates.h"
+
 namespace kavro {
 
 bool ReadDateText(std::string_view text, Date& out) {
@@ -80,9 +82,9 @@ std::optional<int64_t> TradeRecord::durationHours() const {
 
 std::string TimeText(const Date& d, int hour) {
     if (!d.valid() || hour < 0 || hour > 23) return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:00", d.year, d.month, d.day, hour);
-    return text;
+    char time[16];
+    std::snprintf(time, sizeof time, " %02d:00", hour);
+    return IsoDate(d) + time;
 }
 
 }  // namespace kavro

@@ -181,19 +181,20 @@ double MonthlySharpe(std::span<const double> monthly) {
     return MeanOverDeviation(monthly) * std::sqrt(12.0);
 }
 
+double TradeHour(const Date& d, int hour) {
+    return d.valid() ? static_cast<double>(DaysFromDate(d) * 24 + std::max(hour, 0)) : NAN;
+}
+
 std::vector<double> EquityHours(std::span<const TradeRecord> trades) {
-    auto hours = [](const Date& d, int hour) {
-        return d.valid() ? static_cast<double>(DaysFromDate(d) * 24 + std::max(hour, 0)) : NAN;
-    };
     std::vector<double> out;
     out.reserve(trades.size() + 1);
     out.push_back(NAN);
     bool dated = false;
     for (const TradeRecord& t : trades) {
         if (!std::isfinite(t.profit)) continue;
-        if (std::isnan(out.front())) out.front() = hours(t.entryDate, t.entryHour);
+        if (std::isnan(out.front())) out.front() = TradeHour(t.entryDate, t.entryHour);
         const double at =
-            t.exitDate.valid() ? hours(t.exitDate, t.exitHour) : hours(t.entryDate, t.entryHour);
+            t.exitDate.valid() ? TradeHour(t.exitDate, t.exitHour) : TradeHour(t.entryDate, t.entryHour);
         dated = dated || !std::isnan(at);
         out.push_back(at);
     }

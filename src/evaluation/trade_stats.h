@@ -70,6 +70,10 @@ double MonthlySharpe(std::span<const double> monthly);
 // The closed-trade equity: element 0 is the starting 0, element k the sum of the
 // first k profits (trades whose profit is not a number are left out).
 std::vector<double> EquityCurve(std::span<const TradeRecord> trades);
+// A trade's date and hour in hours since 1970-01-01 (an unknown hour as 0); NaN
+// without a date.
+double TradeHour(const Date& date, int hour);
+
 // When each point of EquityCurve was reached, in hours since 1970-01-01: the
 // start at the first trade's entry, each trade at its exit (its entry when it
 // has no exit date); an undated trade at the time before it. Empty when no

@@ -17,15 +17,6 @@ bool SameFields(const SettingFields& a, const SettingFields& b) {
 
 }  // namespace
 
-MonteCarloOptions MonteCarloChoice::options() const {
-    MonteCarloOptions o;
-    o.runs = runs;
-    o.seed = seed;
-    o.balance = balance;
-    o.ruinLevel = ruinLevel;
-    return o;
-}
-
 RunSettings FormSettings::read() {
     const SettingFields& form = s_.form;
     if (!cached_ || !SameFields(cachedFields_, form) ||

@@ -30,16 +30,6 @@ struct Ports {
 
 struct Session;
 
-// The Monte Carlo's runs, seed, balance and ruin level as last chosen: kept
-// while the program runs, whichever window or command uses them next.
-struct MonteCarloChoice {
-    int runs = 1000;
-    uint64_t seed = 1;
-    double balance = 10000;
-    double ruinLevel = 50;  // %
-    MonteCarloOptions options() const;
-};
-
 // The blocks of the overfitting check as last chosen, kept the same way.
 struct OverfitChoice {
     int blocks = kDefaultBlocks;
@@ -97,7 +87,9 @@ struct Session {
     std::unique_ptr<SettingsSource> cellSettings;           // a heatmap cell's run reads these instead
     std::optional<std::array<float, 2>> intervalAfterCell;  // the interval a cell run borrowed from
     FormObserver observer{form, locale, dialogs};
-    MonteCarloChoice monteCarlo;
+    // The Monte Carlo's runs, seed, balance and ruin level as last chosen: kept
+    // while the program runs, whichever window or command uses them next.
+    MonteCarloOptions monteCarlo;
     OverfitChoice overfit;
 
     // Guards against re-entry while a long job yields to the event loop.

@@ -199,6 +199,16 @@ void EvaluationOverfitTest::heatmapColoursByAChosenFigure() {
     pane->figureSelector()->setCurrentIndex(0);
     QVERIFY(WaitUntil([&] { return !pane->building(); }));
     QCOMPARE(pane->targetStopMap()->grid().cells, net.cells);
+    // A check asked anew drops the figures until it is done: the grids go back to the result.
+    pane->figureSelector()->setCurrentIndex(4);
+    QVERIFY(WaitUntil([&] { return !pane->building(); }));
+    w->overfitPane()->blocksBox()->setValue(4);
+    QVERIFY(w->checking());
+    QCOMPARE(pane->figure(), HeatFigure::Net);
+    QVERIFY(WaitUntil([&] { return !pane->building() && !w->checking(); }));
+    QCOMPARE(pane->targetStopMap()->grid().figure, HeatFigure::Net);
+    QCOMPARE(pane->hourTargetMap()->grid().figure, HeatFigure::Net);
+    QCOMPARE(pane->targetStopMap()->grid().cells, net.cells);
 }
 
 void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
@@ -217,6 +227,9 @@ void EvaluationOverfitTest::replacedQuotesLeaveTheResultsAndSayWhy() {
     QCOMPARE(passes->table()->model()->rowCount(), 408);
     QCOMPARE(Cell(passes->table(), 0, 5), QString());
     QVERIFY(!passes->minTradesBox()->isEnabled());
+    // A minimum typed before cannot filter trades not known: every pass stays.
+    passes->minTradesBox()->setValue(50);
+    QCOMPARE(passes->table()->model()->rowCount(), 408);
     QVERIFY(passes->status()->text().contains(QStringLiteral("котировки заменены")));
     QVERIFY(w->overfitPane()->headline()->text().contains(QStringLiteral("котировки заменены")));
     // Only the result colours the heatmap.
@@ -249,7 +262,7 @@ void EvaluationOverfitTest::monteCarloShowsTheFanAndTheRiskOfRuin() {
     const auto r = mc->result();
     QCOMPARE(r->balance, 1000.0);
     QCOMPARE(r->ruinLevel, 10.0);
-    MonteCarloOptions o = desk.session->monteCarlo.options();
+    MonteCarloOptions o = desk.session->monteCarlo;
     QCOMPARE(o.balance, 1000.0);
     const MonteCarloResult again = RunMonteCarlo(w->evaluation()->trades, o);
     QCOMPARE(r->resampled.riskOfRuin, again.resampled.riskOfRuin);

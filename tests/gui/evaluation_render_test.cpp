@@ -312,6 +312,11 @@ void EvaluationRenderTest::savePngRefusesWhatItCannotWrite() {
     error.clear();
     QVERIFY(!SavePng(dir.filePath(QStringLiteral("y.png")).toStdString(), QSize(0, 10), {}, error));
     QVERIFY(error.find("размер") != std::string::npos);
+    // A picture whose memory could not be had is said to be that, not a bad size.
+    error.clear();
+    QVERIFY(!WritePictures(dir.path().toStdString(), {NamedPicture{"z.png", QImage()}}, error));
+    QVERIFY2(error.find("z.png") != std::string::npos && error.find("не хватает памяти") != std::string::npos,
+             error.c_str());
     QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 

@@ -448,6 +448,18 @@ void EvaluationWindowTest::exportWritesEveryFileOrSaysWhyNot() {
     QCOMPARE(batchDiffers(single, "batch", {"--step", "0", "--first-hour", "10", "--last-hour", "10"}),
              QString());
 
+    // Another run chosen while the files are written: the message tells what was written.
+    desk.dialogs.shown.clear();
+    desk.dialogs.folders = {desk.dir.filePath(QStringLiteral("оценка/again"))};
+    w->exportButton()->click();
+    QVERIFY(w->exporting());
+    w->runsPane()->table()->selectRow(1);
+    QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
+    QVERIFY(WaitUntil([&] { return !w->exporting(); }));
+    QCOMPARE(desk.dialogs.shown.size(), size_t(1));
+    QVERIFY2(desk.dialogs.shown[0].text.endsWith(QStringLiteral("equity.png, price.png")),
+             qPrintable(desk.dialogs.shown[0].text));
+
     // The sweep, chosen in "Запуски": its passes and its heatmap, no trades.
     w->runsPane()->table()->selectRow(1);
     QCOMPARE(w->evaluation()->run->kind, RunKind::Sweep);
@@ -549,6 +561,24 @@ void EvaluationWindowTest::runsListComparesAndRepeats() {
     w->refresh();
     QCOMPARE(t->rowCount(), 4);
     QCOMPARE(w->evaluation()->run, run2);
+
+    // Sorted oldest first, the older of two runs is still the one compared first.
+    t->sortItems(0, Qt::AscendingOrder);
+    QCOMPARE(t->item(1, 0)->text(), QStringLiteral("2"));
+    t->selectRow(1);
+    t->selectionModel()->select(t->model()->index(2, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QCOMPARE(c->horizontalHeaderItem(1)->text(), QStringLiteral("Запуск 2"));
+    QCOMPARE(c->horizontalHeaderItem(2)->text(), QStringLiteral("Запуск 3"));
+    QVERIFY(!c->isHidden() && pane->comparisonNote()->isHidden());
+    // The sweep keeps no trades: a note says so instead of a table of zeros.
+    t->selectRow(0);
+    t->selectionModel()->select(t->model()->index(2, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(!pane->comparisonPanel()->isHidden());
+    QVERIFY(c->isHidden() && pane->comparisonEquity()->isHidden());
+    QVERIFY2(pane->comparisonNote()->text().contains(QStringLiteral("Запуск 1 — перебор")),
+             qPrintable(pane->comparisonNote()->text()));
 }
 
 void EvaluationWindowTest::refusedRunKeepsWhatTheLastRunShowed() {

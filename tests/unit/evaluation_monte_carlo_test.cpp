@@ -139,7 +139,7 @@ TEST(MonteCarlo, SummariesAgreeWithTheRuns) {
 }
 
 TEST(MonteCarlo, ProgressCountsTheRunsAndACancelStopsThem) {
-    MonteCarloProgress watched;
+    JobProgress watched;
     MonteCarloOptions o = Options(1001, 5, 2);
     o.progress = &watched;
     const MonteCarloResult done = RunMonteCarlo(kProfits, o);
@@ -149,7 +149,7 @@ TEST(MonteCarlo, ProgressCountsTheRunsAndACancelStopsThem) {
     EXPECT_EQ(done.resampled.finalResult.values,
               RunMonteCarlo(kProfits, Options(1001, 5, 2)).resampled.finalResult.values);
 
-    MonteCarloProgress cancelled;
+    JobProgress cancelled;
     cancelled.cancel = true;
     o.progress = &cancelled;
     const MonteCarloResult stopped = RunMonteCarlo(kProfits, o);
@@ -205,6 +205,13 @@ TEST(MonteCarlo, RiskOfRuinCountsRunsThatReachTheLine) {
     const MonteCarloResult back = RunMonteCarlo(std::vector<double>{-60, 200}, Ruin(2000, 100, 50));
     EXPECT_NEAR(back.shuffled.riskOfRuin, 0.5, 0.05);
     EXPECT_EQ(back.shuffled.finalResult.min, 140);
+    // Level 0: the line is the balance itself, reached only by a trade that leaves the
+    // equity at or below 0; the balance before the first trade does not count.
+    const MonteCarloResult gains = RunMonteCarlo(std::vector<double>{10, 20}, Ruin(50, 100, 0));
+    EXPECT_EQ(gains.shuffled.riskOfRuin, 0);
+    EXPECT_EQ(gains.resampled.riskOfRuin, 0);
+    const MonteCarloResult dip = RunMonteCarlo(std::vector<double>{-10, 30}, Ruin(2000, 100, 0));
+    EXPECT_NEAR(dip.shuffled.riskOfRuin, 0.5, 0.05);
 }
 
 TEST(MonteCarlo, TheFanFollowsTheRunsTradeByTrade) {

@@ -77,6 +77,12 @@ TEST(Overfit, TheThreadsDoNotChangeTheAnswerAndSmallInputsGiveNone) {
     JobProgress cancelled;
     cancelled.cancel = true;
     EXPECT_EQ(ComputeOverfit(r, 2, &cancelled).combinations, 0);  // cancelled: nothing
+    // Every split is counted however the threads share them (252 in chunks of 126, 36, ...).
+    for (unsigned threads : {1u, 2u, 7u}) {
+        JobProgress watched;
+        EXPECT_EQ(ComputeOverfit(r, threads, &watched).combinations, 252);
+        EXPECT_EQ(watched.done.load(), 252) << threads;
+    }
     const std::pair<std::pair<int, int>, int64_t> choose[] = {
         {{4, 2}, 6}, {{16, 8}, 12870}, {{20, 10}, 184756}, {{2, 1}, 2}, {{5, 7}, 0}};
     for (const auto& [nk, c] : choose) EXPECT_EQ(Choose(nk.first, nk.second), c);

@@ -120,8 +120,11 @@ TEST_F(SweepFiguresTest, TheOverfitReportOfTheSample) {
     int64_t left = 0;
     for (size_t i = 0; i < r.logitHistogram.counts.size() / 2; ++i) left += r.logitHistogram.counts[i];
     EXPECT_EQ(static_cast<double>(left) / 12870, r.cscv.pbo);
-    EXPECT_EQ(r.bestPass, f.bestPass);
-    EXPECT_EQ(r.bestRow.total, sweep->passes[*f.bestPass].total);
+    const PassRow& best = sweep->passes[*f.bestPass];
+    EXPECT_EQ(r.bestRow.total, best.total);
+    EXPECT_EQ(r.bestRow.entryHour, best.entryHour);
+    EXPECT_EQ(r.bestRow.target, best.target);
+    EXPECT_EQ(r.bestRow.stop, best.stop);
     EXPECT_EQ(r.deflated.trials, 408);
     EXPECT_EQ(r.deflated.months, static_cast<int64_t>(f.bestMonthly.size()));
     EXPECT_EQ(r.deflated.sharpe, f.passes[*f.bestPass].sharpeMonthly / std::sqrt(12.0));

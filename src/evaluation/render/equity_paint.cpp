@@ -94,10 +94,7 @@ void PaintXAxis(QPainter& p, const QRectF& plot, const EquityLayout& l) {
 
 EquityLayout LayoutEquity(const QRectF& area, std::span<const double> equity, std::span<const double> hours) {
     EquityLayout l;
-    // The title line, as PaintTitle leaves it.
-    const double titleHeight = QFontMetricsF(TitleFont()).height() + 8;
-    const QRectF body(area.left(), area.top() + titleHeight, area.width(),
-                      std::max(0.0, area.height() - titleHeight));
+    const QRectF body = TitleBody(area);
     // Upper plot, the lower plot's title line, the lower plot, the axis labels.
     const double titleGap = 34;
     const double avail = body.height() - 8 - titleGap - kBottomMargin;

@@ -72,15 +72,14 @@ inline constexpr QRgb kEmptyCell = 0xFFC4C4C4;
 inline constexpr QRgb kBestOutline = 0xFF000000;
 inline constexpr QRgb kHoverOutline = 0xFF1F5FD0;
 
-// A cell's colour for the figure the grid shows: around 0 (around 1 for the
-// profit factor) red to green, from 0 white to red for the drawdown and to blue
-// for the trades; grey for a value not known.
-QRgb HeatmapCellColour(const HeatGrid& grid, float value);
 // The figure's name as the window and the titles write it ("фактор прибыли").
 QString HeatFigureName(HeatFigure figure);
 
-// The cells as an image, one pixel a cell, top row = highest y. Painting scales
-// it, so a window can build it once per grid and paint it at any size.
+// The cells as an image, one pixel a cell, top row = highest y, coloured for the
+// figure the grid shows: around 0 (around 1 for the profit factor) red to green,
+// from 0 white to red for the drawdown and to blue for the trades; grey for a
+// value not known. Painting scales it, so a window can build it once per grid
+// and paint it at any size.
 QImage HeatmapCells(const HeatGrid& grid);
 // "Тепловая карта: TP × SL, час 9" or "Тепловая карта: час × TP, лучший SL".
 QString HeatmapTitle(const HeatGrid& grid);
@@ -145,7 +144,8 @@ PriceRange VisiblePriceRange(const PriceChart& chart, const PriceView& view, dou
 QString CandleTime(const PriceChart& chart, size_t i, bool withHour);
 // What the crosshair reads out at candle i: "dd.mm.yyyy hh:00   O …   H …   L …   C …".
 QString CandleReadout(const PriceChart& chart, size_t i);
-// A price as the quote file has it: the shortest text that reads back to the same 32-bit value.
+// A price as the quote file has it: seven significant digits, enough for any quote and
+// clean for a level worked out from one ("1.3976").
 QString PriceText(float price);
 
 // price.png: the run's interval as daily candles with every trade.

@@ -111,17 +111,16 @@ void PaintCellValues(QPainter& p, const HeatmapLayout& l, const HeatGrid& g) {
     const QFontMetricsF metrics(LabelFont());
     const QRectF first = l.cellRect({0, 0});
     if (first.height() < metrics.height() + 2) return;
-    double widest = 0;
     for (size_t i = 0; i < g.cells.size(); ++i)
-        if (g.passes[i] >= 0) widest = std::max(widest, metrics.horizontalAdvance(CellText(g.cells[i])));
-    if (first.width() < widest + 6) return;
+        if (g.passes[i] >= 0 && first.width() < metrics.horizontalAdvance(CellText(g.cells[i])) + 6) return;
+    const ColourRange range = RangeOf(g);
     p.setFont(LabelFont());
     for (size_t y = 0; y < g.height(); ++y)
         for (size_t x = 0; x < g.width(); ++x) {
             const size_t i = y * g.width() + x;
             if (g.passes[i] < 0) continue;
             // Dark cells get light text.
-            const QColor back = QColor::fromRgb(HeatmapCellColour(g, g.cells[i]));
+            const QColor back = ColourIn(g, range, g.cells[i]);
             p.setPen(back.lightness() < 130 ? QColor(Qt::white) : kInk);
             p.drawText(l.cellRect({x, y}), Qt::AlignCenter, CellText(g.cells[i]));
         }
@@ -141,14 +140,7 @@ QColor HeatColour(float value, float scale) {
     if (!std::isfinite(value)) return QColor::fromRgb(kEmptyCell);
     double t = scale > 0 && std::isfinite(scale) ? value / static_cast<double>(scale) : 0.0;
     t = std::clamp(t, -1.0, 1.0);
-    const QColor& end = t < 0 ? kLoss : kGain;
-    const double a = std::fabs(t);
-    auto mix = [&](int c) { return static_cast<int>(std::lround(255 + (c - 255) * a)); };
-    return QColor(mix(end.red()), mix(end.green()), mix(end.blue()));
-}
-
-QRgb HeatmapCellColour(const HeatGrid& g, float value) {
-    return ColourIn(g, RangeOf(g), value).rgb();
+    return Mix(t < 0 ? kLoss : kGain, std::fabs(t));
 }
 
 QString HeatFigureName(HeatFigure figure) {

@@ -78,8 +78,7 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
     p.save();
     QString note;
     if (belowZero && std::isfinite(*belowZero))
-        note = QStringLiteral("P(итог < 0) = %1 %")
-                   .arg(QString::fromStdString(DisplayNumber(*belowZero * 100, 1)));
+        note = QStringLiteral("P(итог < 0) = ") + PercentText(*belowZero);
     const QRectF body = PaintTitle(p, area, title, note);
     const QRectF plot = PlotBelow(body);
     const Histogram& h = d.histogram;
@@ -102,6 +101,58 @@ void PaintMonteCarlo(QPainter& p, const QRectF& area, const Distribution& d, con
     PaintBins(p, plot, d, xs, ys);
     PaintPercentiles(p, plot, d, xs);
     PaintCountAxis(p, plot, xs, QString());
+    p.restore();
+}
+
+void PaintEquityFan(QPainter& p, const QRectF& area, const EquityFan& f, const QString& title,
+                    std::optional<double> ruinEquity) {
+    p.save();
+    const QRectF body = PaintTitle(p, area, title, QStringLiteral("5–95 %, 25–75 %, медиана"));
+    const QRectF plot = PlotBelow(body);
+    const size_t n = f.trades.size();
+    const bool anything = n >= 2 && f.p5.size() == n && f.p25.size() == n && f.p50.size() == n &&
+                          f.p75.size() == n && f.p95.size() == n;
+    if (!CanPlot(p, body, plot, anything, QStringLiteral("Нет прогонов"))) {
+        p.restore();
+        return;
+    }
+    double lo = *std::min_element(f.p5.begin(), f.p5.end()),
+           hi = *std::max_element(f.p95.begin(), f.p95.end());
+    if (ruinEquity && std::isfinite(*ruinEquity) && *ruinEquity > lo - (hi - lo))
+        lo = std::min(lo, *ruinEquity);
+    const Axis xs = NiceAxis(0, static_cast<double>(f.trades.back()), 8);
+    const Axis ys = NiceAxis(lo, hi, 5);
+    PaintValueAxis(p, plot, ys);
+    auto at = [&](size_t i, double v) {
+        return QPointF(xs.map(static_cast<double>(f.trades[i]), plot.left(), plot.right()),
+                       ys.map(v, plot.bottom(), plot.top()));
+    };
+    auto band = [&](const std::vector<double>& low, const std::vector<double>& high, int alpha) {
+        QPolygonF poly;
+        for (size_t i = 0; i < n; ++i) poly << at(i, high[i]);
+        for (size_t i = n; i-- > 0;) poly << at(i, low[i]);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), alpha));
+        p.drawPolygon(poly);
+    };
+    p.setRenderHint(QPainter::Antialiasing, true);
+    band(f.p5, f.p95, 45);
+    band(f.p25, f.p75, 90);
+    QPolygonF median;
+    for (size_t i = 0; i < n; ++i) median << at(i, f.p50[i]);
+    p.setPen(QPen(kEquityLine, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(median);
+    if (ruinEquity && std::isfinite(*ruinEquity) && *ruinEquity >= ys.lo && *ruinEquity <= ys.hi) {
+        const double y = ys.map(*ruinEquity, plot.bottom(), plot.top());
+        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setFont(LabelFont());
+        p.drawText(QRectF(plot.left() + 4, y - 16, plot.width() - 8, 14), Qt::AlignLeft | Qt::AlignBottom,
+                   QStringLiteral("разорение"));
+    }
+    PaintCountAxis(p, plot, xs, QStringLiteral("сделка №"));
+    VerticalName(p, plot, QStringLiteral("↑ эквити"));
     p.restore();
 }
 

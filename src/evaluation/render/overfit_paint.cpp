@@ -10,24 +10,6 @@ namespace kavro {
 
 using namespace render;
 
-namespace {
-
-QString Percent(double share) {
-    return QString::fromStdString(DisplayNumber(share * 100, 1)) + QStringLiteral(" %");
-}
-
-// The name of the vertical axis above its labels.
-void VerticalName(QPainter& p, const QRectF& plot, const QString& name) {
-    p.save();
-    p.setFont(LabelFont());
-    p.setPen(kInk);
-    p.drawText(QRectF(plot.left() - kLeftMargin + 2, plot.top() - 17, plot.width(), 14),
-               Qt::AlignLeft | Qt::AlignBottom, name);
-    p.restore();
-}
-
-}  // namespace
-
 QString OverfitSentence(const OverfitReport& r) {
     if (r.cscv.combinations == 0)
         return QStringLiteral("Для проверки нужно хотя бы два прохода: выбирать лучший было не из чего.");
@@ -39,7 +21,7 @@ QString OverfitSentence(const OverfitReport& r) {
     return QStringLiteral(
                "В %1 разбиений истории на две половины проход, лучший на одной половине, на другой оказался "
                "не выше середины всех проходов: %2.")
-        .arg(Percent(pbo), verdict);
+        .arg(PercentText(pbo), verdict);
 }
 
 QString DeflatedSharpeText(const DeflatedSharpe& d) {
@@ -56,7 +38,7 @@ QString DeflatedSharpeText(const DeflatedSharpe& d) {
 void PaintLogitHistogram(QPainter& p, const QRectF& area, const OverfitReport& r) {
     p.save();
     const QRectF body = PaintTitle(p, area, QStringLiteral("Логиты λ = ln(ω / (1 − ω)) по разбиениям"),
-                                   QStringLiteral("λ ≤ 0: %1").arg(Percent(r.cscv.pbo)));
+                                   QStringLiteral("λ ≤ 0: %1").arg(PercentText(r.cscv.pbo)));
     const QRectF plot = PlotBelow(body);
     const Histogram& h = r.logitHistogram;
     if (!CanPlot(p, body, plot,
@@ -91,8 +73,8 @@ void PaintDegradation(QPainter& p, const QRectF& area, const OverfitReport& r) {
     const QString note = std::isfinite(o.degradationSlope)
                              ? QStringLiteral("наклон %1, P(убыток) %2")
                                    .arg(QString::fromStdString(DisplayNumber(o.degradationSlope, 3)),
-                                        Percent(o.probabilityOfLoss))
-                             : QStringLiteral("P(убыток) %1").arg(Percent(o.probabilityOfLoss));
+                                        PercentText(o.probabilityOfLoss))
+                             : QStringLiteral("P(убыток) %1").arg(PercentText(o.probabilityOfLoss));
     const QRectF body = PaintTitle(p, area, QStringLiteral("Лучший проход: обучение и проверка"), note);
     const QRectF plot = PlotBelow(body);
     if (!CanPlot(p, body, plot, !o.inSample.empty(), QStringLiteral("Нет разбиений"))) {
@@ -135,7 +117,7 @@ void PaintOverfit(QPainter& p, const QRectF& area, const OverfitReport& r) {
     const QRectF body =
         PaintTitle(p, area,
                    QStringLiteral("Переобучение: вероятность PBO = %1")
-                       .arg(r.cscv.combinations > 0 ? Percent(r.cscv.pbo) : QStringLiteral("—")),
+                       .arg(r.cscv.combinations > 0 ? PercentText(r.cscv.pbo) : QStringLiteral("—")),
                    QStringLiteral("блоков %1, разбиений %2").arg(r.cscv.blocks).arg(r.cscv.combinations));
     p.setFont(LabelFont());
     p.setPen(kInk);
@@ -150,58 +132,6 @@ void PaintOverfit(QPainter& p, const QRectF& area, const OverfitReport& r) {
     const double half = plots.width() / 2;
     PaintLogitHistogram(p, QRectF(plots.left(), plots.top(), half, plots.height()), r);
     PaintDegradation(p, QRectF(plots.left() + half, plots.top(), half, plots.height()), r);
-    p.restore();
-}
-
-void PaintEquityFan(QPainter& p, const QRectF& area, const EquityFan& f, const QString& title,
-                    std::optional<double> ruinEquity) {
-    p.save();
-    const QRectF body = PaintTitle(p, area, title, QStringLiteral("5–95 %, 25–75 %, медиана"));
-    const QRectF plot = PlotBelow(body);
-    const size_t n = f.trades.size();
-    const bool anything = n >= 2 && f.p5.size() == n && f.p25.size() == n && f.p50.size() == n &&
-                          f.p75.size() == n && f.p95.size() == n;
-    if (!CanPlot(p, body, plot, anything, QStringLiteral("Нет прогонов"))) {
-        p.restore();
-        return;
-    }
-    double lo = *std::min_element(f.p5.begin(), f.p5.end()),
-           hi = *std::max_element(f.p95.begin(), f.p95.end());
-    if (ruinEquity && std::isfinite(*ruinEquity) && *ruinEquity > lo - (hi - lo))
-        lo = std::min(lo, *ruinEquity);
-    const Axis xs = NiceAxis(0, static_cast<double>(f.trades.back()), 8);
-    const Axis ys = NiceAxis(lo, hi, 5);
-    PaintValueAxis(p, plot, ys);
-    auto at = [&](size_t i, double v) {
-        return QPointF(xs.map(static_cast<double>(f.trades[i]), plot.left(), plot.right()),
-                       ys.map(v, plot.bottom(), plot.top()));
-    };
-    auto band = [&](const std::vector<double>& low, const std::vector<double>& high, int alpha) {
-        QPolygonF poly;
-        for (size_t i = 0; i < n; ++i) poly << at(i, high[i]);
-        for (size_t i = n; i-- > 0;) poly << at(i, low[i]);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(kEquityLine.red(), kEquityLine.green(), kEquityLine.blue(), alpha));
-        p.drawPolygon(poly);
-    };
-    p.setRenderHint(QPainter::Antialiasing, true);
-    band(f.p5, f.p95, 45);
-    band(f.p25, f.p75, 90);
-    QPolygonF median;
-    for (size_t i = 0; i < n; ++i) median << at(i, f.p50[i]);
-    p.setPen(QPen(kEquityLine, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawPolyline(median);
-    if (ruinEquity && std::isfinite(*ruinEquity) && *ruinEquity >= ys.lo && *ruinEquity <= ys.hi) {
-        const double y = ys.map(*ruinEquity, plot.bottom(), plot.top());
-        p.setPen(QPen(kLoss, 1.5, Qt::DashLine));
-        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setFont(LabelFont());
-        p.drawText(QRectF(plot.left() + 4, y - 16, plot.width() - 8, 14), Qt::AlignLeft | Qt::AlignBottom,
-                   QStringLiteral("разорение"));
-    }
-    PaintCountAxis(p, plot, xs, QStringLiteral("сделка №"));
-    VerticalName(p, plot, QStringLiteral("↑ эквити"));
     p.restore();
 }
 

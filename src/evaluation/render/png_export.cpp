@@ -8,26 +8,28 @@
 namespace kavro {
 
 namespace {
+
 // Beyond this a picture is a mistake, not a chart: 16384 x 16384 is 1 GiB of pixels.
 constexpr int kMaxSide = 16384;
-}  // namespace
 
-bool SavePng(const std::string& path, const QSize& size,
-             const std::function<void(QPainter&, const QRectF&)>& paint, std::string& error) {
-    if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide || size.height() > kMaxSide) {
-        error = "Не удалось сохранить рисунок «" + path + "»: недопустимый размер " +
-                std::to_string(size.width()) + " × " + std::to_string(size.height());
-        return false;
-    }
+// A white picture of `size` with `paint` drawn on it; a null picture when its memory cannot be had.
+QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRectF&)>& paint) {
     QImage image(size, QImage::Format_RGB32);
-    if (image.isNull()) {
-        error = "Не удалось сохранить рисунок «" + path + "»: не хватает памяти";
-        return false;
-    }
+    if (image.isNull()) return image;
     image.fill(Qt::white);
     {
         QPainter p(&image);
         if (paint) paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
+    }
+    return image;
+}
+
+// Encodes a painted picture as PNG and puts it in place of `path` (a null picture is one
+// whose memory could not be had).
+bool WritePng(const std::string& path, const QImage& image, std::string& error) {
+    if (image.isNull()) {
+        error = "Не удалось сохранить рисунок «" + path + "»: не хватает памяти";
+        return false;
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -40,6 +42,18 @@ bool SavePng(const std::string& path, const QSize& size,
                                error);
 }
 
+}  // namespace
+
+bool SavePng(const std::string& path, const QSize& size,
+             const std::function<void(QPainter&, const QRectF&)>& paint, std::string& error) {
+    if (size.width() < 1 || size.height() < 1 || size.width() > kMaxSide || size.height() > kMaxSide) {
+        error = "Не удалось сохранить рисунок «" + path + "»: недопустимый размер " +
+                std::to_string(size.width()) + " × " + std::to_string(size.height());
+        return false;
+    }
+    return WritePng(path, Painted(size, paint), error);
+}
+
 namespace {
 
 // Every picture of an export has one size and one layout, whoever writes it.
@@ -49,15 +63,6 @@ const QSize kDashboardSize(1400, 1100);
 const QSize kPriceSize(1400, 800);
 const QSize kOverfitSize(1400, 800);
 constexpr double kDashboardUpperShare = 0.45;
-
-QImage Painted(const QSize& size, const std::function<void(QPainter&, const QRectF&)>& paint) {
-    QImage image(size, QImage::Format_RGB32);
-    if (image.isNull()) return image;
-    image.fill(Qt::white);
-    QPainter p(&image);
-    paint(p, QRectF(QPointF(0, 0), QSizeF(size)));
-    return image;
-}
 
 }  // namespace
 
@@ -96,11 +101,8 @@ std::vector<NamedPicture> PaintEvaluationPictures(const EvaluationPictures& pict
 }
 
 bool WritePictures(const std::string& dir, const std::vector<NamedPicture>& pictures, std::string& error) {
-    for (const NamedPicture& picture : pictures) {
-        const QImage& image = picture.image;
-        const auto draw = [&image](QPainter& p, const QRectF& r) { p.drawImage(r, image); };
-        if (!SavePng(JoinPath(dir, picture.name), image.size(), draw, error)) return false;
-    }
+    for (const NamedPicture& picture : pictures)
+        if (!WritePng(JoinPath(dir, picture.name), picture.image, error)) return false;
     return true;
 }
 

@@ -470,17 +470,12 @@ PriceRange VisiblePriceRange(const PriceChart& chart, const PriceView& view, dou
 QString CandleTime(const PriceChart& chart, size_t i, bool withHour) {
     const Date d = chart.date(i);
     if (!d.valid()) return QStringLiteral("—");
-    QString text = QStringLiteral("%1.%2.%3")
-                       .arg(d.day, 2, 10, QLatin1Char('0'))
-                       .arg(d.month, 2, 10, QLatin1Char('0'))
-                       .arg(d.year % 100, 2, 10, QLatin1Char('0'));
-    const int h = chart.hour(i);
-    if (withHour && h >= 0) text += QStringLiteral(" %1:00").arg(h, 2, 10, QLatin1Char('0'));
-    return text;
+    return withHour ? ShortDayText(d) + HourText(chart.hour(i)) : ShortDayText(d);
 }
 
 QString PriceText(float price) {
-    // Seven significant digits, as the reports write a 32-bit price: 1.3976, not 1.3975999.
+    // Seven significant digits, as the reports write a 32-bit price: 1.3976, not 1.3975999, and a
+    // level worked out in float arithmetic without the noise of its last bit.
     return QString::number(static_cast<double>(price), 'g', 7);
 }
 
@@ -490,7 +485,7 @@ QString CandleReadout(const PriceChart& chart, size_t i) {
     const int h = chart.hour(i);
     QString when = DayText(chart.date(i));
     if (when.isEmpty()) when = QStringLiteral("—");
-    if (h >= 0) when += QStringLiteral(" %1:00").arg(h, 2, 10, QLatin1Char('0'));
+    when += HourText(h);
     return QStringLiteral("%1   O %2   H %3   L %4   C %5")
         .arg(when, PriceText(k[QuoteStore::Open]), PriceText(k[QuoteStore::High]),
              PriceText(k[QuoteStore::Low]), PriceText(k[QuoteStore::Close]));
@@ -521,11 +516,7 @@ void PaintRunPrices(QPainter& p, const QRectF& area, const PriceChart& daily) {
 bool PaintTradePrices(QPainter& p, const QRectF& area, const PriceChart& hourly, size_t number) {
     const ChartTrade* t = hourly.trade(number);
     if (!t) return false;
-    auto when = [&](size_t i) {
-        const int h = hourly.hour(i);
-        return DayText(hourly.date(i)) +
-               (h >= 0 ? QStringLiteral(" %1:00").arg(h, 2, 10, QLatin1Char('0')) : QString());
-    };
+    auto when = [&](size_t i) { return DayText(hourly.date(i)) + HourText(hourly.hour(i)); };
     PriceMarks marks;
     marks.selected = number;
     marks.title = QStringLiteral("Сделка %1: %2, вход %3 по %4, ")

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "evaluation/number_text.h"
 #include "evaluation/trade_record.h"
 #include "platform/dates.h"
 
@@ -79,7 +80,7 @@ std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks) {
         for (double h = std::ceil(lo / step) * step; h <= hi; h += step) {
             const Date d = DateFromDays(static_cast<int64_t>(std::floor(h / 24)));
             const int hour = static_cast<int>(h - std::floor(h / 24) * 24);
-            ticks.push_back({h, Two(d.day) + '.' + Two(d.month) + ' ' + Two(hour) + QStringLiteral(":00")});
+            ticks.push_back({h, Two(d.day) + '.' + Two(d.month) + HourText(hour)});
         }
         return ticks;
     }
@@ -88,7 +89,7 @@ std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks) {
         if (days / step > maxTicks) continue;
         for (double day = std::ceil(lo / 24 / step) * step; day * 24 <= hi; day += step) {
             const Date d = DateFromDays(static_cast<int64_t>(day));
-            ticks.push_back({day * 24, Two(d.day) + '.' + Two(d.month) + '.' + Two(d.year % 100)});
+            ticks.push_back({day * 24, ShortDayText(d)});
         }
         return ticks;
     }
@@ -126,11 +127,37 @@ QString DayText(const Date& d) {
         .arg(d.year, 4, 10, QLatin1Char('0'));
 }
 
+QString ShortDayText(const Date& d) {
+    return Two(d.day) + '.' + Two(d.month) + '.' + Two(d.year % 100);
+}
+
+QString HourText(int hour) {
+    return hour >= 0 ? QStringLiteral(" ") + Two(hour) + QStringLiteral(":00") : QString();
+}
+
+QString PercentText(double share) {
+    return QString::fromStdString(DisplayNumber(share * 100, 1)) + QStringLiteral(" %");
+}
+
+namespace {
+
+// The height of a title's line.
+double TitleLine() {
+    return QFontMetricsF(TitleFont()).height() + 6;
+}
+
+}  // namespace
+
+QRectF TitleBody(const QRectF& area) {
+    const double h = TitleLine();
+    return QRectF(area.left(), area.top() + h + 2, area.width(), std::max(0.0, area.height() - h - 2));
+}
+
 QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const QString& note) {
     p.save();
     p.setPen(kInk);
     p.setFont(TitleFont());
-    const double h = QFontMetricsF(p.font()).height() + 6;
+    const double h = TitleLine();
     const QRectF line(area.left() + 6, area.top() + 2, area.width() - 12, h);
     p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
     if (!note.isEmpty()) {
@@ -141,7 +168,7 @@ QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const Q
         p.drawText(line, Qt::AlignRight | Qt::AlignVCenter, shown);
     }
     p.restore();
-    return QRectF(area.left(), area.top() + h + 2, area.width(), std::max(0.0, area.height() - h - 2));
+    return TitleBody(area);
 }
 
 void PaintValueAxis(QPainter& p, const QRectF& plot, const Axis& axis) {
@@ -172,6 +199,15 @@ void PaintCountAxis(QPainter& p, const QRectF& plot, const Axis& axis, const QSt
     }
     p.drawText(QRectF(plot.left(), plot.bottom() + 17, plot.width(), 14), Qt::AlignHCenter | Qt::AlignTop,
                name);
+    p.restore();
+}
+
+void VerticalName(QPainter& p, const QRectF& plot, const QString& name) {
+    p.save();
+    p.setFont(LabelFont());
+    p.setPen(kInk);
+    p.drawText(QRectF(plot.left() - kLeftMargin + 2, plot.top() - 17, plot.width(), 14),
+               Qt::AlignLeft | Qt::AlignBottom, name);
     p.restore();
 }
 

@@ -42,13 +42,23 @@ std::vector<TimeTick> TimeTicks(double lo, double hi, int maxTicks);
 QString Label(double v);
 // dd.mm.yyyy, "" for an invalid date.
 QString DayText(const Date& d);
+// dd.mm.yy of a valid date.
+QString ShortDayText(const Date& d);
+// " hh:00" after a date, "" for an hour not known (< 0).
+QString HourText(int hour);
+// A share (0..1) as a percentage with one decimal: "12.5 %".
+QString PercentText(double share);
 
-// Paints the title at the top of `area` and returns what is left below it.
+// What is left of `area` below its title line.
+QRectF TitleBody(const QRectF& area);
+// Paints the title at the top of `area` and returns what is left below it (TitleBody).
 QRectF PaintTitle(QPainter& p, const QRectF& area, const QString& title, const QString& note = QString());
 // Horizontal grid lines with their labels left of `plot`; the frame around it.
 void PaintValueAxis(QPainter& p, const QRectF& plot, const Axis& axis);
 // Tick labels under `plot` for the values of a horizontal axis.
 void PaintCountAxis(QPainter& p, const QRectF& plot, const Axis& axis, const QString& name);
+// The name of the vertical axis above its labels.
+void VerticalName(QPainter& p, const QRectF& plot, const QString& name);
 // A short centred text where there is nothing to draw.
 void PaintNothing(QPainter& p, const QRectF& area, const QString& text);
 
