@@ -305,6 +305,7 @@ void PassKernel::buildHour(size_t hour) {
         }
     }
     plan.built = true;
+    ++plansBuilt_;
 }
 
 template <typename Cell>
@@ -496,11 +497,16 @@ const PassKernel::HourPlan* PassKernel::planFor(size_t hour, long from, long to,
 bool PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
     if (!useDistances(distances)) return false;
     if (from != planFrom_ || to != planTo_) resetPlans(from, to);
-    size_t all = 0;
-    for (size_t h = 0; h < hours_.size(); ++h) all += planBytes(h, from, to);
+    size_t all = 0, missing = 0;
+    for (size_t h = 0; h < hours_.size(); ++h) {
+        const size_t bytes = planBytes(h, from, to);
+        all += bytes;
+        if (!plans_[h].built) missing += bytes;
+    }
     if (all > kPlanBudget) return false;
-    // Buffers kept from other windows may not add up to more than the budget either.
-    if (heldBytes() + all > kPlanBudget) dropPlans();
+    // Buffers kept from other windows may not add up to more than the budget either. Plans
+    // built already are counted once, in what is held: a replay right after its sweep keeps them.
+    if (heldBytes() + missing > kPlanBudget) dropPlans();
     for (size_t h = 0; h < hours_.size(); ++h)
         if (!plans_[h].built) buildHour(h);
     return true;

@@ -90,6 +90,8 @@ class PassKernel {
 
     // Bytes the exit plans hold now.
     size_t heldBytes() const;
+    // Plans of one hour built so far, for benchmarks and tests.
+    size_t plansBuilt() const { return plansBuilt_; }
 
     static constexpr int32_t kNever = INT32_MAX;
 
@@ -187,6 +189,7 @@ class PassKernel {
     std::vector<float> distances_;  // sorted, distinct
     long planFrom_ = 0, planTo_ = -1;
     std::vector<HourPlan> plans_;  // per hour, for planFrom_..planTo_
+    size_t plansBuilt_ = 0;
 };
 
 }  // namespace kavro

@@ -224,6 +224,16 @@ TEST_F(KernelAgainstBarLoop, PlansBeyondTheBudgetAreRefused) {
             ExpectSamePass(kernel.run(k, 1, 100, ProfitOrder::TotalFirst, scratch),
                            BarLoop(q, table, k, 1, 100, ProfitOrder::TotalFirst, closes), {}, "short");
         }
+    // Plans over half the budget, as a replay right after its sweep asks for them
+    // again: what is built already stays, nothing is built twice.
+    std::vector<float> half;
+    for (size_t i = 0; i < PassKernel::kMaxColumns / 2; ++i)
+        half.push_back(static_cast<float>(i + 1) * 1.5e-6f);
+    ASSERT_TRUE(kernel.precompute(half, 1, bars));
+    ASSERT_GT(kernel.heldBytes(), PassKernel::kPlanBudget / 2);
+    const size_t built = kernel.plansBuilt();
+    EXPECT_TRUE(kernel.precompute(half, 1, bars));
+    EXPECT_EQ(kernel.plansBuilt(), built);
 }
 
 TEST_F(KernelAgainstBarLoop, RandomSweepsGiveTheSameReport) {
