@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "engine/pass_kernel.h"
+#include "platform/parallel.h"
 #include "walkforward/pass_bar.h"
 #include "walkforward/search_order.h"
 #include "walkforward/walkforward_passes.h"
@@ -76,33 +76,6 @@ bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vec
     return true;
 }
 
-// Runs the kernel for `count` settings from `first` on, in contiguous chunks
-// over the cores; a chunk whose thread cannot start is done here.
-template <typename RunOne>
-void RunParallel(size_t first, size_t count, RunOne runOne, KernelScratch& scratch) {
-    const unsigned threads =
-        count >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
-    const size_t chunk = (count + threads - 1) / threads;
-    auto range = [&](size_t a, size_t b, KernelScratch& sc) {
-        for (size_t i = a; i < b; ++i) runOne(i, sc);
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) {
-        const size_t a = first + t * chunk, b = std::min(first + count, a + chunk);
-        if (a >= b) break;
-        try {
-            pool.emplace_back([&range, a, b] {
-                KernelScratch sc;
-                range(a, b, sc);
-            });
-        } catch (const std::system_error&) {
-            range(a, b, scratch);
-        }
-    }
-    range(first, std::min(first + count, first + chunk), scratch);
-    for (auto& t : pool) t.join();
-}
-
 // Settings handed over by the search loops, run and recorded a chunk at a time.
 class ChunkedSearch {
   public:
@@ -137,9 +110,14 @@ class ChunkedSearch {
             firstEndTime_ = s_.clock.secondsSinceMidnight();
             first = 1;
         }
-        RunParallel(
-            first, settings_.size() - first,
-            [&](size_t i, KernelScratch& sc) { results_[i] = runOne(i, sc); }, r_.scratch);
+        // The rest over up to eight cores, when there are passes enough to be worth the threads.
+        const size_t count = settings_.size() - first;
+        const unsigned threads =
+            count >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
+        ForEachChunk(count, threads, [&](size_t a, size_t b) {
+            KernelScratch sc;
+            for (size_t i = first + a; i < first + b; ++i) results_[i] = runOne(i, sc);
+        });
         record();
         settings_.clear();
         kernel_.clear();
