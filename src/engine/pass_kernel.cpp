@@ -253,8 +253,8 @@ bool PassKernel::useDistances(const std::vector<float>& distances) {
     return true;
 }
 
-void PassKernel::ensureColumns(const std::vector<float>& distances) {
-    useDistances(distances);
+bool PassKernel::ensureColumns(const std::vector<float>& distances) {
+    return useDistances(distances);
 }
 
 void PassKernel::resetPlans(long from, long to) {

@@ -71,9 +71,10 @@ class PassKernel {
     // lie within the capacity, and those above the loaded ones cannot signal.
     bool covers(long from, long to) const;
 
-    // Makes the exit plans hold these distances (a grid of at most kMaxColumns),
-    // so that they are built once for all of them.
-    void ensureColumns(const std::vector<float>& distances);
+    // Makes the exit plans hold these distances, so that they are built once for
+    // all of them. False, changing nothing, when they are more than kMaxColumns
+    // once repeats are left out.
+    bool ensureColumns(const std::vector<float>& distances);
 
     // Builds the exit plans of every hour for the interval from..to and these
     // distances, so that run() on them only reads afterwards (safe from several

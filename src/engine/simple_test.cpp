@@ -23,17 +23,17 @@ void HourLoop(const RunEnv& e, float stopEnd, float step, bool hour24Rule) {
         float stop = 0;
         try {
             CountedLoop(stop, start, stopEnd, step, [&] {
+                // The list stops growing one past what the plans can hold.
                 if (distances.size() <= PassKernel::kMaxColumns)
                     distances.push_back(static_cast<float>(static_cast<double>(stop) * v.U));
             });
         } catch (const PassFault&) {
             // The sweep itself reports the step.
         }
-        if (distances.size() <= PassKernel::kMaxColumns) {
-            r.dayTable.prepare(e.store, r.lastBar);
-            r.kernel.prepare(e.store, r.dayTable);
-            r.kernel.ensureColumns(distances);
-        }
+        // A grid too fine for the plans leaves them as they are.
+        r.dayTable.prepare(e.store, r.lastBar);
+        r.kernel.prepare(e.store, r.dayTable);
+        r.kernel.ensureColumns(distances);
     }
     for (;;) {
         CountedLoop(v.TPI1, start, stopEnd, step, [&] {

@@ -56,7 +56,7 @@ bool WindowRange(const RunEnv& e, double windowOffset, WindowBars& w) {
     return whole || r.dayTable.barsWithSharedDay(w.from, w.to) == 0;
 }
 
-// Every distance the window's loops will hand the passes, in price units.
+// Every distance the window's loops will hand the passes, in price units, repeats included.
 bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vector<float>& distances) {
     const Settings& v = e.run.s;
     if (!savedTarget.readable) return false;
@@ -71,8 +71,6 @@ bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vec
     } catch (const PassFault&) {
         return false;  // the loops themselves will report it
     }
-    std::sort(distances.begin(), distances.end());
-    distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
     return true;
 }
 
@@ -229,8 +227,7 @@ bool FastSearchWindow(const RunEnv& e, const NumberReading& savedTarget, double 
         return false;
     }
     // Build the exit plans first, so that the passes only read them from any thread.
-    const bool memo =
-        distances.size() <= PassKernel::kMaxColumns && r.kernel.precompute(distances, w.from, w.to);
+    const bool memo = r.kernel.precompute(distances, w.from, w.to);
 
     ChunkedSearch search(e, w, memo, windowCount, pointValue, tradeCost);
     try {

@@ -234,6 +234,11 @@ TEST_F(KernelAgainstBarLoop, PlansBeyondTheBudgetAreRefused) {
     const size_t built = kernel.plansBuilt();
     EXPECT_TRUE(kernel.precompute(half, 1, bars));
     EXPECT_EQ(kernel.plansBuilt(), built);
+    // A grid is measured without its repeats.
+    std::vector<float> repeated = fine;
+    repeated.push_back(fine[7]);
+    EXPECT_FALSE(kernel.ensureColumns(tooMany));
+    EXPECT_TRUE(kernel.ensureColumns(repeated));
 }
 
 TEST_F(KernelAgainstBarLoop, RandomSweepsGiveTheSameReport) {
