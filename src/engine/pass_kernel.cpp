@@ -91,6 +91,20 @@ float Book(const std::vector<KernelClose>& b, const std::vector<KernelClose>& s,
 
 }  // namespace
 
+KernelSetting MakeKernelSetting(float entryHour, float tp, float tpi, double tradeCost, double pointValue,
+                                float pointsPerUnit) {
+    return {entryHour, tp, tpi, WinnerResult(tp, tradeCost, pointValue, pointsPerUnit),
+            LoserResult(tpi, pointValue, pointsPerUnit)};
+}
+
+std::optional<BarSpan> WholeBarSpan(float first, float last, long capacity) {
+    // As doubles both sides of the comparison are exact.
+    if (!(first <= last) || first != std::floor(first) || last != std::floor(last) || first < 0 ||
+        static_cast<double>(last) > static_cast<double>(capacity))
+        return std::nullopt;
+    return BarSpan{static_cast<long>(first), static_cast<long>(last)};
+}
+
 void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
     if (q_ == &q && generation_ == q.generation && tableStamp_ == table.stamp()) return;
     q_ = &q;

@@ -2,6 +2,7 @@
 // Sweep and optimisation passes computed from openings and exits instead of bar by bar.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct KernelSetting {
     float tp = 0, tpi = 0;                // take-profit and stop-loss distances, price units
     float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
 };
+
+// A kernel setting with the money results of its winner and its loser; throws
+// PassFault when one of them overflows.
+KernelSetting MakeKernelSetting(float entryHour, float tp, float tpi, double tradeCost, double pointValue,
+                                float pointsPerUnit);
+
+// Bars from..to of a pass; empty when to < from.
+struct BarSpan {
+    long from = 0, to = -1;
+};
+// The bars first..last when both are whole numbers, in order, within 0..capacity:
+// the only intervals the kernel can run. Nothing otherwise.
+std::optional<BarSpan> WholeBarSpan(float first, float last, long capacity);
 
 // One close of a kernel pass: its bar, its money result, its side and the bar
 // its position was opened on.

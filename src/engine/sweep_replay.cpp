@@ -30,14 +30,13 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
         error = Prefix(record) + "его котировки заменены другими. Загрузите снова файлы, на которых он шёл.";
         return false;
     }
-    const float first = record.firstBar, last = record.lastBar;
-    if (!(first <= last) || first != std::floor(first) || last != std::floor(last) || first < 0 ||
-        last > static_cast<float>(store.hourCapacity)) {
+    const std::optional<BarSpan> span = WholeBarSpan(record.firstBar, record.lastBar, store.hourCapacity);
+    if (!span) {
         error = Prefix(record) + "его интервал не из целых баров.";
         return false;
     }
-    const long from = static_cast<long>(first), to = static_cast<long>(last);
-    tools.table.prepare(store, last);
+    const long from = span->from, to = span->to;
+    tools.table.prepare(store, record.lastBar);
     tools.kernel.prepare(store, tools.table);
     if (!tools.kernel.covers(from, to)) {
         error = Prefix(record) + "его интервал выходит за загруженные бары.";
@@ -54,11 +53,9 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
         for (size_t i = 0; i < settings.size(); ++i) {
             const PassRow& row = record.passes[i];
             KernelSetting& k = settings[i];
-            k.entryHour = row.entryHour;
-            k.tp = static_cast<float>(static_cast<double>(row.target) * u);
-            k.tpi = static_cast<float>(static_cast<double>(row.stop) * u);
-            k.winAmount = WinnerResult(k.tp, s.tradeCost, s.pointValue, perUnit);
-            k.lossAmount = LoserResult(k.tpi, s.pointValue, perUnit);
+            k = MakeKernelSetting(row.entryHour, static_cast<float>(static_cast<double>(row.target) * u),
+                                  static_cast<float>(static_cast<double>(row.stop) * u), s.tradeCost,
+                                  s.pointValue, perUnit);
             distances.push_back(k.tp);
             distances.push_back(k.tpi);
         }

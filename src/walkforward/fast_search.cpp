@@ -91,8 +91,7 @@ class ChunkedSearch {
         const Settings& v = r_.s;
         const float ppu = r_.pointsPerUnit;
         settings_.push_back({v.TPI1, v.TP1, r_.entryHour});
-        kernel_.push_back({r_.entryHour, v.TP, v.TPI, WinnerResult(v.TP, tradeCost_, pointValue_, ppu),
-                           LoserResult(v.TPI, pointValue_, ppu)});
+        kernel_.push_back(MakeKernelSetting(r_.entryHour, v.TP, v.TPI, tradeCost_, pointValue_, ppu));
         if (settings_.size() == kChunk) flush();
     }
 

@@ -392,5 +392,26 @@ TEST_F(KernelAgainstBarLoop, FineGridRunsGiveTheSameReports) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// Only whole bars in order within the store are an interval the kernel runs.
+TEST(WholeBarSpan, TakesWholeBarsWithinTheCapacityOnly) {
+    const struct {
+        float first, last;
+        std::optional<BarSpan> want;
+    } cases[] = {
+        {1, 10, BarSpan{1, 10}}, {0, 0, BarSpan{0, 0}},       {1, 100, BarSpan{1, 100}},
+        {2, 1, std::nullopt},    {1.5f, 10, std::nullopt},    {1, 10.5f, std::nullopt},
+        {-1, 5, std::nullopt},   {1, 101, std::nullopt},      {NAN, 5, std::nullopt},
+        {1, NAN, std::nullopt},  {1, INFINITY, std::nullopt}, {1, 1e30f, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<BarSpan> got = WholeBarSpan(c.first, c.last, 100);
+        ASSERT_EQ(got.has_value(), c.want.has_value()) << c.first << ".." << c.last;
+        if (got) {
+            EXPECT_EQ(got->from, c.want->from);
+            EXPECT_EQ(got->to, c.want->to);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kavro::testing
