@@ -484,10 +484,16 @@ std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind) {
 }
 
 std::string WrongLayoutMessage(const std::string& path, QuoteLayout has, Pair selected) {
-    const int width = has == QuoteLayout::Yen ? 8 : 6;
+    // The layout's pairs offered as a choice ("EUR, GBP или CHF"), and their price width.
+    std::string choice = LayoutPairs(has);
+    if (const size_t comma = choice.rfind(", "); comma != std::string::npos)
+        choice.replace(comma, 2, " или ");
+    int width = 0;
+    for (Pair p : kPairs)
+        if (LayoutOf(p) == has) width = InfoOf(p).priceWidth;
     return "Котировки в файле " + path + " записаны для " + LayoutPairs(has) + " (цена из " +
            std::to_string(width) + " знаков), а в рамке «Валюта» выбрана " + PairName(selected) +
-           ": выберите " + (has == QuoteLayout::Yen ? "JPY" : "EUR, GBP или CHF") + " и откройте файл снова";
+           ": выберите " + choice + " и откройте файл снова";
 }
 
 }  // namespace kavro
