@@ -276,7 +276,6 @@ uint64_t DayDigest(const QuoteStore& q) {
 
 // The first line of a file, and its first line that is not blank.
 struct FileHead {
-    bool readable = false;
     std::string first, firstContent;
 };
 
@@ -294,7 +293,6 @@ FileHead ReadHead(const std::string& path) {
             break;
         }
     }
-    head.readable = any || !reader.failed();
     return head;
 }
 
@@ -461,9 +459,15 @@ LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair
     return LoadSide(kDaySide, store, path, pair, progress, mode);
 }
 
+namespace {
+
+// The layout of the quote file at `path`, from its first line that is not blank;
+// Unknown when it cannot be read or fits neither layout.
 QuoteLayout FileLayout(const std::string& path, QuoteKind kind) {
     return DetectLayout(ReadHead(path).firstContent, kind);
 }
+
+}  // namespace
 
 std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind) {
     switch (FileLayout(path, kind)) {
