@@ -25,6 +25,8 @@ void ShowSweepProgress(const RunEnv& e, const RunSettings& s, float st) {
     const double divisor = static_cast<double>(st) * static_cast<double>(r.pointsPerUnit);
     if (divisor == 0 || !std::isfinite(divisor))
         throw PassFault{"Шаг равен нулю: для одиночного теста введите в поле \"Шаг\" число 0"};
+    // The passes the run will really run: the square of one sweep's count, once the
+    // full sweep's maximum, left its bar near 4 % at the end.
     r.progressMax = static_cast<float>(e.record.expectedPasses);
     e.observer.progress(static_cast<double>(r.runPassesStarted), r.progressMax);
 }
