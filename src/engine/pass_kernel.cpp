@@ -91,6 +91,20 @@ float Book(const std::vector<KernelClose>& b, const std::vector<KernelClose>& s,
 
 }  // namespace
 
+KernelSetting MakeKernelSetting(float entryHour, float tp, float tpi, double tradeCost, double pointValue,
+                                float pointsPerUnit) {
+    return {entryHour, tp, tpi, WinnerResult(tp, tradeCost, pointValue, pointsPerUnit),
+            LoserResult(tpi, pointValue, pointsPerUnit)};
+}
+
+std::optional<BarSpan> WholeBarSpan(float first, float last, long capacity) {
+    // As doubles both sides of the comparison are exact.
+    if (!(first <= last) || first != std::floor(first) || last != std::floor(last) || first < 0 ||
+        static_cast<double>(last) > static_cast<double>(capacity))
+        return std::nullopt;
+    return BarSpan{static_cast<long>(first), static_cast<long>(last)};
+}
+
 void PassKernel::prepare(const QuoteStore& q, const DayMatchTable& table) {
     if (q_ == &q && generation_ == q.generation && tableStamp_ == table.stamp()) return;
     q_ = &q;
@@ -253,8 +267,8 @@ bool PassKernel::useDistances(const std::vector<float>& distances) {
     return true;
 }
 
-void PassKernel::ensureColumns(const std::vector<float>& distances) {
-    useDistances(distances);
+bool PassKernel::ensureColumns(const std::vector<float>& distances) {
+    return useDistances(distances);
 }
 
 void PassKernel::resetPlans(long from, long to) {
@@ -305,6 +319,7 @@ void PassKernel::buildHour(size_t hour) {
         }
     }
     plan.built = true;
+    ++plansBuilt_;
 }
 
 template <typename Cell>
@@ -496,11 +511,16 @@ const PassKernel::HourPlan* PassKernel::planFor(size_t hour, long from, long to,
 bool PassKernel::precompute(const std::vector<float>& distances, long from, long to) {
     if (!useDistances(distances)) return false;
     if (from != planFrom_ || to != planTo_) resetPlans(from, to);
-    size_t all = 0;
-    for (size_t h = 0; h < hours_.size(); ++h) all += planBytes(h, from, to);
+    size_t all = 0, missing = 0;
+    for (size_t h = 0; h < hours_.size(); ++h) {
+        const size_t bytes = planBytes(h, from, to);
+        all += bytes;
+        if (!plans_[h].built) missing += bytes;
+    }
     if (all > kPlanBudget) return false;
-    // Buffers kept from other windows may not add up to more than the budget either.
-    if (heldBytes() + all > kPlanBudget) dropPlans();
+    // Buffers kept from other windows may not add up to more than the budget either. Plans
+    // built already are counted once, in what is held: a replay right after its sweep keeps them.
+    if (heldBytes() + missing > kPlanBudget) dropPlans();
     for (size_t h = 0; h < hours_.size(); ++h)
         if (!plans_[h].built) buildHour(h);
     return true;

@@ -2,6 +2,7 @@
 // Sweep and optimisation passes computed from openings and exits instead of bar by bar.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct KernelSetting {
     float tp = 0, tpi = 0;                // take-profit and stop-loss distances, price units
     float winAmount = 0, lossAmount = 0;  // money result of a winner and of a loser
 };
+
+// A kernel setting with the money results of its winner and its loser; throws
+// PassFault when one of them overflows.
+KernelSetting MakeKernelSetting(float entryHour, float tp, float tpi, double tradeCost, double pointValue,
+                                float pointsPerUnit);
+
+// Bars from..to of a pass; empty when to < from.
+struct BarSpan {
+    long from = 0, to = -1;
+};
+// The bars first..last when both are whole numbers, in order, within 0..capacity:
+// the only intervals the kernel can run. Nothing otherwise.
+std::optional<BarSpan> WholeBarSpan(float first, float last, long capacity);
 
 // One close of a kernel pass: its bar, its money result, its side and the bar
 // its position was opened on.
@@ -71,9 +85,10 @@ class PassKernel {
     // lie within the capacity, and those above the loaded ones cannot signal.
     bool covers(long from, long to) const;
 
-    // Makes the exit plans hold these distances (a grid of at most kMaxColumns),
-    // so that they are built once for all of them.
-    void ensureColumns(const std::vector<float>& distances);
+    // Makes the exit plans hold these distances, so that they are built once for
+    // all of them. False, changing nothing, when they are more than kMaxColumns
+    // once repeats are left out.
+    bool ensureColumns(const std::vector<float>& distances);
 
     // Builds the exit plans of every hour for the interval from..to and these
     // distances, so that run() on them only reads afterwards (safe from several
@@ -90,6 +105,8 @@ class PassKernel {
 
     // Bytes the exit plans hold now.
     size_t heldBytes() const;
+    // Plans of one hour built so far, for benchmarks and tests.
+    size_t plansBuilt() const { return plansBuilt_; }
 
     static constexpr int32_t kNever = INT32_MAX;
 
@@ -187,6 +204,7 @@ class PassKernel {
     std::vector<float> distances_;  // sorted, distinct
     long planFrom_ = 0, planTo_ = -1;
     std::vector<HourPlan> plans_;  // per hour, for planFrom_..planTo_
+    size_t plansBuilt_ = 0;
 };
 
 }  // namespace kavro

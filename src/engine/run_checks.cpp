@@ -69,8 +69,8 @@ std::string QuotePairRefusal(const QuoteStore& q, Pair selected) {
            PairName(selected);
 }
 
-double InPoints(const RunEnv& e, NumberReading RunSettings::*field, Field which) {
-    const NumberReading reading = e.settings.read().*field;
+double InPoints(const RunEnv& e, const RunSettings& s, NumberReading RunSettings::*field, Field which) {
+    const NumberReading& reading = s.*field;
     if (!reading.readable) throw PassFault{FieldMessage(which, QuotesLoaded(e.store))};
     return reading.points;
 }

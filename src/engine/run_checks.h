@@ -55,9 +55,9 @@ struct RunStart {
     bool started() const { return outcome == Outcome::Started; }
 };
 
-// A field's value in points as the run reads it now; an unreadable text ends the
-// run (or the pass) with the field's message.
-double InPoints(const RunEnv& e, NumberReading RunSettings::*field, Field which);
+// A field's value in points from settings the run has read; an unreadable text
+// ends the run (or the pass) with the field's message.
+double InPoints(const RunEnv& e, const RunSettings& s, NumberReading RunSettings::*field, Field which);
 
 inline constexpr const char* kOpenDataFile = "Необходимо открыть файл с данными";
 inline constexpr const char* kNoPasses =

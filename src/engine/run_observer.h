@@ -35,17 +35,4 @@ class RunObserver {
     virtual void runEnded(const RunRecord& record, bool lastSingle) = 0;
 };
 
-// An observer that ignores everything (benchmarks, tests).
-class QuietObserver : public RunObserver {
-  public:
-    void progress(double, double) override {}
-    void passRecorded(const PassRow&) override {}
-    void bestChanged(const PassRow&) override {}
-    void countdownStarted() override {}
-    void forwardStarted(const std::string&) override {}
-    void forwardEnded(const std::string&, float) override {}
-    void windowReported(const std::string&, const WindowResult&, bool) override {}
-    void runEnded(const RunRecord&, bool) override {}
-};
-
 }  // namespace kavro

@@ -38,7 +38,7 @@ struct RunSettings {
     bool noBeep = false;     // no beep when a run or a window ends
     bool realWork = false;   // the thorough test searches its first window only
 
-    Date startDate, endDate;  // the interval's pickers
+    Date endDate;  // the interval's end picker
     int endHour = 0;
 };
 

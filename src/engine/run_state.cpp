@@ -35,25 +35,4 @@ void FinishRecord(RunRecord& record, const RunState& r, RunEnd end, const std::s
     record.losses = r.lossCount;
 }
 
-const char* KindName(RunKind kind) {
-    switch (kind) {
-        case RunKind::Single:
-            return "single";
-        case RunKind::Sweep:
-            return "sweep";
-        case RunKind::Thorough:
-            return "thorough";
-        case RunKind::Cell:
-            return "cell";
-        case RunKind::None:
-            break;
-    }
-    return "none";
-}
-
-size_t RunRecord::rowBytes() const {
-    return passes.capacity() * sizeof(PassRow) + windows.capacity() * sizeof(WindowRecord) +
-           trades.capacity() * sizeof(JournalRow) + extents.capacity() * sizeof(TradeExtent);
-}
-
 }  // namespace kavro

@@ -23,17 +23,17 @@ void HourLoop(const RunEnv& e, float stopEnd, float step, bool hour24Rule) {
         float stop = 0;
         try {
             CountedLoop(stop, start, stopEnd, step, [&] {
+                // The list stops growing one past what the plans can hold.
                 if (distances.size() <= PassKernel::kMaxColumns)
                     distances.push_back(static_cast<float>(static_cast<double>(stop) * v.U));
             });
         } catch (const PassFault&) {
             // The sweep itself reports the step.
         }
-        if (distances.size() <= PassKernel::kMaxColumns) {
-            r.dayTable.prepare(e.store, r.lastBar);
-            r.kernel.prepare(e.store, r.dayTable);
-            r.kernel.ensureColumns(distances);
-        }
+        // A grid too fine for the plans leaves them as they are.
+        r.dayTable.prepare(e.store, r.lastBar);
+        r.kernel.prepare(e.store, r.dayTable);
+        r.kernel.ensureColumns(distances);
     }
     for (;;) {
         CountedLoop(v.TPI1, start, stopEnd, step, [&] {
@@ -59,17 +59,19 @@ void EndSweep(const RunEnv& e) {
 void FullSweep(const RunEnv& e) {
     RunState& r = e.run;
     Settings& v = r.s;
-    const double tp = InPoints(e, &RunSettings::takeProfit, Field::TakeProfit);
-    const double sl = InPoints(e, &RunSettings::stopLoss, Field::StopLoss);
-    v.capture(e.record.settings.pair, tp, sl, InPoints(e, &RunSettings::step, Field::Step));
+    const RunSettings s = e.settings.read();
+    const double tp = InPoints(e, s, &RunSettings::takeProfit, Field::TakeProfit);
+    const double sl = InPoints(e, s, &RunSettings::stopLoss, Field::StopLoss);
+    v.capture(e.record.settings.pair, tp, sl, InPoints(e, s, &RunSettings::step, Field::Step));
     // The stop sweeps run up to the take-profit the run began with.
-    const NumberReading savedTarget = e.settings.read().takeProfit;
+    const NumberReading savedTarget = s.takeProfit;
     if (v.ST1 < 0 || (v.ST1 == 0 && v.TP1 <= v.SL1)) throw PassFault{kStepTooSmall};
     if (!savedTarget.readable) throw PassFault{FieldMessage(Field::TakeProfit, QuotesLoaded(e.store))};
     const float stopEnd = savedTarget.single;
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        r.entryHour = static_cast<float>(InPoints(e, &RunSettings::firstHour, Field::FirstHour));
+        r.entryHour =
+            static_cast<float>(InPoints(e, e.settings.read(), &RunSettings::firstHour, Field::FirstHour));
         v.TP1 = target;
         HourLoop(e, stopEnd, v.ST1, true);
     });

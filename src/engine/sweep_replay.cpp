@@ -30,14 +30,13 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
         error = Prefix(record) + "его котировки заменены другими. Загрузите снова файлы, на которых он шёл.";
         return false;
     }
-    const float first = record.firstBar, last = record.lastBar;
-    if (!(first <= last) || first != std::floor(first) || last != std::floor(last) || first < 0 ||
-        last > static_cast<float>(store.hourCapacity)) {
+    const std::optional<BarSpan> span = WholeBarSpan(record.firstBar, record.lastBar, store.hourCapacity);
+    if (!span) {
         error = Prefix(record) + "его интервал не из целых баров.";
         return false;
     }
-    const long from = static_cast<long>(first), to = static_cast<long>(last);
-    tools.table.prepare(store, last);
+    const long from = span->from, to = span->to;
+    tools.table.prepare(store, record.lastBar);
     tools.kernel.prepare(store, tools.table);
     if (!tools.kernel.covers(from, to)) {
         error = Prefix(record) + "его интервал выходит за загруженные бары.";
@@ -54,11 +53,9 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
         for (size_t i = 0; i < settings.size(); ++i) {
             const PassRow& row = record.passes[i];
             KernelSetting& k = settings[i];
-            k.entryHour = row.entryHour;
-            k.tp = static_cast<float>(static_cast<double>(row.target) * u);
-            k.tpi = static_cast<float>(static_cast<double>(row.stop) * u);
-            k.winAmount = WinnerResult(k.tp, s.tradeCost, s.pointValue, perUnit);
-            k.lossAmount = LoserResult(k.tpi, s.pointValue, perUnit);
+            k = MakeKernelSetting(row.entryHour, static_cast<float>(static_cast<double>(row.target) * u),
+                                  static_cast<float>(static_cast<double>(row.stop) * u), s.tradeCost,
+                                  s.pointValue, perUnit);
             distances.push_back(k.tp);
             distances.push_back(k.tpi);
         }
@@ -69,30 +66,37 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
     // With the plans built the passes only read the kernel, from any thread.
     const bool memo = tools.kernel.precompute(distances, from, to);
     PassKernel& kernel = tools.kernel;
+    // The earliest differing pass found so far: a chunk goes on only while it may find an
+    // earlier one, so the pass named is the earliest whatever the threads' timing.
     std::atomic<size_t> differs{settings.size()};
     std::atomic<bool> stop{false};
     ForEachChunk(settings.size(), threads, [&](size_t a, size_t b) {
         KernelScratch scratch;
         scratch.keepCloses = true;
         const ReplayVisit visit = visitors();
-        for (size_t i = a; i < b && !stop.load(std::memory_order_relaxed); ++i) {
+        for (size_t i = a;
+             i < b && i < differs.load(std::memory_order_relaxed) && !stop.load(std::memory_order_relaxed);
+             ++i) {
             if (progress && progress->cancel.load(std::memory_order_relaxed)) {
                 stop = true;
                 break;
             }
             const KernelResult r = kernel.run(settings[i], from, to, ProfitOrder::TotalFirst, scratch, memo);
             if (!SameResult(r.profit, record.passes[i].total)) {
-                // The earliest such pass is the one named.
                 size_t seen = differs.load();
                 while (i < seen && !differs.compare_exchange_weak(seen, i)) {
                 }
-                stop = true;
                 break;
             }
             visit(i, r.closes);
             if (progress) progress->done.fetch_add(1, std::memory_order_relaxed);
         }
     });
+    // A cancelled replay did not reach every pass: a differing one it met may not be the earliest.
+    if (stop.load()) {
+        error = kReplayCancelled;
+        return false;
+    }
     if (const size_t i = differs.load(); i < settings.size()) {
         const PassRow& row = record.passes[i];
         auto text = [](float v) { return FormatGeneral(v, Locale{}); };
@@ -100,10 +104,6 @@ bool ReplaySweep(const QuoteStore& store, const RunRecord& record, ReplayTools t
                 ", TP " + text(row.target) + ", SL " + text(row.stop) +
                 ") при повторе даёт другой результат" +
                 (record.changes.empty() ? "." : ": поля меняли по ходу запуска.");
-        return false;
-    }
-    if (stop.load()) {
-        error = kReplayCancelled;
         return false;
     }
     return true;

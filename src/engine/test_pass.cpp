@@ -25,6 +25,8 @@ void ShowSweepProgress(const RunEnv& e, const RunSettings& s, float st) {
     const double divisor = static_cast<double>(st) * static_cast<double>(r.pointsPerUnit);
     if (divisor == 0 || !std::isfinite(divisor))
         throw PassFault{"Шаг равен нулю: для одиночного теста введите в поле \"Шаг\" число 0"};
+    // The passes the run will really run: the square of one sweep's count, once the
+    // full sweep's maximum, left its bar near 4 % at the end.
     r.progressMax = static_cast<float>(e.record.expectedPasses);
     e.observer.progress(static_cast<double>(r.runPassesStarted), r.progressMax);
 }
@@ -80,25 +82,18 @@ bool TryKernelPass(const RunEnv& e, const PassSetup& p, float tpi, float tp) {
     // Yield first, so that whatever a command changes now is seen by this pass.
     e.pump.yield();
     CheckStop(e);
-    if (!(r.firstBar <= r.lastBar) || r.firstBar != std::floor(r.firstBar) ||
-        r.lastBar != std::floor(r.lastBar))
-        return false;
-    const long from = static_cast<long>(r.firstBar), to = static_cast<long>(r.lastBar);
-    if (from < 0 || to > e.store.hourCapacity) return false;
+    const std::optional<BarSpan> span = WholeBarSpan(r.firstBar, r.lastBar, e.store.hourCapacity);
+    if (!span) return false;
     r.dayTable.prepare(e.store, r.lastBar);
     r.kernel.prepare(e.store, r.dayTable);
-    if (!r.kernel.covers(from, to)) return false;
+    if (!r.kernel.covers(span->from, span->to)) return false;
     KernelSetting k;
-    k.entryHour = r.entryHour;
-    k.tp = tp;
-    k.tpi = tpi;
     try {
-        k.winAmount = WinnerResult(tp, p.tradeCost, p.pointValue, r.pointsPerUnit);
-        k.lossAmount = LoserResult(tpi, p.pointValue, r.pointsPerUnit);
+        k = MakeKernelSetting(r.entryHour, tp, tpi, p.tradeCost, p.pointValue, r.pointsPerUnit);
     } catch (const PassFault&) {
         return false;
     }
-    const KernelResult kr = r.kernel.run(k, from, to, ProfitOrder::TotalFirst, r.scratch);
+    const KernelResult kr = r.kernel.run(k, span->from, span->to, ProfitOrder::TotalFirst, r.scratch);
     ApplyKernelResult(r, kr);
     r.currentBar = r.lastBar;
     return true;

@@ -131,10 +131,8 @@ bool ComputeSweepFigures(const QuoteStore& store, const RunRecord& record, Repla
         out.blocks = BlockResults{passes, static_cast<size_t>(blocks),
                                   std::vector<double>(passes * static_cast<size_t>(blocks))};
     // An interval the replay refuses is said by the replay itself; the calendar needs whole bars.
-    const float first = record.firstBar, last = record.lastBar;
-    const bool whole = first <= last && first == std::floor(first) && last == std::floor(last) &&
-                       first >= 0 && last <= static_cast<float>(store.hourCapacity);
-    const long from = whole ? static_cast<long>(first) : 0, to = whole ? static_cast<long>(last) : -1;
+    const auto [from, to] =
+        WholeBarSpan(record.firstBar, record.lastBar, store.hourCapacity).value_or(BarSpan{});
     const BarCalendar calendar(store, from, to, blocks);
     for (long bar : BlockStarts(from, to, blocks)) {
         Date d;

@@ -60,7 +60,6 @@ RunSettings ReadSettings(const SettingFields& f, const Locale& locale) {
     s.fullSweep = f.check1;
     s.noBeep = f.check2;
     s.realWork = f.check3;
-    s.startDate = f.dtPicker1.value;
     s.endDate = f.dtPicker2.value;
     s.endHour = f.dtPicker3Hour;
     return s;

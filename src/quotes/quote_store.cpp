@@ -276,7 +276,6 @@ uint64_t DayDigest(const QuoteStore& q) {
 
 // The first line of a file, and its first line that is not blank.
 struct FileHead {
-    bool readable = false;
     std::string first, firstContent;
 };
 
@@ -294,7 +293,6 @@ FileHead ReadHead(const std::string& path) {
             break;
         }
     }
-    head.readable = any || !reader.failed();
     return head;
 }
 
@@ -461,9 +459,15 @@ LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair
     return LoadSide(kDaySide, store, path, pair, progress, mode);
 }
 
+namespace {
+
+// The layout of the quote file at `path`, from its first line that is not blank;
+// Unknown when it cannot be read or fits neither layout.
 QuoteLayout FileLayout(const std::string& path, QuoteKind kind) {
     return DetectLayout(ReadHead(path).firstContent, kind);
 }
+
+}  // namespace
 
 std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind) {
     switch (FileLayout(path, kind)) {
@@ -484,10 +488,16 @@ std::optional<Pair> PairOfQuoteFile(const std::string& path, QuoteKind kind) {
 }
 
 std::string WrongLayoutMessage(const std::string& path, QuoteLayout has, Pair selected) {
-    const int width = has == QuoteLayout::Yen ? 8 : 6;
+    // The layout's pairs offered as a choice ("EUR, GBP или CHF"), and their price width.
+    std::string choice = LayoutPairs(has);
+    if (const size_t comma = choice.rfind(", "); comma != std::string::npos)
+        choice.replace(comma, 2, " или ");
+    int width = 0;
+    for (Pair p : kPairs)
+        if (LayoutOf(p) == has) width = InfoOf(p).priceWidth;
     return "Котировки в файле " + path + " записаны для " + LayoutPairs(has) + " (цена из " +
            std::to_string(width) + " знаков), а в рамке «Валюта» выбрана " + PairName(selected) +
-           ": выберите " + (has == QuoteLayout::Yen ? "JPY" : "EUR, GBP или CHF") + " и откройте файл снова";
+           ": выберите " + choice + " и откройте файл снова";
 }
 
 }  // namespace kavro

@@ -142,9 +142,6 @@ LoadResult LoadHourlyQuotes(QuoteStore& store, const std::string& path, Pair pai
 LoadResult LoadDailyQuotes(QuoteStore& store, const std::string& path, Pair pair, LoadProgress& progress,
                            LoadMode mode = LoadMode::Continue);
 
-// The layout of the quote file at `path`, from its first line that is not blank;
-// Unknown when it cannot be read or fits neither layout.
-QuoteLayout FileLayout(const std::string& path, QuoteKind kind);
 // The pair a quote file is written for, from its layout: the yen layout is JPY;
 // the narrow one EUR, or GBP or CHF when the file's name says so. Nothing when
 // the layout cannot be told.

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "engine/pass_kernel.h"
+#include "platform/parallel.h"
 #include "walkforward/pass_bar.h"
 #include "walkforward/search_order.h"
 #include "walkforward/walkforward_passes.h"
@@ -56,7 +56,7 @@ bool WindowRange(const RunEnv& e, double windowOffset, WindowBars& w) {
     return whole || r.dayTable.barsWithSharedDay(w.from, w.to) == 0;
 }
 
-// Every distance the window's loops will hand the passes, in price units.
+// Every distance the window's loops will hand the passes, in price units, repeats included.
 bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vector<float>& distances) {
     const Settings& v = e.run.s;
     if (!savedTarget.readable) return false;
@@ -71,36 +71,7 @@ bool WindowDistances(const RunEnv& e, const NumberReading& savedTarget, std::vec
     } catch (const PassFault&) {
         return false;  // the loops themselves will report it
     }
-    std::sort(distances.begin(), distances.end());
-    distances.erase(std::unique(distances.begin(), distances.end()), distances.end());
     return true;
-}
-
-// Runs the kernel for `count` settings from `first` on, in contiguous chunks
-// over the cores; a chunk whose thread cannot start is done here.
-template <typename RunOne>
-void RunParallel(size_t first, size_t count, RunOne runOne, KernelScratch& scratch) {
-    const unsigned threads =
-        count >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
-    const size_t chunk = (count + threads - 1) / threads;
-    auto range = [&](size_t a, size_t b, KernelScratch& sc) {
-        for (size_t i = a; i < b; ++i) runOne(i, sc);
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) {
-        const size_t a = first + t * chunk, b = std::min(first + count, a + chunk);
-        if (a >= b) break;
-        try {
-            pool.emplace_back([&range, a, b] {
-                KernelScratch sc;
-                range(a, b, sc);
-            });
-        } catch (const std::system_error&) {
-            range(a, b, scratch);
-        }
-    }
-    range(first, std::min(first + count, first + chunk), scratch);
-    for (auto& t : pool) t.join();
 }
 
 // Settings handed over by the search loops, run and recorded a chunk at a time.
@@ -120,8 +91,7 @@ class ChunkedSearch {
         const Settings& v = r_.s;
         const float ppu = r_.pointsPerUnit;
         settings_.push_back({v.TPI1, v.TP1, r_.entryHour});
-        kernel_.push_back({r_.entryHour, v.TP, v.TPI, WinnerResult(v.TP, tradeCost_, pointValue_, ppu),
-                           LoserResult(v.TPI, pointValue_, ppu)});
+        kernel_.push_back(MakeKernelSetting(r_.entryHour, v.TP, v.TPI, tradeCost_, pointValue_, ppu));
         if (settings_.size() == kChunk) flush();
     }
 
@@ -137,9 +107,14 @@ class ChunkedSearch {
             firstEndTime_ = s_.clock.secondsSinceMidnight();
             first = 1;
         }
-        RunParallel(
-            first, settings_.size() - first,
-            [&](size_t i, KernelScratch& sc) { results_[i] = runOne(i, sc); }, r_.scratch);
+        // The rest over up to eight cores, when there are passes enough to be worth the threads.
+        const size_t count = settings_.size() - first;
+        const unsigned threads =
+            count >= 64 ? std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)) : 1u;
+        ForEachChunk(count, threads, [&](size_t a, size_t b) {
+            KernelScratch sc;
+            for (size_t i = first + a; i < first + b; ++i) results_[i] = runOne(i, sc);
+        });
         record();
         settings_.clear();
         kernel_.clear();
@@ -251,8 +226,7 @@ bool FastSearchWindow(const RunEnv& e, const NumberReading& savedTarget, double 
         return false;
     }
     // Build the exit plans first, so that the passes only read them from any thread.
-    const bool memo =
-        distances.size() <= PassKernel::kMaxColumns && r.kernel.precompute(distances, w.from, w.to);
+    const bool memo = r.kernel.precompute(distances, w.from, w.to);
 
     ChunkedSearch search(e, w, memo, windowCount, pointValue, tradeCost);
     try {

@@ -25,7 +25,8 @@ void ForEachSetting(const RunEnv& e, const NumberReading& savedTarget, Pass pass
     Settings& v = r.s;
     float target = 0;
     CountedLoop(target, v.TP1, v.SL1, -v.ST1, [&] {
-        r.entryHour = static_cast<float>(InPoints(e, &RunSettings::firstHour, Field::FirstHour));
+        r.entryHour =
+            static_cast<float>(InPoints(e, e.settings.read(), &RunSettings::firstHour, Field::FirstHour));
         v.TP1 = target;
         for (;;) {
             if (!savedTarget.readable)

@@ -37,11 +37,12 @@ double RunWindowCount(const RunState& r, const RunSettings& s) {
 // Window set-up: the distances are read again for every window. Returns the
 // take-profit as read, the end of every stop-loss loop of the window.
 NumberReading SetUpWindow(const RunEnv& e) {
-    const double tp = InPoints(e, &RunSettings::takeProfit, Field::TakeProfit);
-    const double sl = InPoints(e, &RunSettings::stopLoss, Field::StopLoss);
-    const double st = InPoints(e, &RunSettings::step, Field::Step);
+    const RunSettings s = e.settings.read();
+    const double tp = InPoints(e, s, &RunSettings::takeProfit, Field::TakeProfit);
+    const double sl = InPoints(e, s, &RunSettings::stopLoss, Field::StopLoss);
+    const double st = InPoints(e, s, &RunSettings::step, Field::Step);
     e.run.s.capture(e.record.settings.pair, tp, sl, st);
-    return e.settings.read().takeProfit;
+    return s.takeProfit;
 }
 
 // The search of one window. The best setting is kept by the passes themselves.

@@ -258,6 +258,21 @@ TEST_F(KernelAgainstBarLoop, PlansBeyondTheBudgetAreRefused) {
             ExpectSamePass(kernel.run(k, 1, 100, ProfitOrder::TotalFirst, scratch),
                            BarLoop(q, table, k, 1, 100, ProfitOrder::TotalFirst, closes), {}, "short");
         }
+    // Plans over half the budget, as a replay right after its sweep asks for them
+    // again: what is built already stays, nothing is built twice.
+    std::vector<float> half;
+    for (size_t i = 0; i < PassKernel::kMaxColumns / 2; ++i)
+        half.push_back(static_cast<float>(i + 1) * 1.5e-6f);
+    ASSERT_TRUE(kernel.precompute(half, 1, bars));
+    ASSERT_GT(kernel.heldBytes(), PassKernel::kPlanBudget / 2);
+    const size_t built = kernel.plansBuilt();
+    EXPECT_TRUE(kernel.precompute(half, 1, bars));
+    EXPECT_EQ(kernel.plansBuilt(), built);
+    // A grid is measured without its repeats.
+    std::vector<float> repeated = fine;
+    repeated.push_back(fine[7]);
+    EXPECT_FALSE(kernel.ensureColumns(tooMany));
+    EXPECT_TRUE(kernel.ensureColumns(repeated));
 }
 
 TEST_F(KernelAgainstBarLoop, RandomSweepsGiveTheSameReport) {
@@ -380,6 +395,27 @@ TEST_F(KernelAgainstBarLoop, FineGridRunsGiveTheSameReports) {
     }
     EXPECT_GE(traded, 5);
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Only whole bars in order within the store are an interval the kernel runs.
+TEST(WholeBarSpan, TakesWholeBarsWithinTheCapacityOnly) {
+    const struct {
+        float first, last;
+        std::optional<BarSpan> want;
+    } cases[] = {
+        {1, 10, BarSpan{1, 10}}, {0, 0, BarSpan{0, 0}},       {1, 100, BarSpan{1, 100}},
+        {2, 1, std::nullopt},    {1.5f, 10, std::nullopt},    {1, 10.5f, std::nullopt},
+        {-1, 5, std::nullopt},   {1, 101, std::nullopt},      {NAN, 5, std::nullopt},
+        {1, NAN, std::nullopt},  {1, INFINITY, std::nullopt}, {1, 1e30f, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<BarSpan> got = WholeBarSpan(c.first, c.last, 100);
+        ASSERT_EQ(got.has_value(), c.want.has_value()) << c.first << ".." << c.last;
+        if (got) {
+            EXPECT_EQ(got->from, c.want->from);
+            EXPECT_EQ(got->to, c.want->to);
+        }
+    }
 }
 
 }  // namespace

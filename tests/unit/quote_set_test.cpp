@@ -127,6 +127,9 @@ TEST_F(QuoteSetTest, AFileInAnotherPairsLayoutIsRefusedAndNamed) {
         WrongLayoutMessage("yen.PRN", r.layout, Pair::EUR),
         "Котировки в файле yen.PRN записаны для JPY (цена из 8 знаков), а в рамке «Валюта» выбрана EUR: "
         "выберите JPY и откройте файл снова");
+    EXPECT_EQ(WrongLayoutMessage("eur.PRN", QuoteLayout::Narrow, Pair::JPY),
+              "Котировки в файле eur.PRN записаны для EUR, GBP, CHF (цена из 6 знаков), а в рамке «Валюта» "
+              "выбрана JPY: выберите EUR, GBP или CHF и откройте файл снова");
     EXPECT_EQ(Hourly("yen.PRN", kYenHours, Pair::JPY).status, Status::Ok);
     EXPECT_EQ(store.hourOhlc[1][QuoteStore::Open], 109.0f);
 }

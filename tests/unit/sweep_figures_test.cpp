@@ -3,7 +3,9 @@
 // the record cannot be replayed.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "engine_fixture.h"
 #include "evaluation/sweep_figures.h"
@@ -160,6 +162,23 @@ TEST_F(SweepFiguresTest, ARecordThatCannotBeReplayedSaysWhy) {
     JobProgress cancelled;
     cancelled.cancel = true;
     EXPECT_EQ(refusal(*sweep, &cancelled), kReplayCancelled);
+}
+
+// With two threads the second half (passes 205..408) meets its differing pass at
+// once while the first is held up on its first pass: the earlier one is still named.
+TEST_F(SweepFiguresTest, AReplayOnSeveralThreadsNamesTheEarliestDifferingPass) {
+    RunRecord typedOver = *sweep;
+    typedOver.passes[150].total += 1;
+    typedOver.passes[204].total += 1;
+    const ReplayVisitors slowStart = [] {
+        return [](size_t pass, std::span<const KernelClose>) {
+            if (pass == 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        };
+    };
+    std::string error;
+    EXPECT_FALSE(ReplaySweep(session.store, typedOver, {session.run.kernel, session.run.dayTable}, slowStart,
+                             error, 2));
+    EXPECT_NE(error.find("проход 151 "), std::string::npos) << error;
 }
 
 TEST_F(SweepFiguresTest, TheCheckRefusesWhatWouldTakeTooLongAndSkipsWhatHasNothingToRank) {
