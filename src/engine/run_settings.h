@@ -39,7 +39,6 @@ struct RunSettings {
     bool realWork = false;   // the thorough test searches its first window only
 
     Date endDate;  // the interval's end picker
-    int endHour = 0;
 };
 
 // A walk-forward month: the hourly bars the window lengths count in.

@@ -61,7 +61,6 @@ RunSettings ReadSettings(const SettingFields& f, const Locale& locale) {
     s.noBeep = f.check2;
     s.realWork = f.check3;
     s.endDate = f.dtPicker2.value;
-    s.endHour = f.dtPicker3Hour;
     return s;
 }
 

@@ -201,7 +201,7 @@ TEST_F(BatchEvaluation, OverfitChecksASweepAndOnlyASweep) {
 }
 
 // The width and height a PNG's header gives; zeros for anything else.
-std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
+[[maybe_unused]] std::pair<uint32_t, uint32_t> PngSize(const std::string& bytes) {
     if (bytes.size() < 24 || bytes.substr(1, 3) != "PNG") return {0, 0};
     auto word = [&](size_t at) {
         uint32_t v = 0;
